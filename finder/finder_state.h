@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+
+// One reported resource, as the UI page shows it; all four texts are UTF-8.
+struct FinderResult {
+  std::string fileName;
+  std::string url;
+  std::string mimeType;
+  std::string size;
+};
+
+// The search state of the UI window: whether a search runs, the filter settings, and the
+// last result reported for each resource identifier. Used on the UI thread only.
+struct FinderState {
+  int32_t m_running = 0;
+  int32_t m_paused = 0;
+  int32_t m_filterEnabled = 1;
+  int32_t m_useFileExtFilter = 0;
+  std::u16string m_mimeFilter;
+  std::set<std::u16string> m_extensionSet;
+  std::map<uint32_t, FinderResult> m_results;
+};

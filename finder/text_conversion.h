@@ -1,0 +1,9 @@
+#pragma once
+
+#include <string>
+
+// UTF-8 <-> UTF-16 through the platform's code-page conversion. Both fail on an empty
+// input (or when the platform fails) and then leave the output as it was; on success the
+// output holds the converted text up to its first NUL.
+bool Utf8ToUtf16(const std::string& input, std::u16string& output);
+bool Utf16ToUtf8(const std::u16string& input, std::string& output);

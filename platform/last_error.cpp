@@ -1,0 +1,11 @@
+#include "platform/win32.h"
+
+namespace {
+
+thread_local DWORD t_lastError = ERROR_SUCCESS;
+
+}  // namespace
+
+DWORD GetLastError() { return t_lastError; }
+
+void SetLastError(DWORD error) { t_lastError = error; }
