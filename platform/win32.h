@@ -39,3 +39,6 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH multiByte, int multiBy
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wideChar, int wideCharCount,
                         LPSTR multiByte, int multiByteCount, LPCCH defaultChar,
                         LPBOOL usedDefaultChar);
+
+// Diagnostics: the text goes to the debugger output (standard error as UTF-8, unbuffered).
+void OutputDebugStringW(LPCWSTR text);
