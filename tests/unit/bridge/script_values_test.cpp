@@ -15,23 +15,23 @@ using script_test::StringOf;
 
 // A fresh context per test; every string handle made during the test must be released
 // by its end, and debug output is captured piece by piece.
-class ScriptValuesTest : public testing::Test {
+class ScriptValuesTest : public testing::Test, public headless::Observer {
  protected:
   void SetUp() override {
     m_context = js::JSGlobalContextCreate(nullptr);
     m_global = js::JSContextGetGlobalObject(m_context);
-    headless::ClearDebugOutput();
-    headless::SetDebugOutputListener([this](const std::u16string& piece) {
-      m_debugPieces.push_back(piece);
-    });
+    headless::ResetRecords();
+    headless::SetObserver(this);
     m_liveStrings = string_handles::Live();
   }
 
   void TearDown() override {
     EXPECT_EQ(string_handles::Live(), m_liveStrings) << "string handles leaked";
-    headless::SetDebugOutputListener(nullptr);
+    headless::SetObserver(nullptr);
     js::JSGlobalContextRelease(m_context);
   }
+
+  void DebugOutput(const std::u16string& piece) override { m_debugPieces.push_back(piece); }
 
   // Looks the global function up and calls it with the given string arguments.
   bool Call(const char* name, const std::vector<std::string>& texts, js::JSValueRef& result) {
@@ -172,7 +172,7 @@ TEST_F(ScriptValuesTest, ExceptionWhileConvertingAnExceptionIsReportedInstead) {
   EXPECT_FALSE(Call("nested", {}, result));
   EXPECT_EQ(Debug(), u"inner\n");
 
-  headless::ClearDebugOutput();
+  headless::ResetRecords();
   EXPECT_FALSE(Call("endless", {}, result));
   EXPECT_EQ(Debug(), u"");
   EXPECT_FALSE(ReportScriptException(m_context, Evaluate(m_context, "({toString() { throw 1; }})")));

@@ -1,0 +1,44 @@
+#pragma once
+
+// What a back end of the Win32 subset provides to the shared part of the layer. The shared
+// part keeps the records (windows, menus, memory, the message queue); a back end gives top
+// level and child windows their native peers, waits for events when the queue is empty,
+// and carries out dialogs, shell opens, clipboard text and debug output. Exactly one back
+// end library is linked into an executable, and it defines GetBackend().
+
+#include "platform/win32.h"
+
+#include <memory>
+#include <string>
+
+namespace platform {
+
+// The native side of one window. The layer calls it as the window's record changes.
+class WindowPeer {
+ public:
+  virtual ~WindowPeer() = default;
+  virtual void SetTitle(const std::u16string& title) = 0;
+  virtual void SetVisible(bool visible) = 0;
+  virtual void SetBounds(const RECT& bounds) = 0;
+  virtual void SetIcon(WPARAM which, HICON icon) = 0;
+};
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+  // A peer for a new window (null: none); the peer lives until the window is destroyed.
+  virtual std::unique_ptr<WindowPeer> CreatePeer(HWND window, HWND parent,
+                                                 const std::u16string& title) = 0;
+  // Runs until at least one event has been handled; false when none can ever arrive.
+  virtual bool WaitForEvents() = 0;
+  virtual int ShowMessageBox(HWND owner, const std::u16string& text,
+                             const std::u16string& caption, UINT type) = 0;
+  // The shell verb on a URL or path; false when it could not be carried out.
+  virtual bool ShellExecute(const std::u16string& verb, const std::u16string& target) = 0;
+  virtual bool SetClipboardText(const std::u16string& text) = 0;
+  virtual void WriteDebugOutput(const std::u16string& text) = 0;
+};
+
+Backend& GetBackend();
+
+}  // namespace platform

@@ -1,0 +1,200 @@
+// The user's folders (CSIDL_APPDATA is the XDG data folder), folder creation, the
+// executable's path, and the icon and cursor resources beside the executable.
+
+#include "platform/common/native_text.h"
+#include "platform/layer_records.h"
+
+#include <errno.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <map>
+#include <vector>
+
+// A folder's item identifier list: the path it names.
+struct ITEMIDLIST {
+  std::u16string path;
+};
+
+namespace {
+
+// The XDG data folder ($XDG_DATA_HOME when absolute, else ~/.local/share), created when it
+// does not exist yet; empty when there is no home folder to put it in.
+std::string DataFolder() {
+  const char* configured = std::getenv("XDG_DATA_HOME");
+  if (configured && configured[0] == '/') return configured;
+  const char* home = std::getenv("HOME");
+  if (!home || !*home) {
+    const passwd* entry = getpwuid(getuid());
+    home = entry ? entry->pw_dir : nullptr;
+  }
+  if (!home || home[0] != '/') return std::string();
+  return std::string(home) + "/.local/share";
+}
+
+bool MakeFolders(const std::string& path) {
+  for (size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
+    const std::string prefix = path.substr(0, slash);
+    if (mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    if (slash == std::string::npos) return true;
+  }
+}
+
+// The folder of a CSIDL value, or empty when it is unknown or cannot be had.
+std::u16string KnownFolder(int folder) {
+  if ((folder & 0xFF) != CSIDL_APPDATA) return std::u16string();
+  const std::string path = DataFolder();
+  if (path.empty() || !MakeFolders(path)) return std::u16string();
+  return platform::Utf16(path);
+}
+
+std::u16string LastComponent(const std::u16string& path) {
+  const size_t slash = path.rfind(u'/');
+  const std::u16string name = slash == std::u16string::npos ? path : path.substr(slash + 1);
+  return name.empty() ? path : name;
+}
+
+DWORD ErrorOf(int error) {
+  switch (error) {
+    case EEXIST:
+      return ERROR_ALREADY_EXISTS;
+    case ENOENT:
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return ERROR_ACCESS_DENIED;
+    default:
+      return ERROR_INVALID_PARAMETER;
+  }
+}
+
+std::u16string ModulePath() {
+  std::vector<char> buffer(4096);
+  const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+  if (length <= 0) return std::u16string();
+  return platform::Utf16(std::string(buffer.data(), static_cast<size_t>(length)));
+}
+
+std::u16string ModuleFolder() {
+  std::u16string path = ModulePath();
+  const size_t slash = path.rfind(u'/');
+  return slash == std::u16string::npos ? std::u16string() : path.substr(0, slash);
+}
+
+struct IconCache {
+  std::map<std::u16string, HICON> byPath;
+  std::map<HICON, platform::IconImage> images;
+};
+
+IconCache& Icons() {
+  static IconCache cache;
+  return cache;
+}
+
+// One handle per icon file, as shared icons are: loading the same image twice gives the
+// same handle, which stays valid for the whole run.
+HICON IconFor(const std::u16string& path, int size) {
+  IconCache& cache = Icons();
+  const auto found = cache.byPath.find(path);
+  if (found != cache.byPath.end()) return found->second;
+  const HICON icon = reinterpret_cast<HICON>(uintptr_t{0x70000} + 4 * cache.byPath.size());
+  cache.byPath.emplace(path, icon);
+  cache.images.emplace(icon, platform::IconImage{path, size});
+  return icon;
+}
+
+const HCURSOR kArrowCursor = reinterpret_cast<HCURSOR>(uintptr_t{0x6FFFC});
+
+}  // namespace
+
+platform::IconImage platform::IconImageOf(HICON icon) {
+  const auto found = Icons().images.find(icon);
+  return found == Icons().images.end() ? IconImage{} : found->second;
+}
+
+HRESULT SHGetFolderLocation(HWND, int folder, HANDLE, DWORD, PIDLIST_ABSOLUTE* list) {
+  if (!list) return E_INVALIDARG;
+  *list = nullptr;
+  const std::u16string path = KnownFolder(folder);
+  if (path.empty()) return E_FAIL;
+  *list = new ITEMIDLIST{path};
+  return S_OK;
+}
+
+void ILFree(PIDLIST_ABSOLUTE list) { delete list; }
+
+uintptr_t SHGetFileInfoW(LPCWSTR path, DWORD, SHFILEINFOW* info, UINT infoSize, UINT flags) {
+  if (!path || !info || infoSize < sizeof(SHFILEINFOW)) return 0;
+  const std::u16string target = (flags & SHGFI_PIDL)
+                                    ? reinterpret_cast<const ITEMIDLIST*>(path)->path
+                                    : std::u16string(path);
+  if (!(flags & SHGFI_PIDL) && !PathFileExistsW(path)) return 0;
+  *info = SHFILEINFOW{};
+  if (flags & SHGFI_DISPLAYNAME) {
+    const std::u16string name = LastComponent(target).substr(0, MAX_PATH - 1);
+    platform::CopyToBuffer(name, info->szDisplayName, MAX_PATH);
+  }
+  return 1;
+}
+
+HRESULT SHGetFolderPathW(HWND, int folder, HANDLE, DWORD, LPWSTR path) {
+  if (!path) return E_INVALIDARG;
+  const std::u16string known = KnownFolder(folder);
+  if (known.empty()) return E_FAIL;
+  return platform::CopyToBuffer(known, path, MAX_PATH) ? S_OK : E_FAIL;
+}
+
+BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
+  if (!path || !*path) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  if (mkdir(platform::Utf8(path).c_str(), 0700) != 0) {
+    SetLastError(ErrorOf(errno));
+    return FALSE;
+  }
+  return TRUE;
+}
+
+DWORD GetModuleFileNameW(HMODULE, LPWSTR fileName, DWORD size) {
+  if (!fileName || size == 0) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  const std::u16string path = ModulePath();
+  if (path.size() < size) {
+    platform::CopyToBuffer(path, fileName, size);
+    return static_cast<DWORD>(path.size());
+  }
+  // Too long: truncated to the buffer, terminated, and reported as the buffer's size.
+  path.copy(fileName, size - 1);
+  fileName[size - 1] = u'\0';
+  SetLastError(ERROR_INSUFFICIENT_BUFFER);
+  return size;
+}
+
+HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name) {
+  if (!instance && name == IDC_ARROW) return kArrowCursor;
+  SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+  return nullptr;
+}
+
+HANDLE LoadImageW(HINSTANCE, LPCWSTR name, UINT type, int width, int, UINT) {
+  if (type != IMAGE_ICON || !IS_INTRESOURCE(name)) {
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+  }
+  const int size = width > 0 ? width : 32;
+  const std::u16string path = ModuleFolder() + u"/res/icon-" +
+                              platform::Utf16(std::to_string(reinterpret_cast<uintptr_t>(name))) +
+                              u"-" + platform::Utf16(std::to_string(size)) + u".png";
+  if (!PathFileExistsW(path.c_str())) {
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+  }
+  return IconFor(path, size);
+}

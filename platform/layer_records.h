@@ -1,0 +1,47 @@
+#pragma once
+
+// The layer's records (windows, icons, OLE), for the back ends: their peers and what they
+// let tests observe. Not part of the Win32 subset.
+
+#include "platform/backend.h"
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct WindowRecord {
+  HWND handle = nullptr;
+  HWND parent = nullptr;
+  WNDPROC procedure = nullptr;
+  HBRUSH background = nullptr;
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  std::u16string className;
+  std::u16string title;
+  RECT bounds{};  // in screen coordinates for top-level windows, else in the parent's
+  bool visible = false;
+  bool everShown = false;
+  bool minimized = false;
+  bool destroying = false;
+  HICON bigIcon = nullptr;
+  HICON smallIcon = nullptr;
+  std::unique_ptr<WindowPeer> peer;
+};
+
+// The record of a live window, or null.
+WindowRecord* FindWindowRecord(HWND window);
+// Every live window, in creation order.
+std::vector<HWND> LiveWindows();
+
+// The file an icon handle was loaded from, and its size in pixels (empty for unknown).
+struct IconImage {
+  std::u16string path;
+  int size = 0;
+};
+IconImage IconImageOf(HICON icon);
+
+// How many OleInitialize calls have not been balanced by OleUninitialize.
+int OleInitializationCount();
+
+}  // namespace platform
