@@ -1,0 +1,83 @@
+#pragma once
+
+// The COM identity and reference counting of the simulated engine's objects. Each object
+// answers the identifiers of IUnknown and of its interfaces, counts its references, and
+// deletes itself at zero. Live objects are counted so tests can see that references
+// balance.
+
+#include "webview/web_engine.h"
+
+#include <tuple>
+
+namespace sim {
+
+// Objects counted by LiveObjects().
+long& LiveObjectCount();
+
+// Whether an interface answers for an identifier (its own, or a base interface's).
+template <typename Interface>
+bool Answers(REFIID iid);
+template <>
+inline bool Answers<IWebView>(REFIID iid) { return iid == IID_IWebView; }
+template <>
+inline bool Answers<IWebViewPrivate>(REFIID iid) { return iid == IID_IWebViewPrivate; }
+template <>
+inline bool Answers<IWebFrame>(REFIID iid) { return iid == IID_IWebFrame; }
+template <>
+inline bool Answers<IWebMutableURLRequest>(REFIID iid) {
+  return iid == IID_IWebMutableURLRequest || iid == IID_IWebURLRequest;
+}
+template <>
+inline bool Answers<IWebURLResponse>(REFIID iid) { return iid == IID_IWebURLResponse; }
+template <>
+inline bool Answers<IWebNotificationCenter>(REFIID iid) {
+  return iid == IID_IWebNotificationCenter;
+}
+template <>
+inline bool Answers<IWebNotification>(REFIID iid) { return iid == IID_IWebNotification; }
+template <>
+inline bool Answers<IWebPreferences>(REFIID iid) { return iid == IID_IWebPreferences; }
+template <>
+inline bool Answers<IWebPreferencesPrivate>(REFIID iid) {
+  return iid == IID_IWebPreferencesPrivate;
+}
+template <>
+inline bool Answers<IWebError>(REFIID) { return false; }
+
+template <typename... Interfaces>
+class ComObject : public Interfaces... {
+ public:
+  ComObject(bool counted = true) : m_counted(counted) {
+    if (m_counted) ++LiveObjectCount();
+  }
+  ComObject(const ComObject&) = delete;
+  ComObject& operator=(const ComObject&) = delete;
+  virtual ~ComObject() {
+    if (m_counted) --LiveObjectCount();
+  }
+
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (IsEqualGUID(iid, IID_IUnknown)) {
+      *object = static_cast<IUnknown*>(static_cast<std::tuple_element_t<0, std::tuple<Interfaces...>>*>(this));
+    } else {
+      ((Answers<Interfaces>(iid) && (*object = static_cast<Interfaces*>(this))) || ...);
+    }
+    if (!*object) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  ULONG AddRef() override { return ++m_references; }
+  ULONG Release() override {
+    const ULONG references = --m_references;
+    if (references == 0) delete this;
+    return references;
+  }
+
+ private:
+  ULONG m_references = 1;
+  bool m_counted;
+};
+
+}  // namespace sim

@@ -1,0 +1,32 @@
+#pragma once
+
+// The simulated engine's shared state: scripted pages, records, the observer, and the web
+// views alive now (so that tasks and page functions can find their view by number).
+
+#include "engine/testing/sim_engine.h"
+
+#include <map>
+
+namespace sim {
+
+class SimWebView;
+
+struct EngineState {
+  std::map<std::u16string, Page> pages;
+  std::map<std::u16string, size_t> pageLoads;
+  Records records;
+  Observer* observer = nullptr;
+  Observer silent;
+  std::map<int, SimWebView*> views;
+  int nextViewId = 1;
+  unsigned long nextResourceId = 1;
+
+  Observer& Notify() { return observer ? *observer : silent; }
+};
+
+EngineState& State();
+
+// The view with that number, or null once it is gone.
+SimWebView* FindView(int id);
+
+}  // namespace sim

@@ -1,0 +1,133 @@
+// The engine's entry points and its own API.
+
+#include "engine/testing/engine_state.h"
+#include "engine/testing/scheduler.h"
+#include "engine/testing/sim_objects.h"
+#include "engine/testing/sim_web_view.h"
+
+namespace sim {
+
+EngineState& State() {
+  static EngineState state;
+  return state;
+}
+
+SimWebView* FindView(int id) {
+  const auto found = State().views.find(id);
+  return found == State().views.end() ? nullptr : found->second;
+}
+
+long& LiveObjectCount() {
+  static long count = 0;
+  return count;
+}
+
+void SetPage(const std::u16string& url, Page page) { State().pages[url] = std::move(page); }
+
+namespace {
+
+std::u16string Wide(const std::string& text) {
+  std::u16string wide(text.size(), u'\0');
+  if (text.empty()) return wide;
+  wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                  wide.data(), static_cast<int>(wide.size())));
+  return wide;
+}
+
+bool ReadResponse(const Json::Value& value, Response& response, std::string& error) {
+  if (!value.isObject() || !value["url"].isString() ||
+      !(value["mime"].isString() || value["mime"].isNull()) ||
+      !(value["length"].isIntegral() || value["length"].isNull())) {
+    error = "a response needs \"url\" (string), \"mime\" (string) and \"length\" (integer)";
+    return false;
+  }
+  response.url = Wide(value["url"].asString());
+  response.mimeType = Wide(value["mime"].isNull() ? "" : value["mime"].asString());
+  response.length = value["length"].isNull() ? -1 : value["length"].asInt64();
+  return true;
+}
+
+bool ReadPage(const Json::Value& value, Page& page, std::string& error) {
+  if (!value.isObject() || !(value["responses"].isArray() || value["responses"].isNull()) ||
+      !(value["script"].isString() || value["script"].isNull())) {
+    error = "a page needs \"responses\" (a list) and \"script\" (a string)";
+    return false;
+  }
+  for (const Json::Value& item : value["responses"]) {
+    Response response;
+    if (!ReadResponse(item, response, error)) return false;
+    page.responses.push_back(response);
+  }
+  if (value["script"].isString()) page.scripts.push_back(value["script"].asString());
+  return true;
+}
+
+}  // namespace
+
+bool SetPagesFromJson(const Json::Value& pages, std::string& error) {
+  if (!pages.isObject()) {
+    error = "\"pages\" must map URLs to pages";
+    return false;
+  }
+  for (const std::string& url : pages.getMemberNames()) {
+    Page page;
+    if (!ReadPage(pages[url], page, error)) {
+      error = "page " + url + ": " + error;
+      return false;
+    }
+    SetPage(Wide(url), std::move(page));
+  }
+  return true;
+}
+
+const Records& GetRecords() { return State().records; }
+
+void SetObserver(Observer* observer) { State().observer = observer; }
+
+long LiveObjects() { return LiveObjectCount(); }
+
+uint64_t Now() { return Scheduler::Get().Now(); }
+
+void After(uint64_t delay, std::function<void()> task) {
+  Scheduler::Get().After(delay, std::move(task));
+}
+
+void Reset() {
+  Scheduler::Get().Clear();
+  Scheduler::Get().ResetClock();
+  SimNotificationCenter::Default().RemoveAllObservers();
+  EngineState& state = State();
+  state.pages.clear();
+  state.pageLoads.clear();
+  state.records = Records();
+  state.nextResourceId = 1;
+}
+
+}  // namespace sim
+
+HRESULT WebKitCreateInstance(REFCLSID clsid, IUnknown* outer, REFIID iid, void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  if (outer) return CLASS_E_NOAGGREGATION;
+  IUnknown* created = nullptr;
+  if (clsid == CLSID_WebView) {
+    created = static_cast<IWebView*>(new sim::SimWebView());
+  } else if (clsid == CLSID_WebPreferences) {
+    created = static_cast<IWebPreferences*>(new sim::SimPreferences());
+  } else if (clsid == CLSID_WebNotificationCenter) {
+    created = new sim::SimNotificationCenter();
+  } else if (clsid == CLSID_WebMutableURLRequest) {
+    created = new sim::SimURLRequest();
+  } else {
+    return REGDB_E_CLASSNOTREG;
+  }
+  const HRESULT result = created->QueryInterface(iid, object);
+  created->Release();
+  return result;
+}
+
+void shutDownWebKit() {
+  ++sim::State().records.shutdowns;
+  sim::Scheduler::Get().Clear();
+  sim::SimNotificationCenter::Default().RemoveAllObservers();
+}

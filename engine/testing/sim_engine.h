@@ -1,0 +1,90 @@
+#pragma once
+
+// The simulated web engine's own API, for tests and the scenario runner: the scripted
+// pages of a run, what the system did with the engine, and the clock. The engine itself is
+// reached through webview/web_engine.h like any engine.
+
+#include "webview/web_engine.h"
+
+#include <json/json.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct Response {
+  std::u16string url;
+  std::u16string mimeType;
+  long long length = -1;
+};
+
+// A scripted page: its responses (the first is the page itself) and its script. A page
+// with several scripts runs the next one on each load, and the last one from then on.
+struct Page {
+  std::vector<Response> responses;
+  std::vector<std::string> scripts;
+};
+
+void SetPage(const std::u16string& url, Page page);
+// Reads {"url": {"responses": [{"url", "mime", "length"}], "script"}}; false with a
+// message when the value has another shape.
+bool SetPagesFromJson(const Json::Value& pages, std::string& error);
+
+struct LoadRecord {
+  IWebView* view;
+  std::u16string url;
+  std::u16string method;
+  WebURLRequestCachePolicy cachePolicy;
+  double timeout;
+  bool allowsAnyHttpsCertificate;
+};
+
+struct DelegateChange {
+  IWebView* view;
+  std::string delegate;  // "frameLoad", "ui", "policy" or "resourceLoad"
+  bool installed;        // false: cleared with null
+};
+
+struct PreferenceState {
+  bool webSecurityEnabled = true;
+  bool localStorageEnabled = false;
+  std::u16string localStorageDatabasePath;
+  std::vector<std::string> writes;  // the setters called, in order
+};
+
+struct Records {
+  std::vector<IWebView*> viewsCreated;
+  std::vector<IWebView*> viewsClosed;
+  std::vector<std::pair<IWebView*, HWND>> hostWindows;
+  std::vector<DelegateChange> delegateChanges;
+  std::vector<LoadRecord> loads;
+  std::vector<std::u16string> pageErrors;  // exceptions that page scripts did not catch
+  PreferenceState preferences;
+  int shutdowns = 0;
+};
+
+const Records& GetRecords();
+
+// Told of what pages do that a person could see.
+class Observer {
+ public:
+  virtual ~Observer() = default;
+  virtual void Log(const std::u16string&) {}
+  virtual void Load(const std::u16string& /*url*/) {}
+};
+void SetObserver(Observer* observer);
+
+// Engine objects alive now, other than the engine's own shared ones (the default
+// notification center and the standard preferences).
+long LiveObjects();
+// Virtual time in milliseconds since the engine started (or was reset).
+uint64_t Now();
+// Runs the task that many milliseconds from now, among the engine's own.
+void After(uint64_t delay, std::function<void()> task);
+// Forgets pages, records, pending tasks and time, for the next test.
+void Reset();
+
+}  // namespace sim

@@ -1,0 +1,242 @@
+#include "engine/testing/sim_web_view.h"
+
+#include "engine/testing/engine_state.h"
+#include "engine/testing/page_script.h"
+#include "engine/testing/scheduler.h"
+#include "engine/testing/sim_objects.h"
+
+namespace sim {
+namespace {
+
+constexpr double kEstimates[] = {0.3, 0.7, 1.0};
+const char16_t kViewClass[] = u"SimWebViewWindow";
+
+LRESULT CALLBACK ViewWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void RegisterViewClass() {
+  static bool registered = false;
+  if (registered) return;
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = ViewWindowProc;
+  windowClass.lpszClassName = kViewClass;
+  registered = RegisterClassExW(&windowClass) != 0;
+}
+
+}  // namespace
+
+HRESULT SimFrame::loadRequest(IWebURLRequest* request) {
+  auto* ours = dynamic_cast<SimURLRequest*>(request);
+  if (!m_view || !ours) return E_INVALIDARG;
+  m_view->Load({m_view, ours->m_url, ours->m_method, ours->m_cachePolicy, ours->m_timeout,
+                ours->m_allowsAnyHttpsCertificate});
+  return S_OK;
+}
+
+js::JSGlobalContextRef SimFrame::globalContext() { return m_view ? m_view->Context() : nullptr; }
+
+SimWebView::SimWebView() : m_id(State().nextViewId++), m_frame(new SimFrame(this)) {
+  State().views.emplace(m_id, this);
+  State().records.viewsCreated.push_back(this);
+}
+
+SimWebView::~SimWebView() {
+  State().views.erase(m_id);
+  m_frame->Detach();
+  m_frame->Release();
+  ReleaseContext();
+}
+
+HRESULT SimWebView::initWithFrame(RECT frame, BSTR, BSTR) {
+  if (!m_host || m_view) return E_FAIL;
+  RegisterViewClass();
+  m_view = CreateWindowExW(0, kViewClass, u"", WS_CHILD, frame.left, frame.top,
+                           frame.right - frame.left, frame.bottom - frame.top, m_host, nullptr,
+                           nullptr, nullptr);
+  return m_view ? S_OK : E_FAIL;
+}
+
+template <typename Delegate>
+void SimWebView::Replace(ComPtr<Delegate>& slot, Delegate* delegate, const char* name) {
+  slot = ComPtr<Delegate>::Share(delegate);
+  State().records.delegateChanges.push_back({this, name, delegate != nullptr});
+}
+
+HRESULT SimWebView::setUIDelegate(IWebUIDelegate* d) {
+  Replace(m_uiDelegate, d, "ui");
+  return S_OK;
+}
+
+HRESULT SimWebView::setResourceLoadDelegate(IWebResourceLoadDelegate* d) {
+  Replace(m_resourceLoadDelegate, d, "resourceLoad");
+  return S_OK;
+}
+
+HRESULT SimWebView::setFrameLoadDelegate(IWebFrameLoadDelegate* d) {
+  Replace(m_frameLoadDelegate, d, "frameLoad");
+  return S_OK;
+}
+
+HRESULT SimWebView::setPolicyDelegate(IWebPolicyDelegate* d) {
+  Replace(m_policyDelegate, d, "policy");
+  return S_OK;
+}
+
+HRESULT SimWebView::mainFrame(IWebFrame** frame) {
+  if (!frame) return E_POINTER;
+  *frame = m_frame;
+  m_frame->AddRef();
+  return S_OK;
+}
+
+HRESULT SimWebView::setHostWindow(OLE_HANDLE window) {
+  m_host = reinterpret_cast<HWND>(window);
+  State().records.hostWindows.emplace_back(this, m_host);
+  return S_OK;
+}
+
+HRESULT SimWebView::hostWindow(OLE_HANDLE* window) {
+  if (!window) return E_POINTER;
+  *window = reinterpret_cast<OLE_HANDLE>(m_host);
+  return S_OK;
+}
+
+HRESULT SimWebView::estimatedProgress(double* estimatedProgress) {
+  if (!estimatedProgress) return E_POINTER;
+  *estimatedProgress = m_progress;
+  return S_OK;
+}
+
+HRESULT SimWebView::mainFrameURL(BSTR* urlString) {
+  if (!urlString) return E_POINTER;
+  *urlString = MakeBstr(m_url);
+  return S_OK;
+}
+
+HRESULT SimWebView::close() {
+  if (m_closed) return S_OK;
+  m_closed = true;
+  ++m_load;
+  State().records.viewsClosed.push_back(this);
+  if (m_view) DestroyWindow(m_view);
+  m_view = nullptr;
+  m_uiDelegate.Reset();
+  m_resourceLoadDelegate.Reset();
+  m_frameLoadDelegate.Reset();
+  m_policyDelegate.Reset();
+  ReleaseContext();
+  return S_OK;
+}
+
+HRESULT SimWebView::viewWindow(OLE_HANDLE* window) {
+  if (!window) return E_POINTER;
+  *window = reinterpret_cast<OLE_HANDLE>(m_view);
+  return S_OK;
+}
+
+void SimWebView::Load(const LoadRecord& load) {
+  if (m_closed) return;
+  State().records.loads.push_back(load);
+  State().Notify().Load(load.url);
+  ++m_load;
+  m_nextStepDelay = 1;
+  m_url = load.url;
+  Schedule([](SimWebView& view) { view.ProgressStarted(); });
+  const auto page = State().pages.find(load.url);
+  if (page == State().pages.end()) {
+    Schedule([](SimWebView& view) { view.FailProvisionalLoad(); });
+    Schedule([](SimWebView& view) { view.ProgressFinished(); });
+    return;
+  }
+  const Page& scripted = page->second;
+  size_t& loads = State().pageLoads[load.url];
+  const std::string script =
+      scripted.scripts.empty() ? std::string()
+                               : scripted.scripts[std::min(loads, scripted.scripts.size() - 1)];
+  ++loads;
+  const std::vector<Response>& responses = scripted.responses;
+  for (size_t i = 0; i < responses.size(); ++i) {
+    const Response response = responses[i];
+    Schedule([response](SimWebView& view) { view.Respond(response); });
+    if (i == 0) Schedule([script](SimWebView& view) { view.ClearWindowObject(script); });
+  }
+  if (responses.empty()) Schedule([script](SimWebView& view) { view.ClearWindowObject(script); });
+  for (double estimate : kEstimates) {
+    Schedule([estimate](SimWebView& view) { view.ProgressEstimate(estimate); });
+  }
+  Schedule([](SimWebView& view) { view.FinishLoad(); });
+  Schedule([](SimWebView& view) { view.ProgressFinished(); });
+}
+
+void SimWebView::Schedule(std::function<void(SimWebView&)> step) {
+  const int id = m_id;
+  const uint64_t load = m_load;
+  Scheduler::Get().After(m_nextStepDelay++, [id, load, step] {
+    SimWebView* view = FindView(id);
+    if (!view || view->m_load != load) return;
+    // The view must outlive the step even if the system lets go of it meanwhile.
+    view->AddRef();
+    step(*view);
+    view->Release();
+  });
+}
+
+void SimWebView::ProgressStarted() {
+  m_progress = 0.0;
+  SimNotificationCenter::Default().Post(u"WebProgressStartedNotification",
+                                        static_cast<IWebView*>(this));
+}
+
+void SimWebView::ProgressEstimate(double estimate) {
+  m_progress = estimate;
+  SimNotificationCenter::Default().Post(u"WebProgressEstimateChangedNotification",
+                                        static_cast<IWebView*>(this));
+}
+
+void SimWebView::ProgressFinished() {
+  SimNotificationCenter::Default().Post(u"WebProgressFinishedNotification",
+                                        static_cast<IWebView*>(this));
+}
+
+void SimWebView::Respond(const Response& response) {
+  if (!m_resourceLoadDelegate) return;
+  auto* urlResponse = new SimURLResponse(response);
+  m_resourceLoadDelegate->didReceiveResponse(this, State().nextResourceId++, urlResponse,
+                                             nullptr);
+  urlResponse->Release();
+}
+
+void SimWebView::ClearWindowObject(const std::string& script) {
+  ReleaseContext();
+  m_context = js::JSGlobalContextCreate(nullptr);
+  InstallPageGlobals(m_context, m_id);
+  if (m_frameLoadDelegate) {
+    m_frameLoadDelegate->didClearWindowObject(this, m_context,
+                                              js::JSContextGetGlobalObject(m_context), m_frame);
+  }
+  // The delegate may have closed the view; the page's script runs only in a live page.
+  if (m_context && !script.empty()) RunPageScript(m_context, script);
+}
+
+void SimWebView::FinishLoad() {
+  if (m_frameLoadDelegate) m_frameLoadDelegate->didFinishLoadForFrame(this, m_frame);
+}
+
+void SimWebView::FailProvisionalLoad() {
+  if (!m_frameLoadDelegate) return;
+  auto* error = new SimError();
+  m_frameLoadDelegate->didFailProvisionalLoadWithError(this, error, m_frame);
+  error->Release();
+}
+
+void SimWebView::ReleaseContext() {
+  const js::JSGlobalContextRef context = std::exchange(m_context, nullptr);
+  if (!context) return;
+  ForgetPageContext(context);
+  // A page's script may be running in the context now; it goes once that is over.
+  Scheduler::Get().Defer([context] { js::JSGlobalContextRelease(context); });
+}
+
+}  // namespace sim

@@ -1,0 +1,88 @@
+#pragma once
+
+// A simulated web view with its main frame. A load plays the page's script in virtual
+// time: progress started, the page's response, a fresh script context (window object
+// cleared, then the page's script), the other responses, progress estimates, load
+// finished, progress finished. An unknown URL fails its provisional load.
+
+#include "engine/testing/com_object.h"
+#include "engine/testing/sim_engine.h"
+#include "webview/com_ptr.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+class SimWebView;
+
+class SimFrame : public ComObject<IWebFrame> {
+ public:
+  explicit SimFrame(SimWebView* view) : m_view(view) {}
+  HRESULT loadRequest(IWebURLRequest* request) override;
+  js::JSGlobalContextRef globalContext() override;
+
+  void Detach() { m_view = nullptr; }
+
+ private:
+  SimWebView* m_view;
+};
+
+class SimWebView : public ComObject<IWebView, IWebViewPrivate> {
+ public:
+  SimWebView();
+  ~SimWebView() override;
+
+  HRESULT initWithFrame(RECT frame, BSTR frameName, BSTR groupName) override;
+  HRESULT setUIDelegate(IWebUIDelegate* d) override;
+  HRESULT setResourceLoadDelegate(IWebResourceLoadDelegate* d) override;
+  HRESULT setFrameLoadDelegate(IWebFrameLoadDelegate* d) override;
+  HRESULT setPolicyDelegate(IWebPolicyDelegate* d) override;
+  HRESULT mainFrame(IWebFrame** frame) override;
+  HRESULT setHostWindow(OLE_HANDLE window) override;
+  HRESULT hostWindow(OLE_HANDLE* window) override;
+  HRESULT estimatedProgress(double* estimatedProgress) override;
+  HRESULT mainFrameURL(BSTR* urlString) override;
+  HRESULT close() override;
+  HRESULT viewWindow(OLE_HANDLE* window) override;
+
+  // Starts loading the URL (the request's settings are recorded).
+  void Load(const LoadRecord& load);
+  int Id() const { return m_id; }
+  HWND Host() const { return m_host; }
+  js::JSGlobalContextRef Context() const { return m_context; }
+  IWebUIDelegate* UIDelegate() const { return m_uiDelegate.Get(); }
+  IWebPolicyDelegate* PolicyDelegate() const { return m_policyDelegate.Get(); }
+
+ private:
+  // Schedules a step of the current load, 1 ms after the previous one.
+  void Schedule(std::function<void(SimWebView&)> step);
+  void ProgressStarted();
+  void ProgressEstimate(double estimate);
+  void ProgressFinished();
+  void Respond(const Response& response);
+  void ClearWindowObject(const std::string& script);
+  void FinishLoad();
+  void FailProvisionalLoad();
+  void ReleaseContext();
+  template <typename Delegate>
+  void Replace(ComPtr<Delegate>& slot, Delegate* delegate, const char* name);
+
+  int m_id;
+  SimFrame* m_frame;
+  HWND m_host = nullptr;
+  HWND m_view = nullptr;
+  bool m_closed = false;
+  ComPtr<IWebUIDelegate> m_uiDelegate;
+  ComPtr<IWebResourceLoadDelegate> m_resourceLoadDelegate;
+  ComPtr<IWebFrameLoadDelegate> m_frameLoadDelegate;
+  ComPtr<IWebPolicyDelegate> m_policyDelegate;
+  std::u16string m_url;
+  double m_progress = 0.0;
+  js::JSGlobalContextRef m_context = nullptr;
+  uint64_t m_load = 0;          // the current load; steps of earlier loads are dropped
+  uint64_t m_nextStepDelay = 0;
+};
+
+}  // namespace sim
