@@ -124,6 +124,8 @@ bool GetScriptFunction(js::JSContextRef context, js::JSObjectRef object,
 }
 
 void AppendStringArgument(const std::string& text, ScriptArguments& arguments) {
+  // Without a context no value can be made, and nothing could be called with it.
+  if (!arguments.context) return;
   ScriptString string(text.c_str());
   const js::JSValueRef value = js::JSValueMakeString(arguments.context, string.Get());
   js::JSValueProtect(arguments.context, value);

@@ -332,6 +332,34 @@ inline constexpr CLSID CLSID_WebNotificationCenter = {
 inline constexpr CLSID CLSID_WebMutableURLRequest = {
     0xA062ECC3, 0xBB1B, 0x4694, {0xA5, 0x69, 0xF5, 0x9E, 0x0A, 0xD6, 0xBE, 0x0C}};
 
+// The identifier of each interface, for code generic over interfaces.
+template <typename Interface>
+constexpr const IID& IidOf();
+template <> constexpr const IID& IidOf<IUnknown>() { return IID_IUnknown; }
+template <> constexpr const IID& IidOf<IWebFrameLoadDelegate>() { return IID_IWebFrameLoadDelegate; }
+template <> constexpr const IID& IidOf<IWebUIDelegate>() { return IID_IWebUIDelegate; }
+template <> constexpr const IID& IidOf<IWebPolicyDelegate>() { return IID_IWebPolicyDelegate; }
+template <> constexpr const IID& IidOf<IWebNotificationObserver>() {
+  return IID_IWebNotificationObserver;
+}
+template <> constexpr const IID& IidOf<IWebResourceLoadDelegate>() {
+  return IID_IWebResourceLoadDelegate;
+}
+template <> constexpr const IID& IidOf<IWebView>() { return IID_IWebView; }
+template <> constexpr const IID& IidOf<IWebViewPrivate>() { return IID_IWebViewPrivate; }
+template <> constexpr const IID& IidOf<IWebFrame>() { return IID_IWebFrame; }
+template <> constexpr const IID& IidOf<IWebURLRequest>() { return IID_IWebURLRequest; }
+template <> constexpr const IID& IidOf<IWebMutableURLRequest>() { return IID_IWebMutableURLRequest; }
+template <> constexpr const IID& IidOf<IWebURLResponse>() { return IID_IWebURLResponse; }
+template <> constexpr const IID& IidOf<IWebNotificationCenter>() {
+  return IID_IWebNotificationCenter;
+}
+template <> constexpr const IID& IidOf<IWebNotification>() { return IID_IWebNotification; }
+template <> constexpr const IID& IidOf<IWebPreferences>() { return IID_IWebPreferences; }
+template <> constexpr const IID& IidOf<IWebPreferencesPrivate>() {
+  return IID_IWebPreferencesPrivate;
+}
+
 // The engine library's entry points.
 HRESULT WebKitCreateInstance(REFCLSID clsid, IUnknown* outer, REFIID iid, void** object);
 void shutDownWebKit();

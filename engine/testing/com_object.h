@@ -14,35 +14,19 @@ namespace sim {
 // Objects counted by LiveObjects().
 long& LiveObjectCount();
 
-// Whether an interface answers for an identifier (its own, or a base interface's).
+// Whether an interface answers for an identifier: its own, or its base interface's.
 template <typename Interface>
-bool Answers(REFIID iid);
-template <>
-inline bool Answers<IWebView>(REFIID iid) { return iid == IID_IWebView; }
-template <>
-inline bool Answers<IWebViewPrivate>(REFIID iid) { return iid == IID_IWebViewPrivate; }
-template <>
-inline bool Answers<IWebFrame>(REFIID iid) { return iid == IID_IWebFrame; }
+bool Answers(REFIID iid) {
+  return iid == IidOf<Interface>();
+}
 template <>
 inline bool Answers<IWebMutableURLRequest>(REFIID iid) {
   return iid == IID_IWebMutableURLRequest || iid == IID_IWebURLRequest;
 }
 template <>
-inline bool Answers<IWebURLResponse>(REFIID iid) { return iid == IID_IWebURLResponse; }
-template <>
-inline bool Answers<IWebNotificationCenter>(REFIID iid) {
-  return iid == IID_IWebNotificationCenter;
+inline bool Answers<IWebError>(REFIID) {
+  return false;
 }
-template <>
-inline bool Answers<IWebNotification>(REFIID iid) { return iid == IID_IWebNotification; }
-template <>
-inline bool Answers<IWebPreferences>(REFIID iid) { return iid == IID_IWebPreferences; }
-template <>
-inline bool Answers<IWebPreferencesPrivate>(REFIID iid) {
-  return iid == IID_IWebPreferencesPrivate;
-}
-template <>
-inline bool Answers<IWebError>(REFIID) { return false; }
 
 template <typename... Interfaces>
 class ComObject : public Interfaces... {

@@ -1,0 +1,146 @@
+#include "finder/finder_commands.h"
+
+#include "app/my_app.h"
+#include "bridge/script_values.h"
+#include "finder/filters.h"
+#include "finder/text_conversion.h"
+#include "finder/url_names.h"
+
+#include <cstring>
+
+namespace {
+
+const std::u16string kServiceUri = u"com.quillmoor.trawler";
+
+// Parameters the commands can read members of: an object, or null (an object without
+// members).
+bool Readable(const Json::Value& params) { return params.isObject() || params.isNull(); }
+
+// The string member "url" converted to UTF-16; false when it is missing, not a string or
+// empty.
+bool UrlParameter(const Json::Value& params, std::u16string& url) {
+  if (!Readable(params) || !params["url"].isString()) return false;
+  return Utf8ToUtf16(params["url"].asString(), url);
+}
+
+// Calls the page's updateInputUrl, if the page has one.
+void UpdateInputUrl(CLocalWindow& window, const std::string& url) {
+  ScriptFunctionRef function;
+  ScriptArguments arguments{window.GetGlobalContext(), {}};
+  if (!arguments.context) return;
+  GetScriptFunction(arguments.context, window.GetGlobalObject(), function, "updateInputUrl");
+  AppendStringArgument(url, arguments);
+  js::JSValueRef ignored = nullptr;
+  CallScriptFunction(function, arguments, ignored);
+  ClearArguments(arguments);
+}
+
+// The browsing window with a web view, made when it has none; null when that fails.
+CMyWindow* BrowsingWindow() {
+  CMyWindow& window = g_pApp->m_myWindow;
+  if (window.m_webView) return &window;
+  if (!window.Create(u"Trawler", g_pApp->m_hInstance)) return nullptr;
+  window.SetIcons();
+  return &window;
+}
+
+}  // namespace
+
+int HandleFinderCall(const std::u16string& uri, const std::u16string& method,
+                     const Json::Value& params, void*, Json::Value& returnValue) {
+  int result = 0;
+  if (uri == kServiceUri && g_pApp) {
+    CLocalWindow& window = g_pApp->m_localWindow;
+    if (method == u"start") {
+      result = StartSearch(params, window);
+    } else if (method == u"pause") {
+      result = PauseSearch(window);
+    } else if (method == u"stop") {
+      result = StopSearch(window);
+    } else if (method == u"open") {
+      result = OpenUrl(params);
+    } else if (method == u"copyURL") {
+      result = CopyUrl(params, window);
+    }
+  }
+  returnValue["returnValue"] = result;
+  return result;
+}
+
+int StartSearch(const Json::Value& params, FinderState& state) {
+  if (!Readable(params) || !g_pApp) return 0;
+  const Json::Value& url = params["url"];
+  const Json::Value& filterEnabled = params["filterEnabled"];
+  const Json::Value& useFileExtFilter = params["useFileExtFilter"];
+  if (!url.isString() || !filterEnabled.isBool() || !useFileExtFilter.isBool()) return 0;
+  const Json::Value& filter =
+      useFileExtFilter.asBool() ? params["fileExtFilter"] : params["mimeFilter"];
+  if (!filter.isString()) return 0;
+
+  state.m_filterEnabled = filterEnabled.asBool() ? 1 : 0;
+  state.m_useFileExtFilter = useFileExtFilter.asBool() ? 1 : 0;
+  if (state.m_useFileExtFilter) {
+    ParseExtensionFilter(state, filter.asString());
+  } else {
+    SetMimeFilter(state, filter.asString());
+  }
+
+  CMyWindow* browsing = BrowsingWindow();
+  if (!browsing) return 0;
+  const std::string typed = url.asString();
+  const std::string normalized = NormalizeUrlUtf8(typed.c_str());
+  if (normalized != typed) UpdateInputUrl(g_pApp->m_localWindow, normalized);
+  // The text as typed: the loader normalises it itself.
+  if (!browsing->LoadUrlUtf8(typed.c_str())) return 0;
+  ShowWindow(browsing->m_hWnd, SW_SHOW);
+  UpdateWindow(browsing->m_hWnd);
+  state.m_paused = 0;
+  state.m_running = 1;
+  return 1;
+}
+
+int PauseSearch(FinderState& state) {
+  if (state.m_running) state.m_paused = 1 - state.m_paused;
+  return 1;
+}
+
+int StopSearch(FinderState& state) {
+  if (state.m_running) {
+    state.m_running = 0;
+    state.m_paused = 0;
+  }
+  return 1;
+}
+
+int OpenUrl(const Json::Value& params) {
+  std::u16string url;
+  if (!UrlParameter(params, url)) return 0;
+  const HINSTANCE result = ShellExecuteW(nullptr, u"open", url.c_str(), nullptr, nullptr, SW_SHOW);
+  return reinterpret_cast<uintptr_t>(result) > 32 ? 1 : 0;
+}
+
+int CopyUrl(const Json::Value& params, CLocalWindow& window) {
+  std::u16string url;
+  if (!UrlParameter(params, url)) return 0;
+  const size_t bytes = (url.size() + 1) * sizeof(WCHAR);
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+  if (!block) return 0;
+  void* memory = GlobalLock(block);
+  if (!memory) {
+    GlobalFree(block);
+    return 0;
+  }
+  // The terminating zero comes from the zero fill.
+  std::memcpy(memory, url.data(), url.size() * sizeof(WCHAR));
+  GlobalUnlock(block);
+  if (!OpenClipboard(window.m_hWnd)) {
+    GlobalFree(block);
+    return 0;
+  }
+  EmptyClipboard();
+  // The clipboard owns the block once it took it; otherwise it is still ours to free.
+  const bool handedOver = SetClipboardData(CF_UNICODETEXT, block) != nullptr;
+  if (!handedOver) GlobalFree(block);
+  CloseClipboard();
+  return handedOver ? 1 : 0;
+}

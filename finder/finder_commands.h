@@ -1,0 +1,26 @@
+#pragma once
+
+// The finder's commands, as the UI page sends them through the service object. Each
+// answers 1 or 0; bad parameters answer 0 and change nothing.
+
+#include "finder/finder_state.h"
+
+#include <json/json.h>
+
+#include <string>
+
+class CLocalWindow;
+
+// The service handler of the UI window: routes "com.quillmoor.trawler" calls to the
+// commands and sets "returnValue" to the result.
+int HandleFinderCall(const std::u16string& uri, const std::u16string& method,
+                     const Json::Value& params, void* userData, Json::Value& returnValue);
+
+// Stores the filter settings and loads the address in the browsing window.
+int StartSearch(const Json::Value& params, FinderState& state);
+// Opens the address with the desktop's default handler.
+int OpenUrl(const Json::Value& params);
+// Puts the address on the clipboard as Unicode text, owned by the UI window.
+int CopyUrl(const Json::Value& params, CLocalWindow& window);
+int PauseSearch(FinderState& state);
+int StopSearch(FinderState& state);

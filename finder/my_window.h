@@ -1,0 +1,22 @@
+#pragma once
+
+// A browsing window: its web view's responses are captured by its resource-load delegate,
+// and windows its pages open become browsing windows too. The main one is a member of the
+// application object; those that pages open are owned by its list of popup windows.
+
+#include "finder/resource_load_delegate.h"
+#include "webview/webkit_window.h"
+
+class CMyWindow : public CWebKitWindow {
+ public:
+  // Installs the resource-load delegate before the view is initialised.
+  void OnCreate(LPCREATESTRUCTW create) override;
+  void OnNewWindowRequest(BSTR url, BSTR frameName) override;
+  void OnCreateWebView(BSTR url, IWebView** newWebView) override;
+
+  CResourceLoadDelegate m_resourceLoadDelegate;
+
+ private:
+  // A new browsing window titled like this one, shown, with its icons.
+  CMyWindow* OpenPopup();
+};

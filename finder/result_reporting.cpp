@@ -1,0 +1,61 @@
+#include "finder/result_reporting.h"
+
+#include "app/my_app.h"
+#include "bridge/json_text.h"
+#include "bridge/script_values.h"
+#include "finder/filters.h"
+#include "finder/size_format.h"
+#include "finder/text_conversion.h"
+#include "finder/url_names.h"
+
+namespace {
+
+FinderResult MakeResult(const std::u16string& url, const std::u16string& mimeType,
+                        int64_t expectedLength) {
+  FinderResult result;
+  Utf16ToUtf8(url, result.url);
+  if (!UrlFileNameUtf8(result.url, result.fileName)) result.fileName = "unknown";
+  Utf16ToUtf8(mimeType, result.mimeType);
+  // -1 means the server announced no length; any other value counts as its bit pattern.
+  if (expectedLength == -1) {
+    result.size = "unknown";
+  } else {
+    FormatSizeUtf8(result.size, static_cast<uint64_t>(expectedLength));
+  }
+  return result;
+}
+
+int CallAddResult(const std::string& text) {
+  if (!g_pApp) return 0;
+  CLocalWindow& window = g_pApp->m_localWindow;
+  const js::JSGlobalContextRef context = window.GetGlobalContext();
+  const js::JSObjectRef global = window.GetGlobalObject();
+  ScriptFunctionRef function;
+  if (!context || !global || !GetScriptFunction(context, global, function, "addResult")) return 0;
+  ScriptArguments arguments{context, {}};
+  AppendStringArgument(text, arguments);
+  js::JSValueRef ignored = nullptr;
+  const bool called = CallScriptFunction(function, arguments, ignored);
+  ClearArguments(arguments);
+  return called ? 1 : 0;
+}
+
+}  // namespace
+
+std::string ResultJson(const FinderResult& result) {
+  Json::Value row(Json::objectValue);
+  row["fileName"] = result.fileName;
+  row["mimeType"] = result.mimeType;
+  row["size"] = result.size;
+  row["url"] = result.url;
+  return WriteJsonText(row);
+}
+
+int ReportResponse(FinderState& state, const std::u16string& url, uint32_t identifier,
+                   const std::u16string& mimeType, int64_t expectedLength) {
+  // Filtering first spares the result's texts for responses that do not pass.
+  if (!MatchesFilter(state, url, mimeType)) return 0;
+  const FinderResult result = MakeResult(url, mimeType, expectedLength);
+  state.m_results[identifier] = result;
+  return CallAddResult(ResultJson(result));
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+// The identity and reference counting shared by every delegate of the system. A delegate
+// is a member of the object that owns it; its count starts at 1 for that owner, whose
+// reference is never given back, so the engine's balanced references never end it.
+// Called on the UI thread only, so the count is a plain integer.
+
+#include "webview/web_engine.h"
+
+template <typename Interface>
+class CDelegateBase : public Interface {
+ public:
+  CDelegateBase() = default;
+  CDelegateBase(const CDelegateBase&) = delete;
+  CDelegateBase& operator=(const CDelegateBase&) = delete;
+
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (!IsEqualGUID(iid, IID_IUnknown) && !IsEqualGUID(iid, IidOf<Interface>())) {
+      return E_NOINTERFACE;
+    }
+    *object = static_cast<Interface*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG AddRef() override { return ++m_refCount; }
+  // The storage belongs to the owner, so reaching zero (which the owner's reference
+  // prevents) frees nothing here.
+  ULONG Release() override { return m_refCount > 0 ? --m_refCount : 0; }
+
+ protected:
+  ~CDelegateBase() = default;
+
+ private:
+  ULONG m_refCount = 1;
+};
+
+// An operation an empty delegate does not implement.
+#define DELEGATE_NOT_IMPLEMENTED(name, parameters) \
+  HRESULT name parameters override { return E_NOTIMPL; }
