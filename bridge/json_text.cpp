@@ -50,10 +50,10 @@ size_t NestingDepth(const std::string& text) {
 
 }  // namespace
 
-void ReadJsonText(const std::string& text, Json::Value& value) {
-  if (NestingDepth(text) > kMaxNesting) return;
+bool ReadJsonText(const std::string& text, Json::Value& value) {
+  if (NestingDepth(text) > kMaxNesting) return false;
   Json::Reader reader;
-  reader.parse(text, value);
+  return reader.parse(text, value);
 }
 
 std::string WriteJsonText(const Json::Value& value) {
