@@ -44,4 +44,7 @@ IconImage IconImageOf(HICON icon);
 // How many OleInitialize calls have not been balanced by OleUninitialize.
 int OleInitializationCount();
 
+// Drops every posted message and a pending quit.
+void DiscardQueuedMessages();
+
 }  // namespace platform

@@ -20,6 +20,7 @@ struct EngineState {
   std::map<int, SimWebView*> views;
   int nextViewId = 1;
   unsigned long nextResourceId = 1;
+  const CLSID* failingClass = nullptr;
 
   Observer& Notify() { return observer ? *observer : silent; }
 };

@@ -92,6 +92,8 @@ void After(uint64_t delay, std::function<void()> task) {
   Scheduler::Get().After(delay, std::move(task));
 }
 
+void FailCreationOf(const CLSID* clsid) { State().failingClass = clsid; }
+
 void Reset() {
   Scheduler::Get().Clear();
   Scheduler::Get().ResetClock();
@@ -101,6 +103,7 @@ void Reset() {
   state.pageLoads.clear();
   state.records = Records();
   state.nextResourceId = 1;
+  state.failingClass = nullptr;
 }
 
 }  // namespace sim
@@ -109,6 +112,7 @@ HRESULT WebKitCreateInstance(REFCLSID clsid, IUnknown* outer, REFIID iid, void**
   if (!object) return E_POINTER;
   *object = nullptr;
   if (outer) return CLASS_E_NOAGGREGATION;
+  if (sim::State().failingClass && clsid == *sim::State().failingClass) return E_FAIL;
   IUnknown* created = nullptr;
   if (clsid == CLSID_WebView) {
     created = static_cast<IWebView*>(new sim::SimWebView());

@@ -84,6 +84,8 @@ long LiveObjects();
 uint64_t Now();
 // Runs the task that many milliseconds from now, among the engine's own.
 void After(uint64_t delay, std::function<void()> task);
+// Makes WebKitCreateInstance fail for that class from now on (null: for none).
+void FailCreationOf(const CLSID* clsid);
 // Forgets pages, records, pending tasks and time, for the next test.
 void Reset();
 

@@ -38,6 +38,8 @@ bool TakeMessage(MSG& message) {
 
 }  // namespace
 
+void platform::DiscardQueuedMessages() { Queue() = MessageQueue(); }
+
 BOOL GetMessageW(LPMSG message, HWND, UINT, UINT) {
   if (!message) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -45,11 +47,12 @@ BOOL GetMessageW(LPMSG message, HWND, UINT, UINT) {
   }
   while (!TakeMessage(*message)) {
     if (!platform::GetBackend().WaitForEvents()) {
-      // Waiting would never end: no message is queued and no event can come.
+      // Waiting would never end: no message is queued and no event can come. The process
+      // ends at once, without running the destructors of a run that is still going on.
       std::fflush(stdout);
       std::fputs("trawler: the message loop has nothing left to wait for; ending the run\n",
                  stderr);
-      std::exit(70);
+      std::_Exit(70);
     }
   }
   return message->message == WM_QUIT ? FALSE : TRUE;

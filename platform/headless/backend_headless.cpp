@@ -130,6 +130,8 @@ std::vector<WindowInfo> Windows() {
 
 int OleInitializations() { return platform::OleInitializationCount(); }
 
+void DiscardMessages() { platform::DiscardQueuedMessages(); }
+
 }  // namespace headless
 
 platform::Backend& platform::GetBackend() {

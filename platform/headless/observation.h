@@ -77,5 +77,7 @@ struct WindowInfo {
 std::vector<WindowInfo> Windows();
 // Unbalanced OleInitialize calls.
 int OleInitializations();
+// Forgets the messages still queued (and a pending quit), for the next test.
+void DiscardMessages();
 
 }  // namespace headless
