@@ -1,0 +1,128 @@
+#include "bridge/webkit_service.h"
+
+#include "platform/headless/observation.h"
+#include "tests/unit/bridge/script_test_support.h"
+#include "tests/unit/bridge/string_handle_counter.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+using script_test::Evaluate;
+using script_test::StringOf;
+
+struct Seen {
+  int calls = 0;
+  std::u16string uri;
+  std::u16string method;
+  Json::Value params;
+};
+
+int Recording(const std::u16string& uri, const std::u16string& method, const Json::Value& params,
+              void* userData, Json::Value& returnValue) {
+  auto* seen = static_cast<Seen*>(userData);
+  ++seen->calls;
+  seen->uri = uri;
+  seen->method = method;
+  seen->params = params;
+  returnValue["returnValue"] = 1;
+  return 1;
+}
+
+CWebKitWindow* const kOwner = reinterpret_cast<CWebKitWindow*>(uintptr_t{0x1000});
+
+class WebKitServiceTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    m_context = js::JSGlobalContextCreate(nullptr);
+    m_global = js::JSContextGetGlobalObject(m_context);
+    m_service = std::make_unique<CWebKitService>();
+    m_service->m_handler = Recording;
+    m_liveStrings = string_handles::Live();
+  }
+  void TearDown() override {
+    EXPECT_EQ(string_handles::Live(), m_liveStrings);
+    m_service.reset();
+    js::JSGlobalContextRelease(m_context);
+  }
+  std::string Run(const char* script) { return StringOf(m_context, Evaluate(m_context, script)); }
+
+  js::JSGlobalContextRef m_context = nullptr;
+  js::JSObjectRef m_global = nullptr;
+  std::unique_ptr<CWebKitService> m_service;
+  Seen m_seen;
+  long m_liveStrings = 0;
+};
+
+TEST_F(WebKitServiceTest, InstalledServiceDispatchesThePagesRequest) {
+  ASSERT_TRUE(m_service->Install(kOwner, m_context, m_global, &m_seen));
+  EXPECT_EQ(m_service->m_owner, kOwner);
+  EXPECT_EQ(m_service->m_targetObject, m_global);
+  EXPECT_EQ(Run("service.uri = 7; service.method = 'st\\u00e4rt';"
+                "service.params = '{\"url\": \"x\"}'; service.call()"),
+            "{\"returnValue\":1}\n");
+  EXPECT_EQ(m_seen.uri, u"7");
+  EXPECT_EQ(m_seen.method, u"st\u00E4rt");
+  EXPECT_EQ(m_seen.params["url"], Json::Value("x"));
+  EXPECT_EQ(m_service->m_resultText, "{\"returnValue\":1}\n");
+  EXPECT_EQ(Run("service.call(1, 2, 3)"), "{\"returnValue\":1}\n");
+  EXPECT_EQ(m_seen.calls, 2);
+}
+
+TEST_F(WebKitServiceTest, MissingRequestPropertiesAreEmptyAndParamsAbsent) {
+  m_service->Install(kOwner, m_context, m_global, &m_seen);
+  Run("service.params = {url: 'x'}; service.call()");
+  EXPECT_EQ(m_seen.uri, u"");
+  // "[object Object]" is no JSON: the reader stops inside the array it began.
+  EXPECT_TRUE(m_seen.params.isArray());
+  EXPECT_TRUE(m_seen.params.empty());
+  Run("service.params = ''; service.call()");
+  EXPECT_TRUE(m_seen.params.isNull());
+}
+
+TEST_F(WebKitServiceTest, CancelCallAnswersTrueAndForeignReceiversUndefined) {
+  m_service->Install(kOwner, m_context, m_global, &m_seen);
+  EXPECT_EQ(Run("String(service.cancelCall())"), "true");
+  EXPECT_EQ(Run("String(service.call.call({}))"), "undefined");
+  EXPECT_EQ(Run("String(service.cancelCall.call(this))"), "undefined");
+  EXPECT_EQ(m_seen.calls, 0);
+}
+
+TEST_F(WebKitServiceTest, NoHandlerAnswersNull) {
+  m_service->m_handler = nullptr;
+  m_service->Install(kOwner, m_context, m_global, nullptr);
+  EXPECT_EQ(Run("service.call()"), "null\n");
+}
+
+TEST_F(WebKitServiceTest, InstallNeedsAnOwnerAndKeepsOnlyTheLatestBinding) {
+  EXPECT_FALSE(m_service->Install(nullptr, m_context, m_global, &m_seen));
+  EXPECT_EQ(Run("typeof service"), "undefined");
+  ASSERT_TRUE(m_service->Install(kOwner, m_context, m_global, &m_seen));
+  const js::JSObjectRef first = m_service->m_scriptObject;
+  ASSERT_TRUE(m_service->Install(kOwner, m_context, m_global, &m_seen));
+  EXPECT_NE(m_service->m_scriptObject, first);
+  EXPECT_EQ(Run("Object.getOwnPropertyDescriptor(this, 'service').writable"), "true");
+}
+
+TEST(WebKitServiceClassTest, TheClassLivesFromFirstInstallUntilTheLastService) {
+  js::JSGlobalContextRef context = js::JSGlobalContextCreate(nullptr);
+  const int before = CWebKitAbstractService::s_serviceCount;
+  {
+    CWebKitService first;
+    CWebKitService second;
+    EXPECT_EQ(CWebKitAbstractService::s_serviceCount, before + 2);
+    EXPECT_EQ(CWebKitAbstractService::s_serviceClass, nullptr);
+    first.Install(kOwner, context, js::JSContextGetGlobalObject(context), nullptr);
+    const js::JSClassRef shared = CWebKitAbstractService::s_serviceClass;
+    ASSERT_NE(shared, nullptr);
+    second.Install(kOwner, context, js::JSContextGetGlobalObject(context), nullptr);
+    EXPECT_EQ(CWebKitAbstractService::s_serviceClass, shared);
+  }
+  EXPECT_EQ(CWebKitAbstractService::s_serviceCount, before);
+  EXPECT_EQ(CWebKitAbstractService::s_serviceClass, nullptr);
+  js::JSGlobalContextRelease(context);
+}
+
+}  // namespace
