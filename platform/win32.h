@@ -73,7 +73,7 @@ constexpr LPARAM MAKELPARAM(WORD low, WORD high) {
 inline LPWSTR MAKEINTRESOURCEW(WORD id) {
   return reinterpret_cast<LPWSTR>(static_cast<uintptr_t>(id));
 }
-constexpr bool IS_INTRESOURCE(const void* name) {
+inline bool IS_INTRESOURCE(const void* name) {
   return (reinterpret_cast<uintptr_t>(name) >> 16) == 0;
 }
 

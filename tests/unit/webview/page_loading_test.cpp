@@ -75,7 +75,7 @@ TEST_F(PageLoadingTest, GlobalContextIsThePagesOnceItsWindowObjectExists) {
 
 TEST_F(PageLoadingTest, IconsComeFromResourceGroup101) {
   ASSERT_TRUE(m_window.SetIcons());
-  const headless::WindowInfo& info = headless::Windows().front();
+  const headless::WindowInfo info = headless::Windows().front();
   EXPECT_NE(info.bigIcon.find(u"/res/icon-101-32.png"), std::u16string::npos);
   EXPECT_NE(info.smallIcon.find(u"/res/icon-101-16.png"), std::u16string::npos);
 }
