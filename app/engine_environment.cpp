@@ -22,24 +22,29 @@ bool WithPreferences(Call call) {
 
 void DisableWebSecurity() {
   BOOL enabled = FALSE;
-  WithPreferences([&](IWebPreferencesPrivate& facet) { return facet.isWebSecurityEnabled(&enabled); });
+  WithPreferences(
+      [&](IWebPreferencesPrivate& facet) { return facet.isWebSecurityEnabled(&enabled); });
   if (enabled) {
-    WithPreferences([](IWebPreferencesPrivate& facet) { return facet.setWebSecurityEnabled(FALSE); });
+    WithPreferences(
+        [](IWebPreferencesPrivate& facet) { return facet.setWebSecurityEnabled(FALSE); });
   }
 }
 
 void EnableLocalStorage() {
   BOOL enabled = FALSE;
-  WithPreferences([&](IWebPreferencesPrivate& facet) { return facet.localStorageEnabled(&enabled); });
+  WithPreferences(
+      [&](IWebPreferencesPrivate& facet) { return facet.localStorageEnabled(&enabled); });
   if (!enabled) {
-    WithPreferences([](IWebPreferencesPrivate& facet) { return facet.setLocalStorageEnabled(TRUE); });
+    WithPreferences(
+        [](IWebPreferencesPrivate& facet) { return facet.setLocalStorageEnabled(TRUE); });
   }
 }
 
 void SetStorageLocation() {
   ScopedBstr current;
-  WithPreferences(
-      [&](IWebPreferencesPrivate& facet) { return facet.localStorageDatabasePath(current.Receive()); });
+  WithPreferences([&](IWebPreferencesPrivate& facet) {
+    return facet.localStorageDatabasePath(current.Receive());
+  });
   if (!current.Text().empty()) return;
   // Without an application-data folder there is nowhere to put the storage; the engine
   // keeps its own default rather than folders at the root.

@@ -13,8 +13,10 @@ constexpr size_t kMaxNesting = 900;
 size_t SkipStringOrComment(const std::string& text, size_t i) {
   if (text[i] == '"') {
     for (size_t j = i + 1; j < text.size(); ++j) {
-      if (text[j] == '\\') ++j;
-      else if (text[j] == '"') return j + 1;
+      if (text[j] == '\\')
+        ++j;
+      else if (text[j] == '"')
+        return j + 1;
     }
     return text.size();
   }
@@ -41,8 +43,10 @@ size_t NestingDepth(const std::string& text) {
       i = next;
       continue;
     }
-    if (text[i] == '[' || text[i] == '{') deepest = std::max(deepest, ++depth);
-    else if ((text[i] == ']' || text[i] == '}') && depth > 0) --depth;
+    if (text[i] == '[' || text[i] == '{')
+      deepest = std::max(deepest, ++depth);
+    else if ((text[i] == ']' || text[i] == '}') && depth > 0)
+      --depth;
     ++i;
   }
   return deepest;

@@ -53,29 +53,24 @@ using JSObjectFinalizeCallback = void (*)(JSObjectRef object);
 using JSObjectHasPropertyCallback = bool (*)(JSContextRef ctx, JSObjectRef object,
                                              JSStringRef propertyName);
 using JSObjectGetPropertyCallback = JSValueRef (*)(JSContextRef ctx, JSObjectRef object,
-                                                   JSStringRef propertyName,
-                                                   JSValueRef* exception);
+                                                   JSStringRef propertyName, JSValueRef* exception);
 using JSObjectSetPropertyCallback = bool (*)(JSContextRef ctx, JSObjectRef object,
                                              JSStringRef propertyName, JSValueRef value,
                                              JSValueRef* exception);
 using JSObjectDeletePropertyCallback = bool (*)(JSContextRef ctx, JSObjectRef object,
-                                                JSStringRef propertyName,
-                                                JSValueRef* exception);
+                                                JSStringRef propertyName, JSValueRef* exception);
 using JSObjectGetPropertyNamesCallback = void (*)(JSContextRef ctx, JSObjectRef object,
                                                   JSPropertyNameAccumulatorRef propertyNames);
 using JSObjectCallAsFunctionCallback = JSValueRef (*)(JSContextRef ctx, JSObjectRef function,
-                                                      JSObjectRef thisObject,
-                                                      size_t argumentCount,
+                                                      JSObjectRef thisObject, size_t argumentCount,
                                                       const JSValueRef arguments[],
                                                       JSValueRef* exception);
-using JSObjectCallAsConstructorCallback = JSObjectRef (*)(JSContextRef ctx,
-                                                          JSObjectRef constructor,
+using JSObjectCallAsConstructorCallback = JSObjectRef (*)(JSContextRef ctx, JSObjectRef constructor,
                                                           size_t argumentCount,
                                                           const JSValueRef arguments[],
                                                           JSValueRef* exception);
 using JSObjectHasInstanceCallback = bool (*)(JSContextRef ctx, JSObjectRef constructor,
-                                             JSValueRef possibleInstance,
-                                             JSValueRef* exception);
+                                             JSValueRef possibleInstance, JSValueRef* exception);
 using JSObjectConvertToTypeCallback = JSValueRef (*)(JSContextRef ctx, JSObjectRef object,
                                                      JSType type, JSValueRef* exception);
 
@@ -119,8 +114,7 @@ JSGlobalContextRef JSGlobalContextCreate(JSClassRef globalObjectClass);
 void JSGlobalContextRelease(JSGlobalContextRef ctx);
 JSObjectRef JSContextGetGlobalObject(JSContextRef ctx);
 JSValueRef JSEvaluateScript(JSContextRef ctx, JSStringRef script, JSObjectRef thisObject,
-                            JSStringRef sourceURL, int startingLineNumber,
-                            JSValueRef* exception);
+                            JSStringRef sourceURL, int startingLineNumber, JSValueRef* exception);
 
 // Strings.
 JSStringRef JSStringCreateWithUTF8CString(const char* string);
@@ -161,8 +155,7 @@ void* JSObjectGetPrivate(JSObjectRef object);
 JSValueRef JSObjectGetProperty(JSContextRef ctx, JSObjectRef object, JSStringRef propertyName,
                                JSValueRef* exception);
 void JSObjectSetProperty(JSContextRef ctx, JSObjectRef object, JSStringRef propertyName,
-                         JSValueRef value, JSPropertyAttributes attributes,
-                         JSValueRef* exception);
+                         JSValueRef value, JSPropertyAttributes attributes, JSValueRef* exception);
 bool JSObjectIsFunction(JSContextRef ctx, JSObjectRef object);
 JSValueRef JSObjectCallAsFunction(JSContextRef ctx, JSObjectRef object, JSObjectRef thisObject,
                                   size_t argumentCount, const JSValueRef arguments[],

@@ -31,13 +31,10 @@ JSGlobalContextRef JSGlobalContextCreate(JSClassRef globalObjectClass) {
 
 void JSGlobalContextRelease(JSGlobalContextRef ctx) { ::JSGlobalContextRelease(ctx); }
 
-JSObjectRef JSContextGetGlobalObject(JSContextRef ctx) {
-  return ::JSContextGetGlobalObject(ctx);
-}
+JSObjectRef JSContextGetGlobalObject(JSContextRef ctx) { return ::JSContextGetGlobalObject(ctx); }
 
 JSValueRef JSEvaluateScript(JSContextRef ctx, JSStringRef script, JSObjectRef thisObject,
-                            JSStringRef sourceURL, int startingLineNumber,
-                            JSValueRef* exception) {
+                            JSStringRef sourceURL, int startingLineNumber, JSValueRef* exception) {
   return ::JSEvaluateScript(ctx, script, thisObject, sourceURL, startingLineNumber, exception);
 }
 
@@ -71,21 +68,13 @@ bool JSValueIsUndefined(JSContextRef ctx, JSValueRef value) {
 
 bool JSValueIsNull(JSContextRef ctx, JSValueRef value) { return ::JSValueIsNull(ctx, value); }
 
-bool JSValueIsBoolean(JSContextRef ctx, JSValueRef value) {
-  return ::JSValueIsBoolean(ctx, value);
-}
+bool JSValueIsBoolean(JSContextRef ctx, JSValueRef value) { return ::JSValueIsBoolean(ctx, value); }
 
-bool JSValueIsNumber(JSContextRef ctx, JSValueRef value) {
-  return ::JSValueIsNumber(ctx, value);
-}
+bool JSValueIsNumber(JSContextRef ctx, JSValueRef value) { return ::JSValueIsNumber(ctx, value); }
 
-bool JSValueIsString(JSContextRef ctx, JSValueRef value) {
-  return ::JSValueIsString(ctx, value);
-}
+bool JSValueIsString(JSContextRef ctx, JSValueRef value) { return ::JSValueIsString(ctx, value); }
 
-bool JSValueIsObject(JSContextRef ctx, JSValueRef value) {
-  return ::JSValueIsObject(ctx, value);
-}
+bool JSValueIsObject(JSContextRef ctx, JSValueRef value) { return ::JSValueIsObject(ctx, value); }
 
 bool JSValueIsObjectOfClass(JSContextRef ctx, JSValueRef value, JSClassRef jsClass) {
   return ::JSValueIsObjectOfClass(ctx, value, jsClass);
@@ -107,9 +96,7 @@ JSValueRef JSValueMakeString(JSContextRef ctx, JSStringRef string) {
   return ::JSValueMakeString(ctx, string);
 }
 
-bool JSValueToBoolean(JSContextRef ctx, JSValueRef value) {
-  return ::JSValueToBoolean(ctx, value);
-}
+bool JSValueToBoolean(JSContextRef ctx, JSValueRef value) { return ::JSValueToBoolean(ctx, value); }
 
 double JSValueToNumber(JSContextRef ctx, JSValueRef value, JSValueRef* exception) {
   return ::JSValueToNumber(ctx, value, exception);
@@ -132,8 +119,7 @@ JSClassRef JSClassCreate(const JSClassDefinition* definition) {
   // JavaScriptCore copies the static tables into the class, so these copies may go.
   const auto values =
       CopyTable<::JSStaticValue>(definition->staticValues, [](const JSStaticValue& value) {
-        return ::JSStaticValue{value.name, value.getProperty, value.setProperty,
-                               value.attributes};
+        return ::JSStaticValue{value.name, value.getProperty, value.setProperty, value.attributes};
       });
   const auto functions = CopyTable<::JSStaticFunction>(
       definition->staticFunctions, [](const JSStaticFunction& function) {
@@ -157,8 +143,7 @@ JSClassRef JSClassCreate(const JSClassDefinition* definition) {
   real.callAsConstructor = definition->callAsConstructor;
   real.hasInstance = definition->hasInstance;
   // The two JSType enumerations have the same values and representation.
-  real.convertToType =
-      reinterpret_cast<::JSObjectConvertToTypeCallback>(definition->convertToType);
+  real.convertToType = reinterpret_cast<::JSObjectConvertToTypeCallback>(definition->convertToType);
   return ::JSClassCreate(&real);
 }
 
@@ -181,8 +166,7 @@ JSValueRef JSObjectGetProperty(JSContextRef ctx, JSObjectRef object, JSStringRef
 }
 
 void JSObjectSetProperty(JSContextRef ctx, JSObjectRef object, JSStringRef propertyName,
-                         JSValueRef value, JSPropertyAttributes attributes,
-                         JSValueRef* exception) {
+                         JSValueRef value, JSPropertyAttributes attributes, JSValueRef* exception) {
   ::JSObjectSetProperty(ctx, object, propertyName, value, attributes, exception);
 }
 

@@ -91,8 +91,8 @@ js::JSValueRef CWebKitService::call() {
   std::string params;
   const bool hasParams = GetDefinedProperty("params", m_context, m_scriptObject, paramsValue) &&
                          ScriptValueToUtf8(m_context, paramsValue, params);
-  m_resultText = DispatchServiceCall(m_handler, m_userData, uri, method,
-                                     hasParams ? params.c_str() : nullptr);
+  m_resultText =
+      DispatchServiceCall(m_handler, m_userData, uri, method, hasParams ? params.c_str() : nullptr);
   js::JSStringRef text = js::JSStringCreateWithUTF8CString(m_resultText.c_str());
   const js::JSValueRef value = js::JSValueMakeString(m_context, text);
   js::JSStringRelease(text);

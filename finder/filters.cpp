@@ -27,8 +27,10 @@ bool ParseExtensionFilter(FinderState& state, const std::string& text) {
 std::u16string ExtensionOf(const std::u16string& url) {
   size_t dot = std::u16string::npos;
   for (size_t i = 0; i < url.size(); ++i) {
-    if (url[i] == u'\\' || url[i] == u' ') dot = std::u16string::npos;
-    else if (url[i] == u'.') dot = i;
+    if (url[i] == u'\\' || url[i] == u' ')
+      dot = std::u16string::npos;
+    else if (url[i] == u'.')
+      dot = i;
   }
   return dot == std::u16string::npos ? std::u16string() : url.substr(dot);
 }

@@ -6,6 +6,6 @@
 // view receives is reported to the UI page. A member of its window.
 class CResourceLoadDelegate : public CEmptyResourceLoadDelegate {
  public:
-  HRESULT didReceiveResponse(IWebView* webView, unsigned long identifier,
-                             IWebURLResponse* response, IWebDataSource* dataSource) override;
+  HRESULT didReceiveResponse(IWebView* webView, unsigned long identifier, IWebURLResponse* response,
+                             IWebDataSource* dataSource) override;
 };

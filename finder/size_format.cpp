@@ -13,8 +13,8 @@ struct Unit {
 };
 
 constexpr Unit kUnits[] = {
-    {1ull << 50, "PB"}, {1ull << 40, "TB"}, {1ull << 30, "GB"}, {1ull << 20, "MB"},
-    {1ull << 10, "KB"},
+    {1ull << 50, "PB"}, {1ull << 40, "TB"}, {1ull << 30, "GB"},
+    {1ull << 20, "MB"}, {1ull << 10, "KB"},
 };
 
 // Writes the size text as ASCII into text, which holds 256 characters.

@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::u16string wideUrl(url.begin(), url.end());
   const std::u16string extension = ExtensionOf(wideUrl);
-  if (!extension.empty() && (extension[0] != u'.' || extension.find_first_of(u"\\ ") !=
-                                                          std::u16string::npos)) {
+  if (!extension.empty() &&
+      (extension[0] != u'.' || extension.find_first_of(u"\\ ") != std::u16string::npos)) {
     std::abort();
   }
   if (MatchesFilter(state, wideUrl, u"") != (state.m_extensionSet.count(extension) == 1)) {

@@ -22,11 +22,21 @@ inline bool IsCleanUtf8(const std::string& text) {
     size_t length;
     unsigned cp;
     if (c == 0) return false;
-    if (c < 0x80) { ++i; continue; }
-    if (c >= 0xC2 && c <= 0xDF) { length = 2; cp = c & 0x1F; }
-    else if (c >= 0xE0 && c <= 0xEF) { length = 3; cp = c & 0x0F; }
-    else if (c >= 0xF0 && c <= 0xF4) { length = 4; cp = c & 0x07; }
-    else return false;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    if (c >= 0xC2 && c <= 0xDF) {
+      length = 2;
+      cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      length = 3;
+      cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      length = 4;
+      cp = c & 0x07;
+    } else
+      return false;
     if (i + length > n) return false;
     for (size_t k = 1; k < length; ++k) {
       if ((p[i + k] & 0xC0) != 0x80) return false;

@@ -31,8 +31,8 @@ class Backend {
                                                  const std::u16string& title) = 0;
   // Runs until at least one event has been handled; false when none can ever arrive.
   virtual bool WaitForEvents() = 0;
-  virtual int ShowMessageBox(HWND owner, const std::u16string& text,
-                             const std::u16string& caption, UINT type) = 0;
+  virtual int ShowMessageBox(HWND owner, const std::u16string& text, const std::u16string& caption,
+                             UINT type) = 0;
   // The shell verb on a URL or path; false when it could not be carried out.
   virtual bool ShellExecute(const std::u16string& verb, const std::u16string& target) = 0;
   virtual bool SetClipboardText(const std::u16string& text) = 0;

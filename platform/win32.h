@@ -323,8 +323,7 @@ int GetWindowTextW(HWND window, LPWSTR text, int maxCount);
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
 // Icons load from res/icon-<id>-<width>.png beside the executable.
-HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int width, int height,
-                  UINT flags);
+HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int width, int height, UINT flags);
 
 // The message loop.
 BOOL GetMessageW(LPMSG message, HWND window, UINT filterMin, UINT filterMax);
@@ -369,8 +368,8 @@ HINSTANCE ShellExecuteW(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR paramete
 // Folders and paths.
 HRESULT SHGetFolderLocation(HWND owner, int folder, HANDLE token, DWORD reserved,
                             PIDLIST_ABSOLUTE* list);
-uintptr_t SHGetFileInfoW(LPCWSTR path, DWORD fileAttributes, SHFILEINFOW* info,
-                         UINT infoSize, UINT flags);
+uintptr_t SHGetFileInfoW(LPCWSTR path, DWORD fileAttributes, SHFILEINFOW* info, UINT infoSize,
+                         UINT flags);
 HRESULT SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path);
 void ILFree(PIDLIST_ABSOLUTE list);
 BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES attributes);

@@ -3,8 +3,7 @@
 #include "webview/com_ptr.h"
 #include "webview/webkit_window.h"
 
-HRESULT CDefFrameLoadDelegate::didFailProvisionalLoadWithError(IWebView* webView,
-                                                               IWebError* error,
+HRESULT CDefFrameLoadDelegate::didFailProvisionalLoadWithError(IWebView* webView, IWebError* error,
                                                                IWebFrame* frame) {
   if (CWebKitWindow* window = LookupWindowOfView(webView)) {
     window->OnProvisionalLoadFailed(error, frame);

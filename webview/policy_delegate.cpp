@@ -4,8 +4,7 @@
 #include "webview/webkit_window.h"
 
 HRESULT CDefPolicyDelegate::decidePolicyForNewWindowAction(IWebView* webView, IPropertyBag*,
-                                                           IWebURLRequest* request,
-                                                           BSTR frameName,
+                                                           IWebURLRequest* request, BSTR frameName,
                                                            IWebPolicyDecisionListener*) {
   CWebKitWindow* window = LookupWindowOfView(webView);
   if (!window) return S_OK;

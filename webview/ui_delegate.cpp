@@ -45,8 +45,8 @@ HRESULT CDefUIDelegate::contextMenuItemsForElement(IWebView* sender, IPropertyBa
   return S_OK;
 }
 
-HRESULT CDefUIDelegate::dragDestinationActionMaskForDraggingInfo(
-    IWebView*, IDataObject*, WebDragDestinationAction* action) {
+HRESULT CDefUIDelegate::dragDestinationActionMaskForDraggingInfo(IWebView*, IDataObject*,
+                                                                 WebDragDestinationAction* action) {
   // Nothing dragged onto the page is taken; dropped files reach the top-level window.
   if (action) *action = WebDragDestinationActionNone;
   return S_OK;

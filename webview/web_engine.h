@@ -155,114 +155,113 @@ struct IWebPreferencesPrivate : IUnknown {
 
 // The callback interfaces, each as a list of (operation, parameter types) in the engine's
 // order. The lists declare the interfaces here and the empty delegates elsewhere.
-#define WEB_FRAME_LOAD_DELEGATE_OPERATIONS(X)                                          \
-  X(didStartProvisionalLoadForFrame, (IWebView*, IWebFrame*))                          \
-  X(didReceiveServerRedirectForProvisionalLoadForFrame, (IWebView*, IWebFrame*))       \
-  X(didFailProvisionalLoadWithError, (IWebView*, IWebError*, IWebFrame*))              \
-  X(didCommitLoadForFrame, (IWebView*, IWebFrame*))                                    \
-  X(didReceiveTitle, (IWebView*, BSTR, IWebFrame*))                                    \
-  X(didReceiveIcon, (IWebView*, OLE_HANDLE, IWebFrame*))                               \
-  X(didFinishLoadForFrame, (IWebView*, IWebFrame*))                                    \
-  X(didFailLoadWithError, (IWebView*, IWebError*, IWebFrame*))                         \
-  X(didChangeLocationWithinPageForFrame, (IWebView*, IWebFrame*))                      \
-  X(willPerformClientRedirectToURL, (IWebView*, BSTR, double, DATE, IWebFrame*))       \
-  X(didCancelClientRedirectForFrame, (IWebView*, IWebFrame*))                          \
-  X(willCloseFrame, (IWebView*, IWebFrame*))                                           \
-  X(windowScriptObjectAvailable, (IWebView*, js::JSContextRef, js::JSObjectRef))       \
+#define WEB_FRAME_LOAD_DELEGATE_OPERATIONS(X)                                    \
+  X(didStartProvisionalLoadForFrame, (IWebView*, IWebFrame*))                    \
+  X(didReceiveServerRedirectForProvisionalLoadForFrame, (IWebView*, IWebFrame*)) \
+  X(didFailProvisionalLoadWithError, (IWebView*, IWebError*, IWebFrame*))        \
+  X(didCommitLoadForFrame, (IWebView*, IWebFrame*))                              \
+  X(didReceiveTitle, (IWebView*, BSTR, IWebFrame*))                              \
+  X(didReceiveIcon, (IWebView*, OLE_HANDLE, IWebFrame*))                         \
+  X(didFinishLoadForFrame, (IWebView*, IWebFrame*))                              \
+  X(didFailLoadWithError, (IWebView*, IWebError*, IWebFrame*))                   \
+  X(didChangeLocationWithinPageForFrame, (IWebView*, IWebFrame*))                \
+  X(willPerformClientRedirectToURL, (IWebView*, BSTR, double, DATE, IWebFrame*)) \
+  X(didCancelClientRedirectForFrame, (IWebView*, IWebFrame*))                    \
+  X(willCloseFrame, (IWebView*, IWebFrame*))                                     \
+  X(windowScriptObjectAvailable, (IWebView*, js::JSContextRef, js::JSObjectRef)) \
   X(didClearWindowObject, (IWebView*, js::JSContextRef, js::JSObjectRef, IWebFrame*))
 
-#define WEB_UI_DELEGATE_OPERATIONS(X)                                                    \
-  X(createWebViewWithRequest, (IWebView*, IWebURLRequest*, IWebView**))                  \
-  X(webViewShow, (IWebView*))                                                            \
-  X(webViewClose, (IWebView*))                                                           \
-  X(webViewFocus, (IWebView*))                                                           \
-  X(webViewUnfocus, (IWebView*))                                                         \
-  X(webViewFirstResponder, (IWebView*, OLE_HANDLE*))                                     \
-  X(makeFirstResponder, (IWebView*, OLE_HANDLE))                                         \
-  X(setStatusText, (IWebView*, BSTR))                                                    \
-  X(webViewStatusText, (IWebView*, BSTR*))                                               \
-  X(webViewAreToolbarsVisible, (IWebView*, BOOL*))                                       \
-  X(setToolbarsVisible, (IWebView*, BOOL))                                               \
-  X(webViewIsStatusBarVisible, (IWebView*, BOOL*))                                       \
-  X(setStatusBarVisible, (IWebView*, BOOL))                                              \
-  X(webViewIsResizable, (IWebView*, BOOL*))                                              \
-  X(setResizable, (IWebView*, BOOL))                                                     \
-  X(setFrame, (IWebView*, RECT*))                                                        \
-  X(webViewFrame, (IWebView*, RECT*))                                                    \
-  X(setContentRect, (IWebView*, RECT*))                                                  \
-  X(webViewContentRect, (IWebView*, RECT*))                                              \
-  X(runJavaScriptAlertPanelWithMessage, (IWebView*, BSTR))                               \
-  X(runJavaScriptConfirmPanelWithMessage, (IWebView*, BSTR, BOOL*))                      \
-  X(runJavaScriptTextInputPanelWithPrompt, (IWebView*, BSTR, BSTR, BSTR*))               \
-  X(runBeforeUnloadConfirmPanelWithMessage, (IWebView*, BSTR, IWebFrame*, BOOL*))        \
+#define WEB_UI_DELEGATE_OPERATIONS(X)                                                       \
+  X(createWebViewWithRequest, (IWebView*, IWebURLRequest*, IWebView**))                     \
+  X(webViewShow, (IWebView*))                                                               \
+  X(webViewClose, (IWebView*))                                                              \
+  X(webViewFocus, (IWebView*))                                                              \
+  X(webViewUnfocus, (IWebView*))                                                            \
+  X(webViewFirstResponder, (IWebView*, OLE_HANDLE*))                                        \
+  X(makeFirstResponder, (IWebView*, OLE_HANDLE))                                            \
+  X(setStatusText, (IWebView*, BSTR))                                                       \
+  X(webViewStatusText, (IWebView*, BSTR*))                                                  \
+  X(webViewAreToolbarsVisible, (IWebView*, BOOL*))                                          \
+  X(setToolbarsVisible, (IWebView*, BOOL))                                                  \
+  X(webViewIsStatusBarVisible, (IWebView*, BOOL*))                                          \
+  X(setStatusBarVisible, (IWebView*, BOOL))                                                 \
+  X(webViewIsResizable, (IWebView*, BOOL*))                                                 \
+  X(setResizable, (IWebView*, BOOL))                                                        \
+  X(setFrame, (IWebView*, RECT*))                                                           \
+  X(webViewFrame, (IWebView*, RECT*))                                                       \
+  X(setContentRect, (IWebView*, RECT*))                                                     \
+  X(webViewContentRect, (IWebView*, RECT*))                                                 \
+  X(runJavaScriptAlertPanelWithMessage, (IWebView*, BSTR))                                  \
+  X(runJavaScriptConfirmPanelWithMessage, (IWebView*, BSTR, BOOL*))                         \
+  X(runJavaScriptTextInputPanelWithPrompt, (IWebView*, BSTR, BSTR, BSTR*))                  \
+  X(runBeforeUnloadConfirmPanelWithMessage, (IWebView*, BSTR, IWebFrame*, BOOL*))           \
   X(runOpenPanelForFileButtonWithResultListener, (IWebView*, IWebOpenPanelResultListener*)) \
-  X(mouseDidMoveOverElement, (IWebView*, IPropertyBag*, UINT))                           \
-  X(contextMenuItemsForElement, (IWebView*, IPropertyBag*, OLE_HANDLE, OLE_HANDLE*))     \
-  X(validateUserInterfaceItem, (IWebView*, UINT, BOOL, BOOL*))                           \
-  X(shouldPerformAction, (IWebView*, UINT, UINT))                                        \
-  X(dragDestinationActionMaskForDraggingInfo,                                            \
-    (IWebView*, IDataObject*, WebDragDestinationAction*))                                \
-  X(willPerformDragDestinationAction, (IWebView*, WebDragDestinationAction, IDataObject*)) \
-  X(dragSourceActionMaskForPoint, (IWebView*, LPPOINT, WebDragSourceAction*))            \
-  X(willPerformDragSourceAction, (IWebView*, WebDragSourceAction, LPPOINT, IDataObject*)) \
-  X(contextMenuItemSelected, (IWebView*, void*, IPropertyBag*))                          \
-  X(hasCustomMenuImplementation, (BOOL*))                                                \
-  X(trackCustomPopupMenu, (IWebView*, OLE_HANDLE, LPPOINT))                              \
-  X(measureCustomMenuItem, (IWebView*, void*))                                           \
-  X(drawCustomMenuItem, (IWebView*, void*))                                              \
-  X(addCustomMenuDrawingData, (IWebView*, OLE_HANDLE))                                   \
-  X(cleanUpCustomMenuDrawingData, (IWebView*, OLE_HANDLE))                               \
-  X(canTakeFocus, (IWebView*, BOOL, BOOL*))                                              \
-  X(takeFocus, (IWebView*, BOOL))                                                        \
-  X(registerUndoWithTarget, (IWebUndoTarget*, BSTR, IUnknown*))                          \
-  X(removeAllActionsWithTarget, (IWebUndoTarget*))                                       \
-  X(setActionTitle, (BSTR))                                                              \
-  X(undo, ())                                                                            \
-  X(redo, ())                                                                            \
-  X(canUndo, (BOOL*))                                                                    \
-  X(canRedo, (BOOL*))                                                                    \
-  X(printFrame, (IWebView*, IWebFrame*))                                                 \
-  X(ftpDirectoryTemplatePath, (IWebView*, BSTR*))                                        \
-  X(webViewHeaderHeight, (IWebView*, float*))                                            \
-  X(webViewFooterHeight, (IWebView*, float*))                                            \
-  X(drawHeaderInRect, (IWebView*, RECT*, OLE_HANDLE))                                    \
-  X(drawFooterInRect, (IWebView*, RECT*, OLE_HANDLE, UINT, UINT))                        \
-  X(webViewPrintingMarginRect, (IWebView*, RECT*))                                       \
-  X(canRunModal, (IWebView*, BOOL*))                                                     \
-  X(createModalDialog, (IWebView*, IWebURLRequest*, IWebView**))                         \
-  X(runModal, (IWebView*))                                                               \
-  X(isMenuBarVisible, (IWebView*, BOOL*))                                                \
-  X(setMenuBarVisible, (IWebView*, BOOL))                                                \
-  X(runDatabaseSizeLimitPrompt, (IWebView*, BSTR, IWebFrame*, BOOL*))                    \
-  X(paintCustomScrollbar,                                                                \
-    (IWebView*, HDC, RECT, WebScrollBarControlSize, WebScrollbarControlState,            \
-     WebScrollbarControlPart, BOOL, float, float, WebScrollbarControlPartMask))          \
+  X(mouseDidMoveOverElement, (IWebView*, IPropertyBag*, UINT))                              \
+  X(contextMenuItemsForElement, (IWebView*, IPropertyBag*, OLE_HANDLE, OLE_HANDLE*))        \
+  X(validateUserInterfaceItem, (IWebView*, UINT, BOOL, BOOL*))                              \
+  X(shouldPerformAction, (IWebView*, UINT, UINT))                                           \
+  X(dragDestinationActionMaskForDraggingInfo,                                               \
+    (IWebView*, IDataObject*, WebDragDestinationAction*))                                   \
+  X(willPerformDragDestinationAction, (IWebView*, WebDragDestinationAction, IDataObject*))  \
+  X(dragSourceActionMaskForPoint, (IWebView*, LPPOINT, WebDragSourceAction*))               \
+  X(willPerformDragSourceAction, (IWebView*, WebDragSourceAction, LPPOINT, IDataObject*))   \
+  X(contextMenuItemSelected, (IWebView*, void*, IPropertyBag*))                             \
+  X(hasCustomMenuImplementation, (BOOL*))                                                   \
+  X(trackCustomPopupMenu, (IWebView*, OLE_HANDLE, LPPOINT))                                 \
+  X(measureCustomMenuItem, (IWebView*, void*))                                              \
+  X(drawCustomMenuItem, (IWebView*, void*))                                                 \
+  X(addCustomMenuDrawingData, (IWebView*, OLE_HANDLE))                                      \
+  X(cleanUpCustomMenuDrawingData, (IWebView*, OLE_HANDLE))                                  \
+  X(canTakeFocus, (IWebView*, BOOL, BOOL*))                                                 \
+  X(takeFocus, (IWebView*, BOOL))                                                           \
+  X(registerUndoWithTarget, (IWebUndoTarget*, BSTR, IUnknown*))                             \
+  X(removeAllActionsWithTarget, (IWebUndoTarget*))                                          \
+  X(setActionTitle, (BSTR))                                                                 \
+  X(undo, ())                                                                               \
+  X(redo, ())                                                                               \
+  X(canUndo, (BOOL*))                                                                       \
+  X(canRedo, (BOOL*))                                                                       \
+  X(printFrame, (IWebView*, IWebFrame*))                                                    \
+  X(ftpDirectoryTemplatePath, (IWebView*, BSTR*))                                           \
+  X(webViewHeaderHeight, (IWebView*, float*))                                               \
+  X(webViewFooterHeight, (IWebView*, float*))                                               \
+  X(drawHeaderInRect, (IWebView*, RECT*, OLE_HANDLE))                                       \
+  X(drawFooterInRect, (IWebView*, RECT*, OLE_HANDLE, UINT, UINT))                           \
+  X(webViewPrintingMarginRect, (IWebView*, RECT*))                                          \
+  X(canRunModal, (IWebView*, BOOL*))                                                        \
+  X(createModalDialog, (IWebView*, IWebURLRequest*, IWebView**))                            \
+  X(runModal, (IWebView*))                                                                  \
+  X(isMenuBarVisible, (IWebView*, BOOL*))                                                   \
+  X(setMenuBarVisible, (IWebView*, BOOL))                                                   \
+  X(runDatabaseSizeLimitPrompt, (IWebView*, BSTR, IWebFrame*, BOOL*))                       \
+  X(paintCustomScrollbar,                                                                   \
+    (IWebView*, HDC, RECT, WebScrollBarControlSize, WebScrollbarControlState,               \
+     WebScrollbarControlPart, BOOL, float, float, WebScrollbarControlPartMask))             \
   X(paintCustomScrollCorner, (IWebView*, HDC, RECT))
 
-#define WEB_POLICY_DELEGATE_OPERATIONS(X)                                                   \
-  X(decidePolicyForNavigationAction,                                                        \
-    (IWebView*, IPropertyBag*, IWebURLRequest*, IWebFrame*, IWebPolicyDecisionListener*))   \
-  X(decidePolicyForNewWindowAction,                                                         \
-    (IWebView*, IPropertyBag*, IWebURLRequest*, BSTR, IWebPolicyDecisionListener*))         \
-  X(decidePolicyForMIMEType,                                                                \
-    (IWebView*, BSTR, IWebURLRequest*, IWebFrame*, IWebPolicyDecisionListener*))            \
+#define WEB_POLICY_DELEGATE_OPERATIONS(X)                                                 \
+  X(decidePolicyForNavigationAction,                                                      \
+    (IWebView*, IPropertyBag*, IWebURLRequest*, IWebFrame*, IWebPolicyDecisionListener*)) \
+  X(decidePolicyForNewWindowAction,                                                       \
+    (IWebView*, IPropertyBag*, IWebURLRequest*, BSTR, IWebPolicyDecisionListener*))       \
+  X(decidePolicyForMIMEType,                                                              \
+    (IWebView*, BSTR, IWebURLRequest*, IWebFrame*, IWebPolicyDecisionListener*))          \
   X(unableToImplementPolicyWithError, (IWebView*, IWebError*, IWebFrame*))
 
 #define WEB_NOTIFICATION_OBSERVER_OPERATIONS(X) X(onNotification, (IWebNotification*))
 
-#define WEB_RESOURCE_LOAD_DELEGATE_OPERATIONS(X)                                          \
-  X(identifierForInitialRequest,                                                          \
-    (IWebView*, IWebURLRequest*, IWebDataSource*, unsigned long))                         \
-  X(willSendRequest, (IWebView*, unsigned long, IWebURLRequest*, IWebURLResponse*,        \
-                      IWebDataSource*, IWebURLRequest**))                                 \
-  X(didReceiveAuthenticationChallenge,                                                    \
-    (IWebView*, unsigned long, IWebURLAuthenticationChallenge*, IWebDataSource*))         \
-  X(didCancelAuthenticationChallenge,                                                     \
-    (IWebView*, unsigned long, IWebURLAuthenticationChallenge*, IWebDataSource*))         \
-  X(didReceiveResponse, (IWebView*, unsigned long, IWebURLResponse*, IWebDataSource*))    \
-  X(didReceiveContentLength, (IWebView*, unsigned long, UINT, IWebDataSource*))           \
-  X(didFinishLoadingFromDataSource, (IWebView*, unsigned long, IWebDataSource*))          \
-  X(didFailLoadingWithError, (IWebView*, unsigned long, IWebError*, IWebDataSource*))     \
+#define WEB_RESOURCE_LOAD_DELEGATE_OPERATIONS(X)                                               \
+  X(identifierForInitialRequest, (IWebView*, IWebURLRequest*, IWebDataSource*, unsigned long)) \
+  X(willSendRequest, (IWebView*, unsigned long, IWebURLRequest*, IWebURLResponse*,             \
+                      IWebDataSource*, IWebURLRequest**))                                      \
+  X(didReceiveAuthenticationChallenge,                                                         \
+    (IWebView*, unsigned long, IWebURLAuthenticationChallenge*, IWebDataSource*))              \
+  X(didCancelAuthenticationChallenge,                                                          \
+    (IWebView*, unsigned long, IWebURLAuthenticationChallenge*, IWebDataSource*))              \
+  X(didReceiveResponse, (IWebView*, unsigned long, IWebURLResponse*, IWebDataSource*))         \
+  X(didReceiveContentLength, (IWebView*, unsigned long, UINT, IWebDataSource*))                \
+  X(didFinishLoadingFromDataSource, (IWebView*, unsigned long, IWebDataSource*))               \
+  X(didFailLoadingWithError, (IWebView*, unsigned long, IWebError*, IWebDataSource*))          \
   X(plugInFailedWithError, (IWebView*, IWebError*, IWebDataSource*))
 
 #define WEB_ENGINE_PURE_OPERATION(name, parameters) virtual HRESULT name parameters = 0;
@@ -291,8 +290,8 @@ static_assert(0 WEB_NOTIFICATION_OBSERVER_OPERATIONS(WEB_ENGINE_COUNT_OPERATION)
 static_assert(0 WEB_RESOURCE_LOAD_DELEGATE_OPERATIONS(WEB_ENGINE_COUNT_OPERATION) == 9);
 
 // Interface and class identifiers.
-inline constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000,
-                                     {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr IID IID_IUnknown = {
+    0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr IID IID_IWebFrameLoadDelegate = {
     0x3354665B, 0x84BA, 0x4FDF, {0xB3, 0x5E, 0xBF, 0x5C, 0xF9, 0xD9, 0x60, 0x26}};
 inline constexpr IID IID_IWebUIDelegate = {
@@ -335,28 +334,68 @@ inline constexpr CLSID CLSID_WebMutableURLRequest = {
 // The identifier of each interface, for code generic over interfaces.
 template <typename Interface>
 constexpr const IID& IidOf();
-template <> constexpr const IID& IidOf<IUnknown>() { return IID_IUnknown; }
-template <> constexpr const IID& IidOf<IWebFrameLoadDelegate>() { return IID_IWebFrameLoadDelegate; }
-template <> constexpr const IID& IidOf<IWebUIDelegate>() { return IID_IWebUIDelegate; }
-template <> constexpr const IID& IidOf<IWebPolicyDelegate>() { return IID_IWebPolicyDelegate; }
-template <> constexpr const IID& IidOf<IWebNotificationObserver>() {
+template <>
+constexpr const IID& IidOf<IUnknown>() {
+  return IID_IUnknown;
+}
+template <>
+constexpr const IID& IidOf<IWebFrameLoadDelegate>() {
+  return IID_IWebFrameLoadDelegate;
+}
+template <>
+constexpr const IID& IidOf<IWebUIDelegate>() {
+  return IID_IWebUIDelegate;
+}
+template <>
+constexpr const IID& IidOf<IWebPolicyDelegate>() {
+  return IID_IWebPolicyDelegate;
+}
+template <>
+constexpr const IID& IidOf<IWebNotificationObserver>() {
   return IID_IWebNotificationObserver;
 }
-template <> constexpr const IID& IidOf<IWebResourceLoadDelegate>() {
+template <>
+constexpr const IID& IidOf<IWebResourceLoadDelegate>() {
   return IID_IWebResourceLoadDelegate;
 }
-template <> constexpr const IID& IidOf<IWebView>() { return IID_IWebView; }
-template <> constexpr const IID& IidOf<IWebViewPrivate>() { return IID_IWebViewPrivate; }
-template <> constexpr const IID& IidOf<IWebFrame>() { return IID_IWebFrame; }
-template <> constexpr const IID& IidOf<IWebURLRequest>() { return IID_IWebURLRequest; }
-template <> constexpr const IID& IidOf<IWebMutableURLRequest>() { return IID_IWebMutableURLRequest; }
-template <> constexpr const IID& IidOf<IWebURLResponse>() { return IID_IWebURLResponse; }
-template <> constexpr const IID& IidOf<IWebNotificationCenter>() {
+template <>
+constexpr const IID& IidOf<IWebView>() {
+  return IID_IWebView;
+}
+template <>
+constexpr const IID& IidOf<IWebViewPrivate>() {
+  return IID_IWebViewPrivate;
+}
+template <>
+constexpr const IID& IidOf<IWebFrame>() {
+  return IID_IWebFrame;
+}
+template <>
+constexpr const IID& IidOf<IWebURLRequest>() {
+  return IID_IWebURLRequest;
+}
+template <>
+constexpr const IID& IidOf<IWebMutableURLRequest>() {
+  return IID_IWebMutableURLRequest;
+}
+template <>
+constexpr const IID& IidOf<IWebURLResponse>() {
+  return IID_IWebURLResponse;
+}
+template <>
+constexpr const IID& IidOf<IWebNotificationCenter>() {
   return IID_IWebNotificationCenter;
 }
-template <> constexpr const IID& IidOf<IWebNotification>() { return IID_IWebNotification; }
-template <> constexpr const IID& IidOf<IWebPreferences>() { return IID_IWebPreferences; }
-template <> constexpr const IID& IidOf<IWebPreferencesPrivate>() {
+template <>
+constexpr const IID& IidOf<IWebNotification>() {
+  return IID_IWebNotification;
+}
+template <>
+constexpr const IID& IidOf<IWebPreferences>() {
+  return IID_IWebPreferences;
+}
+template <>
+constexpr const IID& IidOf<IWebPreferencesPrivate>() {
   return IID_IWebPreferencesPrivate;
 }
 

@@ -10,9 +10,9 @@
 namespace {
 
 // Copy, back, forward, stop, cut and paste stay in the context menu; nothing else does.
-const std::set<UINT> kKeptMenuItems = {WebMenuItemTagCopy,    WebMenuItemTagGoBack,
+const std::set<UINT> kKeptMenuItems = {WebMenuItemTagCopy,      WebMenuItemTagGoBack,
                                        WebMenuItemTagGoForward, WebMenuItemTagStop,
-                                       WebMenuItemTagCut,     WebMenuItemTagPaste};
+                                       WebMenuItemTagCut,       WebMenuItemTagPaste};
 
 constexpr int kCaptionLength = 512;
 

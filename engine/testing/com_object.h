@@ -44,7 +44,8 @@ class ComObject : public Interfaces... {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (IsEqualGUID(iid, IID_IUnknown)) {
-      *object = static_cast<IUnknown*>(static_cast<std::tuple_element_t<0, std::tuple<Interfaces...>>*>(this));
+      *object = static_cast<IUnknown*>(
+          static_cast<std::tuple_element_t<0, std::tuple<Interfaces...>>*>(this));
     } else {
       ((Answers<Interfaces>(iid) && (*object = static_cast<Interfaces*>(this))) || ...);
     }

@@ -84,8 +84,8 @@ ComPtr<SimURLRequest> RequestFor(const std::u16string& url) {
 
 js::JSValueRef Undefined(js::JSContextRef context) { return js::JSValueMakeUndefined(context); }
 
-js::JSValueRef SetTimeout(js::JSContextRef context, js::JSObjectRef, js::JSObjectRef,
-                          size_t count, const js::JSValueRef arguments[], js::JSValueRef*) {
+js::JSValueRef SetTimeout(js::JSContextRef context, js::JSObjectRef, js::JSObjectRef, size_t count,
+                          const js::JSValueRef arguments[], js::JSValueRef*) {
   const PageEntry* entry = EntryOf(context);
   if (!entry || count == 0 || !js::JSValueIsObject(context, arguments[0])) {
     return Undefined(context);
@@ -123,8 +123,8 @@ js::JSValueRef OpenLink(js::JSContextRef context, js::JSObjectRef, js::JSObjectR
   return Undefined(context);
 }
 
-js::JSValueRef OpenWindow(js::JSContextRef context, js::JSObjectRef, js::JSObjectRef,
-                          size_t count, const js::JSValueRef arguments[], js::JSValueRef*) {
+js::JSValueRef OpenWindow(js::JSContextRef context, js::JSObjectRef, js::JSObjectRef, size_t count,
+                          const js::JSValueRef arguments[], js::JSValueRef*) {
   SimWebView* view = ViewOf(context);
   if (!view || !view->UIDelegate()) return Undefined(context);
   ComPtr<SimURLRequest> request = RequestFor(Argument(context, count, arguments, 0));
@@ -178,8 +178,8 @@ js::JSValueRef MenuIdentifiers(js::JSContextRef context, HMENU menu) {
   return array;
 }
 
-js::JSValueRef ContextMenu(js::JSContextRef context, js::JSObjectRef, js::JSObjectRef,
-                           size_t count, const js::JSValueRef arguments[], js::JSValueRef*) {
+js::JSValueRef ContextMenu(js::JSContextRef context, js::JSObjectRef, js::JSObjectRef, size_t count,
+                           const js::JSValueRef arguments[], js::JSValueRef*) {
   SimWebView* view = ViewOf(context);
   HMENU menu = CreatePopupMenu();
   for (js::JSValueRef tag : ArrayArgument(context, count, arguments)) {
@@ -188,11 +188,10 @@ js::JSValueRef ContextMenu(js::JSContextRef context, js::JSObjectRef, js::JSObje
     AppendMenuW(menu, id == 0 ? MF_SEPARATOR : MF_STRING, id, u"item");
   }
   OLE_HANDLE result = 0;
-  const bool answered =
-      view && view->UIDelegate() &&
-      SUCCEEDED(view->UIDelegate()->contextMenuItemsForElement(
-          view, nullptr, reinterpret_cast<OLE_HANDLE>(menu), &result)) &&
-      result;
+  const bool answered = view && view->UIDelegate() &&
+                        SUCCEEDED(view->UIDelegate()->contextMenuItemsForElement(
+                            view, nullptr, reinterpret_cast<OLE_HANDLE>(menu), &result)) &&
+                        result;
   HMENU shown = answered ? reinterpret_cast<HMENU>(result) : menu;
   js::JSValueRef identifiers = MenuIdentifiers(context, shown);
   if (shown != menu) DestroyMenu(shown);
@@ -252,9 +251,9 @@ void InstallPageGlobals(js::JSGlobalContextRef context, int viewId) {
   js::JSObjectRef simObject = js::JSObjectMake(context, nullptr, nullptr);
   SetProperty(context, global, "sim", simObject);
   const std::pair<const char*, js::JSObjectCallAsFunctionCallback> functions[] = {
-      {"log", Log},         {"openLink", OpenLink}, {"openWindow", OpenWindow},
-      {"alert", Alert},     {"confirm", Confirm},   {"contextMenu", ContextMenu},
-      {"reload", Reload},   {"close", Close},       {"dropFiles", DropFiles},
+      {"log", Log},       {"openLink", OpenLink}, {"openWindow", OpenWindow},
+      {"alert", Alert},   {"confirm", Confirm},   {"contextMenu", ContextMenu},
+      {"reload", Reload}, {"close", Close},       {"dropFiles", DropFiles},
   };
   for (const auto& [name, callback] : functions) {
     InstallFunction(context, simObject, name, callback);

@@ -52,9 +52,9 @@ SimWebView::~SimWebView() {
 HRESULT SimWebView::initWithFrame(RECT frame, BSTR, BSTR) {
   if (!m_host || m_view) return E_FAIL;
   RegisterViewClass();
-  m_view = CreateWindowExW(0, kViewClass, u"", WS_CHILD, frame.left, frame.top,
-                           frame.right - frame.left, frame.bottom - frame.top, m_host, nullptr,
-                           nullptr, nullptr);
+  m_view =
+      CreateWindowExW(0, kViewClass, u"", WS_CHILD, frame.left, frame.top, frame.right - frame.left,
+                      frame.bottom - frame.top, m_host, nullptr, nullptr, nullptr);
   return m_view ? S_OK : E_FAIL;
 }
 
@@ -152,9 +152,9 @@ void SimWebView::Load(const LoadRecord& load) {
   }
   const Page& scripted = page->second;
   size_t& loads = State().pageLoads[load.url];
-  const std::string script =
-      scripted.scripts.empty() ? std::string()
-                               : scripted.scripts[std::min(loads, scripted.scripts.size() - 1)];
+  const std::string script = scripted.scripts.empty()
+                                 ? std::string()
+                                 : scripted.scripts[std::min(loads, scripted.scripts.size() - 1)];
   ++loads;
   const std::vector<Response>& responses = scripted.responses;
   for (size_t i = 0; i < responses.size(); ++i) {
@@ -203,8 +203,7 @@ void SimWebView::ProgressFinished() {
 void SimWebView::Respond(const Response& response) {
   if (!m_resourceLoadDelegate) return;
   auto* urlResponse = new SimURLResponse(response);
-  m_resourceLoadDelegate->didReceiveResponse(this, State().nextResourceId++, urlResponse,
-                                             nullptr);
+  m_resourceLoadDelegate->didReceiveResponse(this, State().nextResourceId++, urlResponse, nullptr);
   urlResponse->Release();
 }
 

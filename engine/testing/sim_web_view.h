@@ -81,7 +81,7 @@ class SimWebView : public ComObject<IWebView, IWebViewPrivate> {
   std::u16string m_url;
   double m_progress = 0.0;
   js::JSGlobalContextRef m_context = nullptr;
-  uint64_t m_load = 0;          // the current load; steps of earlier loads are dropped
+  uint64_t m_load = 0;  // the current load; steps of earlier loads are dropped
   uint64_t m_nextStepDelay = 0;
 };
 

@@ -51,7 +51,6 @@ void SysFreeString(BSTR text) {
 UINT SysStringLen(BSTR text) {
   if (!text) return 0;
   uint32_t byteLength = 0;
-  std::memcpy(&byteLength, reinterpret_cast<uint8_t*>(text) - sizeof(uint32_t),
-              sizeof byteLength);
+  std::memcpy(&byteLength, reinterpret_cast<uint8_t*>(text) - sizeof(uint32_t), sizeof byteLength);
   return byteLength / sizeof(OLECHAR);
 }

@@ -35,7 +35,7 @@ std::string DataFolder() {
 }
 
 bool MakeFolders(const std::string& path) {
-  for (size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
+  for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
     const std::string prefix = path.substr(0, slash);
     if (mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return false;
     if (slash == std::string::npos) return true;
@@ -129,9 +129,8 @@ void ILFree(PIDLIST_ABSOLUTE list) { delete list; }
 
 uintptr_t SHGetFileInfoW(LPCWSTR path, DWORD, SHFILEINFOW* info, UINT infoSize, UINT flags) {
   if (!path || !info || infoSize < sizeof(SHFILEINFOW)) return 0;
-  const std::u16string target = (flags & SHGFI_PIDL)
-                                    ? reinterpret_cast<const ITEMIDLIST*>(path)->path
-                                    : std::u16string(path);
+  const std::u16string target =
+      (flags & SHGFI_PIDL) ? reinterpret_cast<const ITEMIDLIST*>(path)->path : std::u16string(path);
   if (!(flags & SHGFI_PIDL) && !PathFileExistsW(path)) return 0;
   *info = SHFILEINFOW{};
   if (flags & SHGFI_DISPLAYNAME) {

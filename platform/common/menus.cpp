@@ -1,7 +1,7 @@
 // Popup menus: each is a list of items (identifier, type, text, submenu).
 
-#include "platform/win32.h"
 #include "platform/common/handle_table.h"
+#include "platform/win32.h"
 
 #include <algorithm>
 #include <string>

@@ -11,7 +11,8 @@ namespace platform {
 inline std::string Utf8(const std::u16string& text) {
   if (text.empty()) return std::string();
   const int size = static_cast<int>(text.size());
-  const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  const int needed =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
   std::string result(static_cast<size_t>(needed), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), size, result.data(), needed, nullptr, nullptr);
   return result;

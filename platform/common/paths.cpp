@@ -139,7 +139,8 @@ HRESULT UrlCreateFromPathW(LPCWSTR path, LPWSTR url, LPDWORD urlLength, DWORD) {
     }
     converted = u"file://" + EscapeForFileUrl(share);
   } else {
-    const std::u16string absolute = !text.empty() && text[0] == u'/' ? text : CurrentFolder() + u"/" + text;
+    const std::u16string absolute =
+        !text.empty() && text[0] == u'/' ? text : CurrentFolder() + u"/" + text;
     converted = u"file://" + EscapeForFileUrl(Canonical(absolute));
   }
   if (!platform::CopyToBuffer(converted, url, *urlLength)) {

@@ -1,7 +1,7 @@
 // Window classes and windows: records in the layer, each with an optional native peer.
 
-#include "platform/layer_records.h"
 #include "platform/common/handle_table.h"
+#include "platform/layer_records.h"
 
 #include <algorithm>
 #include <map>
@@ -81,8 +81,10 @@ WPARAM SizeType(const WindowRecord& record) {
 void SendSize(HWND window) {
   WindowRecord* record = FindWindowRecord(window);
   if (!record) return;
-  const WORD width = static_cast<WORD>(record->minimized ? 0 : record->bounds.right - record->bounds.left);
-  const WORD height = static_cast<WORD>(record->minimized ? 0 : record->bounds.bottom - record->bounds.top);
+  const WORD width =
+      static_cast<WORD>(record->minimized ? 0 : record->bounds.right - record->bounds.left);
+  const WORD height =
+      static_cast<WORD>(record->minimized ? 0 : record->bounds.bottom - record->bounds.top);
   SendMessageW(window, WM_SIZE, SizeType(*record), MAKELPARAM(width, height));
 }
 
@@ -147,9 +149,9 @@ using platform::State;
 using platform::WindowRecord;
 
 ATOM RegisterClassExW(const WNDCLASSEXW* windowClass) {
-  if (!windowClass || windowClass->cbSize != sizeof(WNDCLASSEXW) ||
-      !windowClass->lpfnWndProc || !windowClass->lpszClassName ||
-      IS_INTRESOURCE(windowClass->lpszClassName) || !*windowClass->lpszClassName) {
+  if (!windowClass || windowClass->cbSize != sizeof(WNDCLASSEXW) || !windowClass->lpfnWndProc ||
+      !windowClass->lpszClassName || IS_INTRESOURCE(windowClass->lpszClassName) ||
+      !*windowClass->lpszClassName) {
     return static_cast<ATOM>(platform::Fail(ERROR_INVALID_PARAMETER));
   }
   const std::u16string key = platform::ClassKey(windowClass->lpszClassName);
@@ -157,8 +159,8 @@ ATOM RegisterClassExW(const WNDCLASSEXW* windowClass) {
     return static_cast<ATOM>(platform::Fail(ERROR_CLASS_ALREADY_EXISTS));
   }
   const ATOM atom = static_cast<ATOM>(platform::kFirstAtom + State().classes.size());
-  State().classes.emplace(key, platform::WindowClass{atom, *windowClass,
-                                                     windowClass->lpszClassName});
+  State().classes.emplace(key,
+                          platform::WindowClass{atom, *windowClass, windowClass->lpszClassName});
   return atom;
 }
 
@@ -257,8 +259,8 @@ BOOL ShowWindow(HWND window, int command) {
   if (!record) return FALSE;
   const BOOL wasVisible = record->visible ? TRUE : FALSE;
   const bool show = command != SW_HIDE;
-  const bool minimize = command == SW_MINIMIZE || command == SW_SHOWMINIMIZED ||
-                        command == SW_SHOWMINNOACTIVE;
+  const bool minimize =
+      command == SW_MINIMIZE || command == SW_SHOWMINIMIZED || command == SW_SHOWMINNOACTIVE;
   const bool sizeChanges = !record->everShown || minimize != record->minimized;
   if (show != record->visible) SendMessageW(window, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
   record = FindWindowRecord(window);

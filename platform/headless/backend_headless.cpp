@@ -62,9 +62,7 @@ class HeadlessBackend : public platform::Backend {
     return std::make_unique<HeadlessPeer>(window, parent, title);
   }
 
-  bool WaitForEvents() override {
-    return Records().events && Records().events->RunNextEvent();
-  }
+  bool WaitForEvents() override { return Records().events && Records().events->RunNextEvent(); }
 
   int ShowMessageBox(HWND owner, const std::u16string& text, const std::u16string& caption,
                      UINT type) override {

@@ -70,7 +70,7 @@ struct WindowInfo {
   std::u16string title;
   bool visible;
   RECT bounds;
-  std::u16string bigIcon;    // the icon's file, empty when none is set
+  std::u16string bigIcon;  // the icon's file, empty when none is set
   std::u16string smallIcon;
 };
 // Every live window, in creation order.

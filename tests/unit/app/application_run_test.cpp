@@ -43,8 +43,7 @@ TEST_F(ApplicationRunTest, UiWindowThatCannotBeMadeEndsTheRunWithAnError) {
   sim::FailCreationOf(&CLSID_WebView);
   testing::internal::CaptureStderr();
   EXPECT_EQ(RunApplication(), 1);
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("could not be created"),
-            std::string::npos);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("could not be created"), std::string::npos);
   sim::FailCreationOf(nullptr);
 }
 

@@ -116,8 +116,7 @@ TEST_P(ScriptEngineConformanceTest, CallsFunctionsWithReceiverAndArguments) {
   EXPECT_EQ(StringOf(m_context, result), "b12");
 
   Evaluate(m_context, "function thrower() { throw 'inside'; }");
-  js::JSObjectRef thrower =
-      js::JSValueToObject(m_context, Property(Global(), "thrower"), nullptr);
+  js::JSObjectRef thrower = js::JSValueToObject(m_context, Property(Global(), "thrower"), nullptr);
   EXPECT_EQ(js::JSObjectCallAsFunction(m_context, thrower, nullptr, 0, nullptr, &exception),
             nullptr);
   ASSERT_NE(exception, nullptr);
@@ -130,8 +129,8 @@ namespace {
 js::JSValueRef Describe(js::JSContextRef context, js::JSObjectRef, js::JSObjectRef thisObject,
                         size_t argumentCount, const js::JSValueRef[], js::JSValueRef*) {
   const auto* label = static_cast<const char*>(js::JSObjectGetPrivate(thisObject));
-  const std::string text = std::string(label ? label : "none") + ":" +
-                           std::to_string(argumentCount);
+  const std::string text =
+      std::string(label ? label : "none") + ":" + std::to_string(argumentCount);
   js::JSStringRef string = js::JSStringCreateWithUTF8CString(text.c_str());
   const js::JSValueRef value = js::JSValueMakeString(context, string);
   js::JSStringRelease(string);
@@ -165,8 +164,7 @@ TEST_P(ScriptEngineConformanceTest, ClassesCarryStaticFunctionsAndPrivateData) {
   EXPECT_FALSE(js::JSValueIsObjectOfClass(m_context, Global(), testClass));
 
   js::JSStringRef name = js::JSStringCreateWithUTF8CString("thing");
-  js::JSObjectSetProperty(m_context, Global(), name, object, js::kJSPropertyAttributeNone,
-                          nullptr);
+  js::JSObjectSetProperty(m_context, Global(), name, object, js::kJSPropertyAttributeNone, nullptr);
   js::JSStringRelease(name);
   EXPECT_EQ(StringOf(m_context, Evaluate(m_context, "thing.describe(1, 2)")), "mine:2");
   // A static function called on a foreign receiver sees no private data.

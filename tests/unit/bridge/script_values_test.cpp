@@ -175,7 +175,8 @@ TEST_F(ScriptValuesTest, ExceptionWhileConvertingAnExceptionIsReportedInstead) {
   headless::ResetRecords();
   EXPECT_FALSE(Call("endless", {}, result));
   EXPECT_EQ(Debug(), u"");
-  EXPECT_FALSE(ReportScriptException(m_context, Evaluate(m_context, "({toString() { throw 1; }})")));
+  EXPECT_FALSE(
+      ReportScriptException(m_context, Evaluate(m_context, "({toString() { throw 1; }})")));
 }
 
 TEST_F(ScriptValuesTest, StringHandleTextEndsAtEmbeddedNul) {

@@ -1,35 +1,17 @@
 #include "bridge/service_protocol.h"
 
+#include "tests/unit/bridge/recording_handler.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 namespace {
 
-// What the handler saw, reached through the user data pointer.
-struct Seen {
-  int calls = 0;
-  std::u16string uri;
-  std::u16string method;
-  Json::Value params;
-  Json::Value returnValue = Json::Value(Json::nullValue);
-};
-
-int Recording(const std::u16string& uri, const std::u16string& method, const Json::Value& params,
-              void* userData, Json::Value& returnValue) {
-  auto* seen = static_cast<Seen*>(userData);
-  ++seen->calls;
-  seen->uri = uri;
-  seen->method = method;
-  seen->params = params;
-  if (!seen->returnValue.isNull()) returnValue = seen->returnValue;
-  return 42;
-}
-
 class ServiceProtocolTest : public testing::Test {
  protected:
   std::string Call(const char* paramsText) {
-    return DispatchServiceCall(Recording, &m_seen, u"com.quillmoor.trawler", u"start",
+    return DispatchServiceCall(RecordingHandler, &m_seen, u"com.quillmoor.trawler", u"start",
                                paramsText);
   }
   Seen m_seen;

@@ -36,16 +36,15 @@ OpaqueJSString* JSStringCreateWithUTF8CString(const char* text) {
 }
 
 OpaqueJSString* JSStringCreateWithCharacters(const unsigned short* chars, size_t count) {
-  static auto real = Real<OpaqueJSString* (*)(const unsigned short*, size_t)>(
-      "JSStringCreateWithCharacters");
+  static auto real =
+      Real<OpaqueJSString* (*)(const unsigned short*, size_t)>("JSStringCreateWithCharacters");
   return Counted(real(chars, count));
 }
 
 OpaqueJSString* JSValueToStringCopy(const OpaqueJSContext* context, const OpaqueJSValue* value,
                                     const OpaqueJSValue** exception) {
-  static auto real =
-      Real<OpaqueJSString* (*)(const OpaqueJSContext*, const OpaqueJSValue*,
-                               const OpaqueJSValue**)>("JSValueToStringCopy");
+  static auto real = Real<OpaqueJSString* (*)(const OpaqueJSContext*, const OpaqueJSValue*,
+                                              const OpaqueJSValue**)>("JSValueToStringCopy");
   return Counted(real(context, value, exception));
 }
 

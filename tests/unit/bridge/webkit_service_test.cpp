@@ -1,6 +1,6 @@
 #include "bridge/webkit_service.h"
 
-#include "platform/headless/observation.h"
+#include "tests/unit/bridge/recording_handler.h"
 #include "tests/unit/bridge/script_test_support.h"
 #include "tests/unit/bridge/string_handle_counter.h"
 
@@ -13,24 +13,6 @@ namespace {
 using script_test::Evaluate;
 using script_test::StringOf;
 
-struct Seen {
-  int calls = 0;
-  std::u16string uri;
-  std::u16string method;
-  Json::Value params;
-};
-
-int Recording(const std::u16string& uri, const std::u16string& method, const Json::Value& params,
-              void* userData, Json::Value& returnValue) {
-  auto* seen = static_cast<Seen*>(userData);
-  ++seen->calls;
-  seen->uri = uri;
-  seen->method = method;
-  seen->params = params;
-  returnValue["returnValue"] = 1;
-  return 1;
-}
-
 CWebKitWindow* const kOwner = reinterpret_cast<CWebKitWindow*>(uintptr_t{0x1000});
 
 class WebKitServiceTest : public testing::Test {
@@ -39,7 +21,8 @@ class WebKitServiceTest : public testing::Test {
     m_context = js::JSGlobalContextCreate(nullptr);
     m_global = js::JSContextGetGlobalObject(m_context);
     m_service = std::make_unique<CWebKitService>();
-    m_service->m_handler = Recording;
+    m_service->m_handler = RecordingHandler;
+    m_seen.returnValue["returnValue"] = 1;
     m_liveStrings = string_handles::Live();
   }
   void TearDown() override {

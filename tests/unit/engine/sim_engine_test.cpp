@@ -35,8 +35,8 @@ class RecordingFrameLoad : public TestFrameLoadDelegate {
   }
   HRESULT didClearWindowObject(IWebView*, js::JSContextRef context, js::JSObjectRef global,
                                IWebFrame* frame) override {
-    const bool consistent = frame->globalContext() == context &&
-                            js::JSContextGetGlobalObject(context) == global;
+    const bool consistent =
+        frame->globalContext() == context && js::JSContextGetGlobalObject(context) == global;
     Record(consistent ? "clear" : "clear with a foreign context");
     return S_OK;
   }
@@ -134,9 +134,9 @@ class SimEngineTest : public testing::Test, public sim::Observer {
   // A web view in a host window of its own, with the recording delegates installed.
   IWebView* MakeView() {
     IWebView* view = nullptr;
-    EXPECT_EQ(WebKitCreateInstance(CLSID_WebView, nullptr, IID_IWebView,
-                                   reinterpret_cast<void**>(&view)),
-              S_OK);
+    EXPECT_EQ(
+        WebKitCreateInstance(CLSID_WebView, nullptr, IID_IWebView, reinterpret_cast<void**>(&view)),
+        S_OK);
     HWND host = CreateWindowExW(0, u"HOST", u"host", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
                                 CW_USEDEFAULT, 0, nullptr, nullptr, nullptr, nullptr);
     view->setHostWindow(reinterpret_cast<OLE_HANDLE>(host));
@@ -150,9 +150,9 @@ class SimEngineTest : public testing::Test, public sim::Observer {
                          factory.ReceiveVoid());
     ComPtr<IWebNotificationCenter> center;
     factory->defaultCenter(center.Receive());
-    for (const char16_t* name : {u"WebProgressStartedNotification",
-                                 u"WebProgressEstimateChangedNotification",
-                                 u"WebProgressFinishedNotification"}) {
+    for (const char16_t* name :
+         {u"WebProgressStartedNotification", u"WebProgressEstimateChangedNotification",
+          u"WebProgressFinishedNotification"}) {
       ScopedBstr text(name);
       center->addObserver(&m_observer, text.Get(), view);
     }
@@ -207,12 +207,11 @@ TEST_F(SimEngineTest, LoadPlaysItsStepsOneMillisecondApart) {
   Load(m_view, u"http://h.test/");
   Run();
   EXPECT_EQ(g_events,
-            (std::vector<std::string>{"WebProgressStartedNotification@1",
-                                      "response http://h.test/ text/html 120@2", "clear@3",
-                                      "log script@3", "response http://h.test/a.mp3 audio/mpeg -1@4",
-                                      "estimate 30@5", "estimate 70@6", "estimate 100@7",
-                                      "finish http://h.test/@8",
-                                      "WebProgressFinishedNotification@9"}));
+            (std::vector<std::string>{
+                "WebProgressStartedNotification@1", "response http://h.test/ text/html 120@2",
+                "clear@3", "log script@3", "response http://h.test/a.mp3 audio/mpeg -1@4",
+                "estimate 30@5", "estimate 70@6", "estimate 100@7", "finish http://h.test/@8",
+                "WebProgressFinishedNotification@9"}));
   ASSERT_EQ(sim::GetRecords().loads.size(), 1u);
   const sim::LoadRecord& load = sim::GetRecords().loads[0];
   EXPECT_EQ(load.url, u"http://h.test/");
@@ -224,9 +223,9 @@ TEST_F(SimEngineTest, LoadPlaysItsStepsOneMillisecondApart) {
 TEST_F(SimEngineTest, UnknownAddressFailsItsProvisionalLoad) {
   Load(m_view, u"http://nowhere.test/");
   Run();
-  EXPECT_EQ(g_events, (std::vector<std::string>{"WebProgressStartedNotification@1",
-                                                "failProvisional@2",
-                                                "WebProgressFinishedNotification@3"}));
+  EXPECT_EQ(g_events,
+            (std::vector<std::string>{"WebProgressStartedNotification@1", "failProvisional@2",
+                                      "WebProgressFinishedNotification@3"}));
 }
 
 TEST_F(SimEngineTest, PageScriptExceptionDoesNotStopTheRun) {
@@ -240,10 +239,10 @@ TEST_F(SimEngineTest, PageScriptExceptionDoesNotStopTheRun) {
 }
 
 TEST_F(SimEngineTest, TimersRunInVirtualTimeOrder) {
-  sim::SetPage(u"http://h.test/",
-               {{}, {"setTimeout(() => sim.log('late'), 10);"
-                     "setTimeout(() => sim.log('first'), 5);"
-                     "setTimeout(() => sim.log('second'), 5);"}});
+  sim::SetPage(u"http://h.test/", {{},
+                                   {"setTimeout(() => sim.log('late'), 10);"
+                                    "setTimeout(() => sim.log('first'), 5);"
+                                    "setTimeout(() => sim.log('second'), 5);"}});
   Load(m_view, u"http://h.test/");
   Run();
   std::vector<std::string> logs;
@@ -255,8 +254,9 @@ TEST_F(SimEngineTest, TimersRunInVirtualTimeOrder) {
 
 TEST_F(SimEngineTest, LoadingAgainReplacesThePage) {
   sim::SetPage(u"http://h.test/",
-               {{}, {"setTimeout(() => sim.log('old page timer'), 50); sim.reload();",
-                     "sim.log('second load')"}});
+               {{},
+                {"setTimeout(() => sim.log('old page timer'), 50); sim.reload();",
+                 "sim.log('second load')"}});
   Load(m_view, u"http://h.test/");
   Run();
   EXPECT_EQ(sim::GetRecords().loads.size(), 2u);
@@ -298,10 +298,10 @@ TEST_F(SimEngineTest, ScriptWindowOpenLoadsIntoTheViewTheDelegateMade) {
 }
 
 TEST_F(SimEngineTest, DelegateNotImplementedGetsTheEngineDefault) {
-  sim::SetPage(u"http://h.test/",
-               {{}, {"sim.openWindow('http://h.test/popup');"
-                     "sim.log(String(sim.confirm('sure?')));"
-                     "sim.log(JSON.stringify(sim.contextMenu([8, 0, 12])));"}});
+  sim::SetPage(u"http://h.test/", {{},
+                                   {"sim.openWindow('http://h.test/popup');"
+                                    "sim.log(String(sim.confirm('sure?')));"
+                                    "sim.log(JSON.stringify(sim.contextMenu([8, 0, 12])));"}});
   Load(m_view, u"http://h.test/");
   Run();
   EXPECT_EQ(sim::GetRecords().loads.size(), 1u);
@@ -325,8 +325,9 @@ TEST_F(SimEngineTest, ContextMenuAnswersWhatTheDelegateKept) {
     }
   } trimmer;
   m_view->setUIDelegate(&trimmer);
-  sim::SetPage(u"http://h.test/", {{}, {"sim.log(JSON.stringify(sim.contextMenu([8, 0, 12])));"
-                                        "sim.log(String(sim.confirm('sure?')));"}});
+  sim::SetPage(u"http://h.test/", {{},
+                                   {"sim.log(JSON.stringify(sim.contextMenu([8, 0, 12])));"
+                                    "sim.log(String(sim.confirm('sure?')));"}});
   Load(m_view, u"http://h.test/");
   Run();
   EXPECT_NE(std::find(g_events.begin(), g_events.end(), "log [8]@2"), g_events.end());

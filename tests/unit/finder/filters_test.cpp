@@ -23,12 +23,10 @@ TEST_P(ParseExtensionFilterTest, ReplacesTheSet) {
 INSTANTIATE_TEST_SUITE_P(
     Table, ParseExtensionFilterTest,
     testing::Values(ExtensionListCase{"*.mp3; *.FLV,*.mp3", {u".FLV", u".mp3"}},
-                    ExtensionListCase{"mp3", {u"mp3"}},
-                    ExtensionListCase{"*.mp3;", {u"", u".mp3"}},
+                    ExtensionListCase{"mp3", {u"mp3"}}, ExtensionListCase{"*.mp3;", {u"", u".mp3"}},
                     ExtensionListCase{"*", {u""}},
                     ExtensionListCase{".mp3,,.ogg", {u"", u".mp3", u".ogg"}},
-                    ExtensionListCase{"* . mp3", {u".mp3"}},
-                    ExtensionListCase{";", {u""}},
+                    ExtensionListCase{"* . mp3", {u".mp3"}}, ExtensionListCase{";", {u""}},
                     ExtensionListCase{"\t.mp3", {u"\t.mp3"}}));
 
 TEST(ParseExtensionFilterTest, EmptyTextKeepsPreviousSet) {
@@ -93,14 +91,14 @@ INSTANTIATE_TEST_SUITE_P(
                   false},
         MatchCase{"QueryBelongsToExtension", 1, 1, u"", kMedia, u"http://h.test/x.mp4?dl=1", u"",
                   false},
-        MatchCase{"EmptyTokenMatchesDotlessUrl", 1, 1, u"", {u""}, u"http://localhost/page", u"",
-                  true},
+        MatchCase{
+            "EmptyTokenMatchesDotlessUrl", 1, 1, u"", {u""}, u"http://localhost/page", u"", true},
         MatchCase{"EmptySetPassesNothing", 1, 1, u"", {}, u"http://localhost/page", u"", false},
         MatchCase{"MimeSubstring", 1, 0, u"video", {}, u"u", u"video/x-flv", true},
         MatchCase{"MimeMismatch", 1, 0, u"video", {}, u"u", u"application/octet-stream", false},
         MatchCase{"MimeIsCaseSensitive", 1, 0, u"Video", {}, u"u", u"video/mp4", false},
-        MatchCase{"MimeListIsOneText", 1, 0, u"video/mp4;audio/mpeg", {}, u"u", u"video/mp4",
-                  false},
+        MatchCase{
+            "MimeListIsOneText", 1, 0, u"video/mp4;audio/mpeg", {}, u"u", u"video/mp4", false},
         MatchCase{"EmptyMimeFilterPassesAll", 1, 0, u"", {}, u"u", u"", true},
         MatchCase{"EmptyMimeTypeFailsMimeFilter", 1, 0, u"a", {}, u"u", u"", false},
         MatchCase{"DisabledPassesAll", 0, 1, u"", {}, u"u", u"", true},

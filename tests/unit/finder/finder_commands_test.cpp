@@ -97,9 +97,8 @@ TEST_F(FinderTest, PauseAndStopFollowTheSearchStates) {
     int paused;
   };
   const Step steps[] = {
-      {u"pause", 0, 0}, {u"stop", 0, 0},  {u"stop", 0, 0},  {u"start", 1, 0},
-      {u"pause", 1, 1}, {u"pause", 1, 0}, {u"pause", 1, 1}, {u"start", 1, 0},
-      {u"stop", 0, 0},  {u"pause", 0, 0},
+      {u"pause", 0, 0}, {u"stop", 0, 0},  {u"stop", 0, 0},  {u"start", 1, 0}, {u"pause", 1, 1},
+      {u"pause", 1, 0}, {u"pause", 1, 1}, {u"start", 1, 0}, {u"stop", 0, 0},  {u"pause", 0, 0},
   };
   IWebView* firstView = nullptr;
   for (const Step& step : steps) {

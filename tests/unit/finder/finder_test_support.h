@@ -4,8 +4,8 @@
 // UI window showing a scripted UI page, and the page's sim.log lines.
 
 #include "app/my_app.h"
-#include "finder/finder_commands.h"
 #include "bridge/json_text.h"
+#include "finder/finder_commands.h"
 #include "tests/unit/system_test_support.h"
 
 #include <memory>

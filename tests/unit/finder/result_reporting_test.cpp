@@ -42,7 +42,9 @@ TEST_F(ResultReportingTest, FieldsFollowTheirRules) {
       {u"http://h.test/x.bin", u"a/b", 0, {"x.bin", "http://h.test/x.bin", "a/b", "0B"}},
       {u"http://h.test", u"", 10, {"unknown", "http://h.test", "", "10B"}},
       {u"", u"", 1, {"unknown", "", "", "1B"}},
-      {u"http://h.test/\u00E9\"q\\", u"text/x", -2,
+      {u"http://h.test/\u00E9\"q\\",
+       u"text/x",
+       -2,
        {"\xC3\xA9\"q\\", "http://h.test/\xC3\xA9\"q\\", "text/x", "16384.00PB"}},
   };
   for (const Case& c : cases) {

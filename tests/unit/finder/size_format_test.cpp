@@ -30,7 +30,6 @@ INSTANTIATE_TEST_SUITE_P(
                     SizeCase{1048576, "1MB"}, SizeCase{123456789, "117.74MB"},
                     SizeCase{5368709121, "5.00GB"}, SizeCase{1649267441664, "1.50TB"},
                     SizeCase{1125899906842624, "1PB"}, SizeCase{3ull << 50, "3PB"},
-                    SizeCase{UINT64_MAX - 1, "16384.00PB"},
-                    SizeCase{UINT64_MAX, "16384.00PB"}));
+                    SizeCase{UINT64_MAX - 1, "16384.00PB"}, SizeCase{UINT64_MAX, "16384.00PB"}));
 
 }  // namespace

@@ -46,7 +46,10 @@ TEST(TextConversionTest, EmbeddedNulEndsTheText) {
 
 TEST(TextConversionTest, MalformedInputBecomesReplacementCharacters) {
   std::u16string wide;
-  EXPECT_TRUE(Utf8ToUtf16("a\xFF" "b", wide));
+  EXPECT_TRUE(
+      Utf8ToUtf16("a\xFF"
+                  "b",
+                  wide));
   EXPECT_EQ(wide, u"a\uFFFDb");
 
   std::string narrow;

@@ -39,8 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
                     NormalizeCase{"host.test/?u=http://x.test", "host.test/?u=http://x.test"},
                     NormalizeCase{"//host.test", "http:////host.test"},
                     NormalizeCase{" www.host.test", "http:// www.host.test"},
-                    NormalizeCase{"www", "http://www"},
-                    NormalizeCase{"http://www.", "http://www."},
+                    NormalizeCase{"www", "http://www"}, NormalizeCase{"http://www.", "http://www."},
                     NormalizeCase{"[::1]:8080/", "http://[::1]:8080/"},
                     NormalizeCase{"caf\xC3\xA9.test", "http://caf\xC3\xA9.test"}));
 
@@ -93,10 +92,8 @@ INSTANTIATE_TEST_SUITE_P(
                     FileNameCase{"http://host.test/a/?q", true, ""},
                     FileNameCase{"http://h/caf\xC3\xA9.mp3", true, "caf\xC3\xA9.mp3"},
                     FileNameCase{"http://host.test", false, ""},
-                    FileNameCase{"http://host.test/", false, ""},
-                    FileNameCase{"a/", false, ""},
-                    FileNameCase{"about:blank", false, ""},
-                    FileNameCase{"://", false, ""},
+                    FileNameCase{"http://host.test/", false, ""}, FileNameCase{"a/", false, ""},
+                    FileNameCase{"about:blank", false, ""}, FileNameCase{"://", false, ""},
                     FileNameCase{"http://user:pw@host.test", false, ""},
                     FileNameCase{"", false, ""}));
 

@@ -17,9 +17,8 @@ std::u16string Decode(const std::string& bytes) {
 
 std::string Encode(const std::u16string& units) {
   std::string out(units.size() * 3 + 1, '\0');
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, units.data(), static_cast<int>(units.size()), out.data(),
-                          static_cast<int>(out.size()), nullptr, nullptr);
+  const int n = WideCharToMultiByte(CP_UTF8, 0, units.data(), static_cast<int>(units.size()),
+                                    out.data(), static_cast<int>(out.size()), nullptr, nullptr);
   EXPECT_GT(n, 0);
   out.resize(n);
   return out;
@@ -32,11 +31,11 @@ TEST(TextCodecTest, IllFormedUtf8GivesOneReplacementPerMaximalSubpart) {
   };
   const Case cases[] = {
       {"\x80", u"\uFFFD"},
-      {"\xC0\xAF", u"\uFFFD\uFFFD"},               // overlong lead bytes are never valid
-      {"\xE0\x80\x80", u"\uFFFD\uFFFD\uFFFD"},     // overlong three-byte form
-      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},     // an encoded surrogate
-      {"\xE2\x82", u"\uFFFD"},                     // truncated at the end
-      {"\xE2\x82x", u"\uFFFDx"},                   // truncated before ASCII
+      {"\xC0\xAF", u"\uFFFD\uFFFD"},                      // overlong lead bytes are never valid
+      {"\xE0\x80\x80", u"\uFFFD\uFFFD\uFFFD"},            // overlong three-byte form
+      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},            // an encoded surrogate
+      {"\xE2\x82", u"\uFFFD"},                            // truncated at the end
+      {"\xE2\x82x", u"\uFFFDx"},                          // truncated before ASCII
       {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // above U+10FFFF
       {"\xF0\x9F\x8E", u"\uFFFD"},
       {"\xF8\x88\x80\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},
@@ -59,8 +58,8 @@ TEST(TextCodecTest, UnpairedSurrogatesBecomeReplacementCharacters) {
 TEST(TextCodecTest, FollowsWin32ReturnConventions) {
   WCHAR wide[4] = {};
   SetLastError(0);
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abc", 3, nullptr, 0), 3);   // size query
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abc", -1, wide, 4), 4);     // NUL counted
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abc", 3, nullptr, 0), 3);  // size query
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abc", -1, wide, 4), 4);    // NUL counted
   EXPECT_EQ(std::u16string(wide), u"abc");
   EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abc", 3, wide, 2), 0);
   EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);

@@ -88,9 +88,9 @@ TEST_F(WindowsTest, CreateSendsNcCreateThenCreateWithTheParameter) {
 }
 
 TEST_F(WindowsTest, UnknownClassOrRefusedCreateGivesNull) {
-  EXPECT_EQ(CreateWindowExW(0, u"NO_SUCH_CLASS", u"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr,
-                            nullptr),
-            nullptr);
+  EXPECT_EQ(
+      CreateWindowExW(0, u"NO_SUCH_CLASS", u"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr),
+      nullptr);
   EXPECT_EQ(GetLastError(), ERROR_CANNOT_FIND_WND_CLASS);
   g_createAnswer = -1;
   EXPECT_EQ(Create(), nullptr);

@@ -90,8 +90,8 @@ class DelegatesTest : public SystemTest {
  protected:
   void SetUp() override {
     SystemTest::SetUp();
-    m_hWnd = CreateWindowExW(0, kWebKitWindowClass, u"Trawler", WS_OVERLAPPEDWINDOW, 0, 0, 100,
-                             100, nullptr, nullptr, nullptr, &m_window);
+    m_hWnd = CreateWindowExW(0, kWebKitWindowClass, u"Trawler", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                             nullptr, nullptr, nullptr, &m_window);
     m_view.m_host = m_hWnd;
     m_window.m_calls.clear();
   }

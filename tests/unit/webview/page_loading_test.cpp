@@ -25,7 +25,8 @@ TEST_F(PageLoadingTest, AddressesAreNormalisedAndPathsBecomeFileUrls) {
       {u"host.test", u"http://host.test"},
       {u"https://host.test/a", u"https://host.test/a"},
       {u"file:///opt/trawler/Html/index.html", u"file:///opt/trawler/Html/index.html"},
-      {widePath, u"file://" + std::u16string(m_folder.begin(), m_folder.end()) + u"/my%20page.html"},
+      {widePath,
+       u"file://" + std::u16string(m_folder.begin(), m_folder.end()) + u"/my%20page.html"},
       {u"\\\\unreachable\\share\\a.txt", u"file://unreachable/share/a.txt"},
   };
   for (const auto& [text, url] : cases) {

@@ -137,9 +137,9 @@ TEST_F(WindowProcedureTest, FailedProvisionalLoadReachesTheWindow) {
   ASSERT_TRUE(window.Create(u"Trawler", nullptr));
   window.LoadUrl(u"http://missing.test/");
   Run(100);
-  EXPECT_EQ(window.m_calls, (std::vector<std::string>{"OnCreate", "OnProgressStarted",
-                                                      "OnProvisionalLoadFailed",
-                                                      "OnProgressFinished"}));
+  EXPECT_EQ(window.m_calls,
+            (std::vector<std::string>{"OnCreate", "OnProgressStarted", "OnProvisionalLoadFailed",
+                                      "OnProgressFinished"}));
 }
 
 TEST_F(WindowProcedureTest, LoadReportsClearedWindowObjectProgressAndFinish) {
