@@ -4,9 +4,9 @@
 
 namespace {
 
-// jsoncpp's Reader throws once values nest more than 1000 deep, and nothing may throw out
-// of a parse of page input; stay well below that.
-constexpr size_t kMaxNesting = 900;
+// jsoncpp's Reader throws when it reads a value inside 1000 arrays or objects, and nothing
+// may throw out of a parse of page input. Below that depth the reader is never stopped.
+constexpr size_t kMaxNesting = 999;
 
 // Skips a string or comment starting at text[i] the way the reader's tokenizer does, and
 // returns the index after it; returns i itself when nothing of the kind starts there.

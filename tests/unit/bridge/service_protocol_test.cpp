@@ -49,9 +49,16 @@ TEST_F(ServiceProtocolTest, BrokenTextGivesWhatWasBuiltAndStillCalls) {
 TEST_F(ServiceProtocolTest, TooDeepNestingIsNotParsed) {
   Call(std::string(100000, '[').c_str());
   EXPECT_TRUE(m_seen.params.isNull());
-  const std::string deepButFine = std::string(500, '[') + std::string(500, ']');
+  const std::string deepButFine = std::string(999, '[') + "1" + std::string(999, ']');
   Call(deepButFine.c_str());
   EXPECT_TRUE(m_seen.params.isArray());
+  const std::string objects = [] {
+    std::string text;
+    for (int i = 0; i < 1200; ++i) text += "{\"a\":";
+    return text + "1" + std::string(1200, '}');
+  }();
+  Call(objects.c_str());
+  EXPECT_TRUE(m_seen.params.isNull());
   // Brackets inside strings and comments do not nest.
   const std::string quoted = "[\"" + std::string(5000, '[') + "\"] // " + std::string(5000, '{');
   Call(quoted.c_str());
