@@ -43,8 +43,6 @@ class ComPtr {
     return &m_pointer;
   }
   void** ReceiveVoid() { return reinterpret_cast<void**>(Receive()); }
-  // Hands the reference to the caller.
-  T* Detach() { return std::exchange(m_pointer, nullptr); }
   void Reset() {
     if (T* pointer = std::exchange(m_pointer, nullptr)) pointer->Release();
   }
