@@ -28,7 +28,8 @@ void UpdateInputUrl(CLocalWindow& window, const std::string& url) {
   ScriptFunctionRef function;
   ScriptArguments arguments{window.GetGlobalContext(), {}};
   if (!arguments.context) return;
-  GetScriptFunction(arguments.context, window.GetGlobalObject(), function, "updateInputUrl");
+  GetScriptFunction(arguments.context, js::JSContextGetGlobalObject(arguments.context), function,
+                    "updateInputUrl");
   AppendStringArgument(url, arguments);
   js::JSValueRef ignored = nullptr;
   CallScriptFunction(function, arguments, ignored);

@@ -28,8 +28,9 @@ FinderResult MakeResult(const std::u16string& url, const std::u16string& mimeTyp
 int CallAddResult(const std::string& text) {
   if (!g_pApp) return 0;
   CLocalWindow& window = g_pApp->m_localWindow;
+  // One frame query per response: the global object comes from the context at hand.
   const js::JSGlobalContextRef context = window.GetGlobalContext();
-  const js::JSObjectRef global = window.GetGlobalObject();
+  const js::JSObjectRef global = context ? js::JSContextGetGlobalObject(context) : nullptr;
   ScriptFunctionRef function;
   if (!context || !global || !GetScriptFunction(context, global, function, "addResult")) return 0;
   ScriptArguments arguments{context, {}};

@@ -4,6 +4,7 @@
 #include "engine/testing/scheduler.h"
 #include "engine/testing/sim_objects.h"
 #include "engine/testing/sim_web_view.h"
+#include "finder/text_conversion.h"
 
 namespace sim {
 
@@ -27,10 +28,8 @@ void SetPage(const std::u16string& url, Page page) { State().pages[url] = std::m
 namespace {
 
 std::u16string Wide(const std::string& text) {
-  std::u16string wide(text.size(), u'\0');
-  if (text.empty()) return wide;
-  wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                  wide.data(), static_cast<int>(wide.size())));
+  std::u16string wide;
+  Utf8ToUtf16(text, wide);
   return wide;
 }
 
