@@ -44,6 +44,9 @@ IconImage IconImageOf(HICON icon);
 // How many OleInitialize calls have not been balanced by OleUninitialize.
 int OleInitializationCount();
 
+// The memory block the clipboard holds now (null when it holds none).
+HGLOBAL ClipboardData();
+
 // Drops every posted message and a pending quit.
 void DiscardQueuedMessages();
 

@@ -138,6 +138,8 @@ struct IWebNotificationCenter : IUnknown {
   virtual HRESULT defaultCenter(IWebNotificationCenter** center) = 0;
   virtual HRESULT addObserver(IWebNotificationObserver* observer, BSTR notificationName,
                               IUnknown* anObject) = 0;
+  virtual HRESULT removeObserver(IWebNotificationObserver* observer, BSTR notificationName,
+                                 IUnknown* anObject) = 0;
 };
 
 struct IWebPreferences : IUnknown {

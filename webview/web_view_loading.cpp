@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -38,10 +39,47 @@ bool UrlFor(const WCHAR* text, std::u16string& url) {
 
 }  // namespace
 
+namespace {
+
+// Registers the window's observer for the three progress notifications of its view.
+bool AddProgressObservers(CWebKitWindow& window) {
+  for (const WCHAR* name : kProgressNotifications) {
+    ScopedBstr text(name);
+    if (FAILED(window.m_notificationCenter->addObserver(&window.m_notificationObserver, text.Get(),
+                                                        window.m_webView))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Takes back what a failed Create took, so that the window has no web view and a later
+// Create starts afresh: the registrations made so far, the center reference, and the web
+// view. A native window made by this Create is destroyed, which tears the view down the
+// way every window's teardown does.
+void UndoCreate(CWebKitWindow& window, HWND madeWindow) {
+  if (window.m_notificationCenter && window.m_webView) {
+    for (const WCHAR* name : kProgressNotifications) {
+      ScopedBstr text(name);
+      window.m_notificationCenter->removeObserver(&window.m_notificationObserver, text.Get(),
+                                                  window.m_webView);
+    }
+  }
+  if (window.m_notificationCenter) std::exchange(window.m_notificationCenter, nullptr)->Release();
+  if (madeWindow && IsWindow(madeWindow)) DestroyWindow(madeWindow);
+  TearDownWebView(window);
+}
+
+}  // namespace
+
 bool CWebKitWindow::Create(const WCHAR* title, HINSTANCE instance) {
-  ScopedBstr names[] = {ScopedBstr(kProgressNotifications[0]),
-                        ScopedBstr(kProgressNotifications[1]),
-                        ScopedBstr(kProgressNotifications[2])};
+  HWND madeWindow = nullptr;
+  if (CreateParts(title, instance, madeWindow)) return true;
+  UndoCreate(*this, madeWindow);
+  return false;
+}
+
+bool CWebKitWindow::CreateParts(const WCHAR* title, HINSTANCE instance, HWND& madeWindow) {
   if (FAILED(WebKitCreateInstance(CLSID_WebView, nullptr, IID_IWebView,
                                   reinterpret_cast<void**>(&m_webView)))) {
     return false;
@@ -54,16 +92,14 @@ bool CWebKitWindow::Create(const WCHAR* title, HINSTANCE instance) {
   m_webView->setUIDelegate(&m_uiDelegate);
   m_webView->setPolicyDelegate(&m_policyDelegate);
 
+  // A window made again lets go of the center reference its earlier creation took.
+  if (m_notificationCenter) std::exchange(m_notificationCenter, nullptr)->Release();
   ComPtr<IWebNotificationCenter> center;
   if (FAILED(WebKitCreateInstance(CLSID_WebNotificationCenter, nullptr, IID_IWebNotificationCenter,
                                   center.ReceiveVoid())) ||
-      FAILED(center->defaultCenter(&m_notificationCenter))) {
+      FAILED(center->defaultCenter(&m_notificationCenter)) || !m_notificationCenter ||
+      !AddProgressObservers(*this)) {
     return false;
-  }
-  for (const ScopedBstr& name : names) {
-    if (FAILED(m_notificationCenter->addObserver(&m_notificationObserver, name.Get(), m_webView))) {
-      return false;
-    }
   }
 
   // The window procedure registers the window and calls OnCreate during this call, so a
@@ -71,6 +107,7 @@ bool CWebKitWindow::Create(const WCHAR* title, HINSTANCE instance) {
   m_hInstance = instance;
   m_hWnd = CreateWindowExW(0, kWebKitWindowClass, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
                            CW_USEDEFAULT, 0, nullptr, nullptr, instance, this);
+  madeWindow = m_hWnd;
   if (!m_hWnd) return false;
   if (FAILED(m_webView->setHostWindow(reinterpret_cast<OLE_HANDLE>(m_hWnd)))) return false;
   RECT client{};
@@ -103,7 +140,7 @@ bool CWebKitWindow::LoadUrl(const WCHAR* text) {
   ScopedBstr method(u"GET");
   ComPtr<IWebFrame> frame;
   ComPtr<IWebMutableURLRequest> request;
-  if (FAILED(m_webView->mainFrame(frame.Receive())) ||
+  if (FAILED(m_webView->mainFrame(frame.Receive())) || !frame ||
       FAILED(WebKitCreateInstance(CLSID_WebMutableURLRequest, nullptr, IID_IWebMutableURLRequest,
                                   request.ReceiveVoid())) ||
       FAILED(request->initWithURL(urlText.Get(), WebURLRequestUseProtocolCachePolicy,

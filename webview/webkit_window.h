@@ -46,7 +46,8 @@ class CWebKitWindow {
   virtual void OnConfirm(BSTR message, BOOL* result);
 
   // Makes the web view, wires the delegates and the progress observer, creates the native
-  // window and attaches the view to it. A failure part-way undoes nothing.
+  // window and attaches the view to it. A failure part-way takes back what was taken, so
+  // the window is left without a web view and may be created again.
   bool Create(const WCHAR* title, HINSTANCE instance);
   // Big and small icons from icon resource 101.
   bool SetIcons();
@@ -69,6 +70,10 @@ class CWebKitWindow {
   CDefPolicyDelegate m_policyDelegate;
   IWebNotificationCenter* m_notificationCenter = nullptr;
   CDefNotificationObserver m_notificationObserver;
+
+ private:
+  // Create's steps; madeWindow receives the native window once it exists.
+  bool CreateParts(const WCHAR* title, HINSTANCE instance, HWND& madeWindow);
 };
 
 // The window class of every web-view window.
@@ -82,5 +87,8 @@ CWebKitWindow* LookupWindow(HWND window);
 void CloseAllWindows();
 // The window of the web view's host window, or null.
 CWebKitWindow* LookupWindowOfView(IWebView* webView);
+// The window's web view goes: detached from its host, its delegates cleared, closed and
+// released. Nothing happens without a web view.
+void TearDownWebView(CWebKitWindow& window);
 
 LRESULT CALLBACK WebKitWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

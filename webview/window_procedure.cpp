@@ -15,6 +15,19 @@ CWebKitWindow* LookupWindowOfView(IWebView* webView) {
   return LookupWindow(reinterpret_cast<HWND>(host));
 }
 
+void TearDownWebView(CWebKitWindow& window) {
+  IWebView* webView = window.m_webView;
+  if (!webView) return;
+  webView->setHostWindow(0);
+  webView->setResourceLoadDelegate(nullptr);
+  webView->setFrameLoadDelegate(nullptr);
+  webView->setPolicyDelegate(nullptr);
+  webView->setUIDelegate(nullptr);
+  webView->close();
+  webView->Release();
+  window.m_webView = nullptr;
+}
+
 void CloseAllWindows() {
   std::vector<HWND> windows;
   for (const auto& [handle, window] : WindowRegistry) windows.push_back(handle);
@@ -34,20 +47,6 @@ std::vector<std::u16string> DroppedPaths(HDROP drop) {
     paths.push_back(path);
   }
   return paths;
-}
-
-// The web view goes: detached, its delegates cleared, closed and released.
-void TearDownWebView(CWebKitWindow& window) {
-  IWebView* webView = window.m_webView;
-  if (!webView) return;
-  webView->setHostWindow(0);
-  webView->setResourceLoadDelegate(nullptr);
-  webView->setFrameLoadDelegate(nullptr);
-  webView->setPolicyDelegate(nullptr);
-  webView->setUIDelegate(nullptr);
-  webView->close();
-  webView->Release();
-  window.m_webView = nullptr;
 }
 
 void TearDown(HWND handle, CWebKitWindow& window) {

@@ -59,6 +59,7 @@ class ComObject : public Interfaces... {
     if (references == 0) delete this;
     return references;
   }
+  ULONG References() const { return m_references; }
 
  private:
   ULONG m_references = 1;

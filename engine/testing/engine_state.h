@@ -6,6 +6,8 @@
 #include "engine/testing/sim_engine.h"
 
 #include <map>
+#include <set>
+#include <string>
 
 namespace sim {
 
@@ -21,6 +23,7 @@ struct EngineState {
   int nextViewId = 1;
   unsigned long nextResourceId = 1;
   const CLSID* failingClass = nullptr;
+  std::set<std::string> failingOperations;
 
   Observer& Notify() { return observer ? *observer : silent; }
 };

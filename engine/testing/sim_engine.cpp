@@ -93,6 +93,18 @@ void After(uint64_t delay, std::function<void()> task) {
 
 void FailCreationOf(const CLSID* clsid) { State().failingClass = clsid; }
 
+void FailOperation(const std::string& operation, bool fails) {
+  if (fails) {
+    State().failingOperations.insert(operation);
+  } else {
+    State().failingOperations.erase(operation);
+  }
+}
+
+size_t ObserverRegistrations() { return SimNotificationCenter::Default().Registrations(); }
+
+unsigned long DefaultCenterReferences() { return SimNotificationCenter::Default().References(); }
+
 void Reset() {
   Scheduler::Get().Clear();
   Scheduler::Get().ResetClock();
@@ -103,6 +115,7 @@ void Reset() {
   state.records = Records();
   state.nextResourceId = 1;
   state.failingClass = nullptr;
+  state.failingOperations.clear();
 }
 
 }  // namespace sim

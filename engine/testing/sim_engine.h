@@ -86,6 +86,13 @@ uint64_t Now();
 void After(uint64_t delay, std::function<void()> task);
 // Makes WebKitCreateInstance fail for that class from now on (null: for none).
 void FailCreationOf(const CLSID* clsid);
+// Makes an operation fail from now on (or work again): "addObserver", "removeObserver",
+// "setHostWindow", "initWithFrame" and "viewWindow" answer E_FAIL; "mainFrame" answers S_OK
+// without a frame.
+void FailOperation(const std::string& operation, bool fails = true);
+// The default notification center's registrations, and the references held on it.
+size_t ObserverRegistrations();
+unsigned long DefaultCenterReferences();
 // Forgets pages, records, pending tasks and time, for the next test.
 void Reset();
 

@@ -91,6 +91,7 @@ HRESULT SimNotificationCenter::defaultCenter(IWebNotificationCenter** center) {
 HRESULT SimNotificationCenter::addObserver(IWebNotificationObserver* observer,
                                            BSTR notificationName, IUnknown* anObject) {
   if (!observer) return E_POINTER;
+  if (State().failingOperations.count("addObserver")) return E_FAIL;
   observer->AddRef();
   Default().m_observers.push_back({observer, TextOf(notificationName), anObject});
   return S_OK;
@@ -109,10 +110,35 @@ void SimNotificationCenter::Post(const std::u16string& name, IUnknown* sender) {
   }
 }
 
+HRESULT SimNotificationCenter::removeObserver(IWebNotificationObserver* observer,
+                                              BSTR notificationName, IUnknown* anObject) {
+  if (!observer) return E_POINTER;
+  if (State().failingOperations.count("removeObserver")) return E_FAIL;
+  const std::u16string name = TextOf(notificationName);
+  Default().RemoveIf([&](const Registration& registration) {
+    return registration.observer == observer && registration.name == name &&
+           registration.sender == anObject;
+  });
+  return S_OK;
+}
+
+void SimNotificationCenter::RemoveObserversOf(IUnknown* sender) {
+  RemoveIf([sender](const Registration& registration) { return registration.sender == sender; });
+}
+
 void SimNotificationCenter::RemoveAllObservers() {
-  std::vector<Registration> observers;
-  observers.swap(m_observers);
-  for (const Registration& registration : observers) registration.observer->Release();
+  RemoveIf([](const Registration&) { return true; });
+}
+
+template <typename Match>
+void SimNotificationCenter::RemoveIf(Match match) {
+  std::vector<Registration> removed;
+  std::vector<Registration> kept;
+  for (const Registration& registration : m_observers) {
+    (match(registration) ? removed : kept).push_back(registration);
+  }
+  m_observers.swap(kept);
+  for (const Registration& registration : removed) registration.observer->Release();
 }
 
 SimPreferences& SimPreferences::Standard() {

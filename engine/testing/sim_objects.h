@@ -61,10 +61,16 @@ class SimNotificationCenter : public ComObject<IWebNotificationCenter> {
   HRESULT defaultCenter(IWebNotificationCenter** center) override;
   HRESULT addObserver(IWebNotificationObserver* observer, BSTR notificationName,
                       IUnknown* anObject) override;
+  HRESULT removeObserver(IWebNotificationObserver* observer, BSTR notificationName,
+                         IUnknown* anObject) override;
 
   // Tells the observers of that name registered for the sender (or for any sender).
   void Post(const std::u16string& name, IUnknown* sender);
+  // A closed view's registrations go, so that a view made later at the same address
+  // never hears them.
+  void RemoveObserversOf(IUnknown* sender);
   void RemoveAllObservers();
+  size_t Registrations() const { return m_observers.size(); }
 
  private:
   struct Registration {
@@ -72,6 +78,10 @@ class SimNotificationCenter : public ComObject<IWebNotificationCenter> {
     std::u16string name;
     IUnknown* sender;
   };
+  // Removes the registrations that match, releasing their observers.
+  template <typename Match>
+  void RemoveIf(Match match);
+
   std::vector<Registration> m_observers;
 };
 

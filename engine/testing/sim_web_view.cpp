@@ -11,6 +11,8 @@ namespace {
 constexpr double kEstimates[] = {0.3, 0.7, 1.0};
 const char16_t kViewClass[] = u"SimWebViewWindow";
 
+bool Fails(const char* operation) { return State().failingOperations.count(operation) > 0; }
+
 LRESULT CALLBACK ViewWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -50,7 +52,7 @@ SimWebView::~SimWebView() {
 }
 
 HRESULT SimWebView::initWithFrame(RECT frame, BSTR, BSTR) {
-  if (!m_host || m_view) return E_FAIL;
+  if (!m_host || m_view || Fails("initWithFrame")) return E_FAIL;
   RegisterViewClass();
   m_view =
       CreateWindowExW(0, kViewClass, u"", WS_CHILD, frame.left, frame.top, frame.right - frame.left,
@@ -86,12 +88,17 @@ HRESULT SimWebView::setPolicyDelegate(IWebPolicyDelegate* d) {
 
 HRESULT SimWebView::mainFrame(IWebFrame** frame) {
   if (!frame) return E_POINTER;
+  if (Fails("mainFrame")) {
+    *frame = nullptr;
+    return S_OK;
+  }
   *frame = m_frame;
   m_frame->AddRef();
   return S_OK;
 }
 
 HRESULT SimWebView::setHostWindow(OLE_HANDLE window) {
+  if (window && Fails("setHostWindow")) return E_FAIL;
   m_host = reinterpret_cast<HWND>(window);
   State().records.hostWindows.emplace_back(this, m_host);
   return S_OK;
@@ -120,6 +127,7 @@ HRESULT SimWebView::close() {
   m_closed = true;
   ++m_load;
   State().records.viewsClosed.push_back(this);
+  SimNotificationCenter::Default().RemoveObserversOf(static_cast<IWebView*>(this));
   if (m_view) DestroyWindow(m_view);
   m_view = nullptr;
   m_uiDelegate.Reset();
@@ -132,6 +140,7 @@ HRESULT SimWebView::close() {
 
 HRESULT SimWebView::viewWindow(OLE_HANDLE* window) {
   if (!window) return E_POINTER;
+  if (Fails("viewWindow")) return E_FAIL;
   *window = reinterpret_cast<OLE_HANDLE>(m_view);
   return S_OK;
 }

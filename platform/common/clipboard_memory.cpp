@@ -1,8 +1,8 @@
 // Global memory blocks and the clipboard. The clipboard takes ownership of the block it is
 // given and frees it when it is emptied again; its Unicode text goes to the back end.
 
-#include "platform/backend.h"
 #include "platform/common/handle_table.h"
+#include "platform/layer_records.h"
 
 #include <cstring>
 #include <new>
@@ -54,6 +54,8 @@ std::u16string TextOf(const MemoryBlock& block) {
 }
 
 }  // namespace
+
+HGLOBAL platform::ClipboardData() { return TheClipboard().data; }
 
 HGLOBAL GlobalAlloc(UINT flags, size_t bytes) {
   auto block = std::make_unique<MemoryBlock>();

@@ -1,5 +1,6 @@
 #include "finder/finder_commands.h"
 
+#include "platform/layer_records.h"
 #include "tests/unit/finder/finder_test_support.h"
 
 namespace {
@@ -90,6 +91,21 @@ TEST_F(FinderTest, StartFailsWhenTheBrowsingWindowCannotBeMade) {
   EXPECT_EQ(State().m_running, 0);
 }
 
+TEST_F(FinderTest, StartAfterAFailedCreationMakesTheWindowAgain) {
+  ServePage(u"http://host.test/", "", {{u"http://host.test/", u"text/html", 5}});
+  sim::FailOperation("addObserver");
+  EXPECT_EQ(Call(u"start", kStart), 0);
+  EXPECT_EQ(m_app->m_myWindow.m_webView, nullptr);
+  EXPECT_EQ(State().m_running, 0);
+  sim::FailOperation("addObserver", false);
+  EXPECT_EQ(Call(u"start", R"({"url": "http://host.test/", "filterEnabled": false,
+                               "useFileExtFilter": false, "mimeFilter": ""})"),
+            1);
+  Run(10);
+  ASSERT_EQ(m_logs.size(), 1u);
+  EXPECT_EQ(m_logs[0].rfind("addResult {\"fileName\":\"unknown\"", 0), 0u) << m_logs[0];
+}
+
 TEST_F(FinderTest, PauseAndStopFollowTheSearchStates) {
   struct Step {
     const char16_t* method;
@@ -126,6 +142,22 @@ TEST_F(FinderTest, OpenAndCopyHandTheAddressOnAsUtf16) {
     EXPECT_EQ(Call(u"copyURL", params), 0) << params;
   }
   EXPECT_EQ(headless::ClipboardTexts().size(), 1u);
+}
+
+TEST_F(FinderTest, CopyPutsAZeroTerminatedStringOfTheAddressesLength) {
+  const std::pair<const char*, std::u16string> cases[] = {
+      {R"({"url": "http://h.test/a"})", u"http://h.test/a"},
+      {R"({"url": "http://h.test/\u00e9t\ud83c\udfb5"})", u"http://h.test/\u00E9t\U0001F3B5"},
+  };
+  for (const auto& [params, address] : cases) {
+    ASSERT_EQ(Call(u"copyURL", params), 1);
+    const HGLOBAL block = platform::ClipboardData();
+    ASSERT_EQ(GlobalSize(block), (address.size() + 1) * sizeof(WCHAR));
+    const auto* text = static_cast<const WCHAR*>(GlobalLock(block));
+    EXPECT_EQ(std::u16string(text, address.size()), address);
+    EXPECT_EQ(text[address.size()], u'\0');
+    GlobalUnlock(block);
+  }
 }
 
 TEST_F(FinderTest, CopyFailsWhileAnotherOwnerHoldsTheClipboard) {

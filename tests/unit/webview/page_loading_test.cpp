@@ -81,4 +81,67 @@ TEST_F(PageLoadingTest, IconsComeFromResourceGroup101) {
   EXPECT_NE(info.smallIcon.find(u"/res/icon-101-16.png"), std::u16string::npos);
 }
 
+// A window whose creation fails at any step is left without a web view and with no
+// registration or reference of its creation left behind, so it can be made again.
+class FailedCreationTest : public SystemTest, public testing::WithParamInterface<const char*> {};
+
+TEST_P(FailedCreationTest, TakesBackWhatItTook) {
+  const size_t registrations = sim::ObserverRegistrations();
+  const unsigned long centerReferences = sim::DefaultCenterReferences();
+  CWebKitWindow& window = Make<CWebKitWindow>();
+  sim::FailOperation(GetParam());
+  EXPECT_FALSE(window.Create(u"Trawler", nullptr));
+  EXPECT_EQ(window.m_webView, nullptr);
+  EXPECT_EQ(window.m_notificationCenter, nullptr);
+  EXPECT_EQ(sim::ObserverRegistrations(), registrations);
+  EXPECT_EQ(sim::DefaultCenterReferences(), centerReferences);
+  EXPECT_TRUE(WindowRegistry.empty());
+  EXPECT_EQ(sim::LiveObjects(), m_liveObjects);
+
+  sim::Reset();
+  ASSERT_TRUE(window.Create(u"Trawler", nullptr));
+  EXPECT_EQ(sim::ObserverRegistrations(), 3u);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachStep, FailedCreationTest,
+                         testing::Values("addObserver", "setHostWindow", "initWithFrame",
+                                         "viewWindow"));
+
+TEST_F(SystemTest, FailedCenterCreationLeavesNoWebView) {
+  CWebKitWindow& window = Make<CWebKitWindow>();
+  sim::FailCreationOf(&CLSID_WebNotificationCenter);
+  EXPECT_FALSE(window.Create(u"Trawler", nullptr));
+  EXPECT_EQ(window.m_webView, nullptr);
+  EXPECT_EQ(sim::LiveObjects(), m_liveObjects);
+}
+
+TEST_F(SystemTest, MadeAgainAWindowHoldsOneCenterReferenceAndHearsEachNotificationOnce) {
+  struct Counting : CWebKitWindow {
+    void OnProgressStarted() override { ++started; }
+    int started = 0;
+  };
+  // Another window keeps the run going while this one is closed.
+  ASSERT_TRUE(Make<CWebKitWindow>().Create(u"Other", nullptr));
+  Counting& window = Make<Counting>();
+  const unsigned long centerReferences = sim::DefaultCenterReferences();
+  ASSERT_TRUE(window.Create(u"Trawler", nullptr));
+  SendMessageW(window.m_hWnd, WM_CLOSE, 0, 0);
+  // The closed view's registrations went with it.
+  EXPECT_EQ(sim::ObserverRegistrations(), 3u);
+  ASSERT_TRUE(window.Create(u"Trawler", nullptr));
+  EXPECT_EQ(sim::DefaultCenterReferences(), centerReferences + 1);
+  EXPECT_EQ(sim::ObserverRegistrations(), 6u);
+  ServePage(u"http://h.test/", "");
+  window.LoadUrl(u"http://h.test/");
+  Run(10);
+  EXPECT_EQ(window.started, 1);
+}
+
+TEST_F(PageLoadingTest, AMissingMainFrameLoadsNothing) {
+  sim::FailOperation("mainFrame");
+  EXPECT_TRUE(m_window.LoadUrl(u"http://h.test/"));
+  EXPECT_TRUE(sim::GetRecords().loads.empty());
+  EXPECT_EQ(m_window.GetGlobalContext(), nullptr);
+}
+
 }  // namespace
