@@ -1,5 +1,5 @@
 // What every reported resource response costs on the native side, piece by piece, and the
-// cost of one service call. Run: build/bin/trawler_bench
+// cost of dispatching one service call. Run: build/bin/trawler_bench
 
 #include "bridge/service_protocol.h"
 #include "finder/filters.h"
@@ -48,7 +48,7 @@ int Answer(const std::u16string&, const std::u16string&, const Json::Value& para
   return 1;
 }
 
-void ServiceCall(benchmark::State& state) {
+void ServiceDispatch(benchmark::State& state) {
   const char* params =
       R"({"url":"https://media.test/","filterEnabled":true,"useFileExtFilter":true,)"
       R"("fileExtFilter":"*.mp3;*.mp4","mimeFilter":""})";
@@ -57,8 +57,6 @@ void ServiceCall(benchmark::State& state) {
         DispatchServiceCall(Answer, nullptr, u"com.quillmoor.trawler", u"start", params));
   }
 }
-BENCHMARK(ServiceCall);
+BENCHMARK(ServiceDispatch);
 
 }  // namespace
-
-BENCHMARK_MAIN();

@@ -5,6 +5,8 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
+
 namespace {
 
 class EngineEnvironmentTest : public SystemTest {
@@ -58,6 +60,19 @@ TEST_F(EngineEnvironmentTest, TheUiPageLiesBesideTheExecutable) {
   ASSERT_TRUE(GetUiPageUrl(url));
   EXPECT_EQ(url.rfind(u"file:///", 0), 0u);
   EXPECT_NE(url.find(u"/Html/index.html"), std::u16string::npos);
+}
+
+TEST_F(EngineEnvironmentTest, UiPageUrlEscapesTheExecutablesFolder) {
+  const std::string folder = m_folder + "/My Tools \xC3\xA9";
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  ASSERT_EQ(std::system(("cp '" UI_PAGE_URL_PROBE "' '" + folder + "/probe'").c_str()), 0);
+  FILE* output = popen(("'" + folder + "/probe'").c_str(), "r");
+  ASSERT_NE(output, nullptr);
+  char line[4096] = {};
+  const bool read = std::fgets(line, sizeof line, output) != nullptr;
+  EXPECT_EQ(pclose(output), 0);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(std::string(line), "file://" + m_folder + "/My%20Tools%20%C3%A9/Html/index.html\n");
 }
 
 TEST_F(EngineEnvironmentTest, StandardPreferencesComeWithOneReference) {

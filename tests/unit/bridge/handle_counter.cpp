@@ -1,4 +1,4 @@
-#include "tests/unit/bridge/string_handle_counter.h"
+#include "tests/unit/bridge/handle_counter.h"
 
 #include "bridge/script_engine.h"
 
@@ -7,6 +7,7 @@
 namespace {
 
 long g_live = 0;
+long g_protected = 0;
 
 template <typename Function>
 Function Real(const char* name) {
@@ -25,6 +26,12 @@ namespace string_handles {
 long Live() { return g_live; }
 
 }  // namespace string_handles
+
+namespace protected_values {
+
+long Live() { return g_protected; }
+
+}  // namespace protected_values
 
 // These definitions take the place of JavaScriptCore's exported functions of the same
 // names for every caller in the executable.
@@ -57,6 +64,19 @@ void JSStringRelease(OpaqueJSString* string) {
   static auto real = Real<void (*)(OpaqueJSString*)>("JSStringRelease");
   if (string) --g_live;
   real(string);
+}
+
+void JSValueProtect(const OpaqueJSContext* context, const OpaqueJSValue* value) {
+  static auto real = Real<void (*)(const OpaqueJSContext*, const OpaqueJSValue*)>("JSValueProtect");
+  ++g_protected;
+  real(context, value);
+}
+
+void JSValueUnprotect(const OpaqueJSContext* context, const OpaqueJSValue* value) {
+  static auto real =
+      Real<void (*)(const OpaqueJSContext*, const OpaqueJSValue*)>("JSValueUnprotect");
+  --g_protected;
+  real(context, value);
 }
 
 }  // extern "C"

@@ -1,8 +1,8 @@
 #include "bridge/script_values.h"
 
 #include "platform/headless/observation.h"
+#include "tests/unit/bridge/handle_counter.h"
 #include "tests/unit/bridge/script_test_support.h"
-#include "tests/unit/bridge/string_handle_counter.h"
 
 #include <gtest/gtest.h>
 
@@ -23,10 +23,12 @@ class ScriptValuesTest : public testing::Test, public headless::Observer {
     headless::ResetRecords();
     headless::SetObserver(this);
     m_liveStrings = string_handles::Live();
+    m_protectedValues = protected_values::Live();
   }
 
   void TearDown() override {
     EXPECT_EQ(string_handles::Live(), m_liveStrings) << "string handles leaked";
+    EXPECT_EQ(protected_values::Live(), m_protectedValues) << "values left protected";
     headless::SetObserver(nullptr);
     js::JSGlobalContextRelease(m_context);
   }
@@ -50,6 +52,7 @@ class ScriptValuesTest : public testing::Test, public headless::Observer {
   js::JSObjectRef m_global = nullptr;
   std::vector<std::u16string> m_debugPieces;
   long m_liveStrings = 0;
+  long m_protectedValues = 0;
 };
 
 // The leak check of every test is only as good as the counter behind it.

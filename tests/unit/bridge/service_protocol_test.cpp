@@ -52,6 +52,9 @@ TEST_F(ServiceProtocolTest, TooDeepNestingIsNotParsed) {
   const std::string deepButFine = std::string(999, '[') + "1" + std::string(999, ']');
   Call(deepButFine.c_str());
   EXPECT_TRUE(m_seen.params.isArray());
+  const std::string justTooDeep = std::string(1000, '[') + "1" + std::string(1000, ']');
+  Call(justTooDeep.c_str());
+  EXPECT_TRUE(m_seen.params.isNull());
   const std::string objects = [] {
     std::string text;
     for (int i = 0; i < 1200; ++i) text += "{\"a\":";
@@ -62,6 +65,10 @@ TEST_F(ServiceProtocolTest, TooDeepNestingIsNotParsed) {
   // Brackets inside strings and comments do not nest.
   const std::string quoted = "[\"" + std::string(5000, '[') + "\"] // " + std::string(5000, '{');
   Call(quoted.c_str());
+  EXPECT_TRUE(m_seen.params.isArray());
+  // An escaped quote does not end the string.
+  const std::string escaped = "[\"\\\"" + std::string(5000, '[') + "\"]";
+  Call(escaped.c_str());
   EXPECT_TRUE(m_seen.params.isArray());
 }
 

@@ -1,8 +1,8 @@
 #include "bridge/webkit_service.h"
 
+#include "tests/unit/bridge/handle_counter.h"
 #include "tests/unit/bridge/recording_handler.h"
 #include "tests/unit/bridge/script_test_support.h"
-#include "tests/unit/bridge/string_handle_counter.h"
 
 #include <gtest/gtest.h>
 
@@ -24,9 +24,11 @@ class WebKitServiceTest : public testing::Test {
     m_service->m_handler = RecordingHandler;
     m_seen.returnValue["returnValue"] = 1;
     m_liveStrings = string_handles::Live();
+    m_protectedValues = protected_values::Live();
   }
   void TearDown() override {
     EXPECT_EQ(string_handles::Live(), m_liveStrings);
+    EXPECT_EQ(protected_values::Live(), m_protectedValues);
     m_service.reset();
     js::JSGlobalContextRelease(m_context);
   }
@@ -37,6 +39,7 @@ class WebKitServiceTest : public testing::Test {
   std::unique_ptr<CWebKitService> m_service;
   Seen m_seen;
   long m_liveStrings = 0;
+  long m_protectedValues = 0;
 };
 
 TEST_F(WebKitServiceTest, InstalledServiceDispatchesThePagesRequest) {
@@ -70,6 +73,26 @@ TEST_F(WebKitServiceTest, CancelCallAnswersTrueAndForeignReceiversUndefined) {
   EXPECT_EQ(Run("String(service.call.call({}))"), "undefined");
   EXPECT_EQ(Run("String(service.cancelCall.call(this))"), "undefined");
   EXPECT_EQ(m_seen.calls, 0);
+}
+
+TEST_F(WebKitServiceTest, ReceiversOfAnotherClassWithPrivateDataAnswerUndefined) {
+  m_service->Install(kOwner, m_context, m_global, &m_seen);
+  static const js::JSStaticFunction none[] = {{nullptr, nullptr, 0}};
+  js::JSClassDefinition definition = js::kJSClassDefinitionEmpty;
+  definition.className = "Impostor";
+  definition.staticFunctions = none;
+  js::JSClassRef impostorClass = js::JSClassCreate(&definition);
+  static char impostorData[] = "not a service";
+  js::JSObjectRef impostor = js::JSObjectMake(m_context, impostorClass, impostorData);
+  js::JSStringRef name = js::JSStringCreateWithUTF8CString("impostor");
+  js::JSObjectSetProperty(m_context, m_global, name, impostor, js::kJSPropertyAttributeNone,
+                          nullptr);
+  js::JSStringRelease(name);
+  EXPECT_EQ(Run("String(service.call.call(impostor))"), "undefined");
+  EXPECT_EQ(Run("String(service.cancelCall.call(impostor))"), "undefined");
+  EXPECT_EQ(m_seen.calls, 0);
+  EXPECT_STREQ(impostorData, "not a service");
+  js::JSClassRelease(impostorClass);
 }
 
 TEST_F(WebKitServiceTest, NoHandlerAnswersNull) {

@@ -95,6 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
             "EmptyTokenMatchesDotlessUrl", 1, 1, u"", {u""}, u"http://localhost/page", u"", true},
         MatchCase{"EmptySetPassesNothing", 1, 1, u"", {}, u"http://localhost/page", u"", false},
         MatchCase{"MimeSubstring", 1, 0, u"video", {}, u"u", u"video/x-flv", true},
+        MatchCase{"MimeInsideTheType", 1, 0, u"flv", {}, u"u", u"video/x-flv", true},
         MatchCase{"MimeMismatch", 1, 0, u"video", {}, u"u", u"application/octet-stream", false},
         MatchCase{"MimeIsCaseSensitive", 1, 0, u"Video", {}, u"u", u"video/mp4", false},
         MatchCase{

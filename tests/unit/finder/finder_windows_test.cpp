@@ -99,4 +99,39 @@ TEST_F(FinderWindowsTest, EveryNewUiPageGetsAServiceObject) {
   EXPECT_EQ(m_logs.back(), "browsing page sees undefined");
 }
 
+TEST_F(FinderWindowsTest, ClosingAPopupLeavesTheUiWindowAndTheSearchRunning) {
+  // The page opens a popup that closes itself, then loads again and is still captured.
+  sim::SetPage(u"http://host.test/",
+               {{{u"http://host.test/", u"text/html", 5}},
+                {"sim.openLink('http://popup.test/'); setTimeout(() => sim.reload(), 20);", ""}});
+  ServePage(u"http://popup.test/", "sim.close();");
+  ASSERT_EQ(Call(u"start", R"({"url": "http://host.test/", "filterEnabled": false,
+                               "useFileExtFilter": false, "mimeFilter": ""})"),
+            1);
+  Run(40);
+  ASSERT_EQ(m_app->m_popupWindows.size(), 1u);
+  EXPECT_EQ(m_app->m_popupWindows[0]->m_webView, nullptr);
+  EXPECT_TRUE(IsWindow(UiWindow().m_hWnd));
+  EXPECT_EQ(State().m_running, 1);
+  ASSERT_EQ(m_logs.size(), 3u);
+  EXPECT_NE(m_logs[1].find("popup.test"), std::string::npos);
+  EXPECT_NE(m_logs[2].find("\"url\":\"http://host.test/\""), std::string::npos);
+}
+
+TEST_F(FinderWindowsTest, AReloadedUiPageKeepsTheSearchRunning) {
+  ServePage(u"http://host.test/", "", {{u"http://host.test/", u"text/html", 5}});
+  ASSERT_EQ(Call(u"start", R"({"url": "http://host.test/", "filterEnabled": true,
+                               "useFileExtFilter": false, "mimeFilter": "html"})"),
+            1);
+  UiWindow().LoadUrl(u"http://ui.test/");
+  Run(10);
+  m_logs.clear();
+  EXPECT_EQ(State().m_running, 1);
+  // A response after the reload reaches the new page without a new "start".
+  m_app->m_myWindow.LoadUrl(u"http://host.test/");
+  Run(10);
+  ASSERT_EQ(m_logs.size(), 1u);
+  EXPECT_EQ(m_logs[0].rfind("addResult ", 0), 0u);
+}
+
 }  // namespace

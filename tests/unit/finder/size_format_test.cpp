@@ -24,8 +24,8 @@ TEST_P(SizeFormatTest, FormatsBothForms) {
 INSTANTIATE_TEST_SUITE_P(
     Table, SizeFormatTest,
     testing::Values(SizeCase{0, "0B"}, SizeCase{1023, "1023B"}, SizeCase{1024, "1KB"},
-                    SizeCase{1025, "1.00KB"}, SizeCase{1034, "1.01KB"}, SizeCase{1100, "1.07KB"},
-                    SizeCase{1536, "1.50KB"}, SizeCase{2044, "2.00KB"},
+                    SizeCase{1025, "1.00KB"}, SizeCase{1030, "1.01KB"}, SizeCase{1034, "1.01KB"},
+                    SizeCase{1100, "1.07KB"}, SizeCase{1536, "1.50KB"}, SizeCase{2044, "2.00KB"},
                     SizeCase{999999, "976.56KB"}, SizeCase{1048575, "1024.00KB"},
                     SizeCase{1048576, "1MB"}, SizeCase{123456789, "117.74MB"},
                     SizeCase{5368709121, "5.00GB"}, SizeCase{1649267441664, "1.50TB"},
