@@ -2,8 +2,8 @@
 
 #include "finder/text_conversion.h"
 
-#include <cinttypes>
-#include <cstdio>
+#include <charconv>
+#include <string>
 
 namespace {
 
@@ -17,33 +17,35 @@ constexpr Unit kUnits[] = {
     {1ull << 20, "MB"}, {1ull << 10, "KB"},
 };
 
-// Writes the size text as ASCII into text, which holds 256 characters.
-void FormatAscii(char (&text)[256], uint64_t count) {
+// Decimal digits of a number, whatever the process's locale.
+std::string Digits(uint64_t number) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+  return std::string(digits, end);
+}
+
+// The size text, in ASCII. It is built from whole numbers only, so no locale can change
+// it (a decimal comma, say).
+std::string FormatAscii(uint64_t count) {
   for (const Unit& unit : kUnits) {
     if (count < unit.threshold) continue;
     const uint64_t whole = count / unit.threshold;
     const uint64_t rest = count % unit.threshold;
-    if (rest == 0) {
-      std::snprintf(text, sizeof text, "%" PRIu64 "%s", whole, unit.text);
-      return;
-    }
-    // Hundredths, rounded half up by the thousandths digit; they may reach 100.
-    uint64_t hundredths = rest * 100 / unit.threshold;
+    if (rest == 0) return Digits(whole) + unit.text;
+    // Hundredths, rounded half up by the thousandths digit; reaching 100 carries.
+    uint64_t hundredths = whole * 100 + rest * 100 / unit.threshold;
     if (rest * 1000 / unit.threshold % 10 >= 5) ++hundredths;
-    std::snprintf(text, sizeof text, "%.2f%s",
-                  static_cast<double>(whole) + static_cast<double>(hundredths) / 100.0, unit.text);
-    return;
+    const uint64_t fraction = hundredths % 100;
+    return Digits(hundredths / 100) + (fraction < 10 ? ".0" : ".") + Digits(fraction) + unit.text;
   }
-  std::snprintf(text, sizeof text, "%" PRIu64 "B", count);
+  return Digits(count) + "B";
 }
 
 }  // namespace
 
 void FormatSize(std::u16string& output, uint64_t count) {
-  output.clear();
-  char text[256] = {};
-  FormatAscii(text, count);
-  for (const char* c = text; *c; ++c) output.push_back(static_cast<char16_t>(*c));
+  const std::string text = FormatAscii(count);
+  output.assign(text.begin(), text.end());
 }
 
 void FormatSizeUtf8(std::string& output, uint64_t count) {

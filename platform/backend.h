@@ -26,15 +26,17 @@ class WindowPeer {
 class Backend {
  public:
   virtual ~Backend() = default;
-  // A peer for a new window (null: none); the peer lives until the window is destroyed.
+  // A peer for a new window; the peer lives until the window is destroyed. Null when the
+  // back end cannot make one (no display): the window is then not made.
   virtual std::unique_ptr<WindowPeer> CreatePeer(HWND window, HWND parent,
                                                  const std::u16string& title) = 0;
   // Runs until at least one event has been handled; false when none can ever arrive.
   virtual bool WaitForEvents() = 0;
   virtual int ShowMessageBox(HWND owner, const std::u16string& text, const std::u16string& caption,
                              UINT type) = 0;
-  // The shell verb on a URL or path; false when it could not be carried out.
-  virtual bool ShellExecute(const std::u16string& verb, const std::u16string& target) = 0;
+  // The shell verb on a URL or path (never empty). ShellExecuteW's result: greater than 32
+  // on success, else the Win32 value for the cause.
+  virtual uintptr_t ShellExecute(const std::u16string& verb, const std::u16string& target) = 0;
   virtual bool SetClipboardText(const std::u16string& text) = 0;
   virtual void WriteDebugOutput(const std::u16string& text) = 0;
 };

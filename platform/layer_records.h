@@ -31,6 +31,13 @@ struct WindowRecord {
 
 // The record of a live window, or null.
 WindowRecord* FindWindowRecord(HWND window);
+
+// What a back end tells the layer when the native side changed a window: the client area
+// has a new size (WM_SIZE follows when it differs from the record's), the window was
+// moved (no message), or it was minimised or restored (WM_SIZE with the size type).
+void ClientAreaResized(HWND window, int width, int height);
+void WindowMoved(HWND window, int x, int y);
+void MinimizedChanged(HWND window, bool minimized);
 // Every live window, in creation order.
 std::vector<HWND> LiveWindows();
 

@@ -4,6 +4,7 @@
 #include "platform/common/native_text.h"
 #include "platform/layer_records.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -107,6 +108,35 @@ HICON IconFor(const std::u16string& path, int size) {
   return icon;
 }
 
+std::u16string IconPath(uintptr_t id, int size) {
+  return ModuleFolder() + u"/res/icon-" + platform::Utf16(std::to_string(id)) + u"-" +
+         platform::Utf16(std::to_string(size)) + u".png";
+}
+
+// The size of the icon image closest to the one asked for (the larger of two as close),
+// among res/icon-<id>-<size>.png; 0 when the icon has no image at all.
+int NearestIconSize(uintptr_t id, int wanted) {
+  if (PathFileExistsW(IconPath(id, wanted).c_str())) return wanted;
+  const std::string prefix = "icon-" + std::to_string(id) + "-";
+  DIR* folder = opendir(platform::Utf8(ModuleFolder() + u"/res").c_str());
+  if (!folder) return 0;
+  int nearest = 0;
+  for (const dirent* entry = readdir(folder); entry; entry = readdir(folder)) {
+    const std::string file = entry->d_name;
+    if (file.rfind(prefix, 0) != 0 || file.size() <= prefix.size() + 4 ||
+        file.compare(file.size() - 4, 4, ".png") != 0) {
+      continue;
+    }
+    const int size = std::atoi(file.c_str() + prefix.size());
+    if (size <= 0) continue;
+    const int distance = std::abs(size - wanted);
+    const int best = std::abs(nearest - wanted);
+    if (nearest == 0 || distance < best || (distance == best && size > nearest)) nearest = size;
+  }
+  closedir(folder);
+  return nearest;
+}
+
 const HCURSOR kArrowCursor = reinterpret_cast<HCURSOR>(uintptr_t{0x6FFFC});
 
 }  // namespace
@@ -183,17 +213,10 @@ HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name) {
 }
 
 HANDLE LoadImageW(HINSTANCE, LPCWSTR name, UINT type, int width, int, UINT) {
-  if (type != IMAGE_ICON || !IS_INTRESOURCE(name)) {
+  const int size = NearestIconSize(reinterpret_cast<uintptr_t>(name), width > 0 ? width : 32);
+  if (type != IMAGE_ICON || !IS_INTRESOURCE(name) || size == 0) {
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
   }
-  const int size = width > 0 ? width : 32;
-  const std::u16string path = ModuleFolder() + u"/res/icon-" +
-                              platform::Utf16(std::to_string(reinterpret_cast<uintptr_t>(name))) +
-                              u"-" + platform::Utf16(std::to_string(size)) + u".png";
-  if (!PathFileExistsW(path.c_str())) {
-    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-    return nullptr;
-  }
-  return IconFor(path, size);
+  return IconFor(IconPath(reinterpret_cast<uintptr_t>(name), size), size);
 }

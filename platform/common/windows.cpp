@@ -136,6 +136,32 @@ LRESULT SetIcon(WindowRecord& record, WPARAM which, LPARAM icon) {
 
 WindowRecord* FindWindowRecord(HWND window) { return State().windows.Find(window); }
 
+void ClientAreaResized(HWND window, int width, int height) {
+  WindowRecord* record = FindWindowRecord(window);
+  if (!record || (record->bounds.right - record->bounds.left == width &&
+                  record->bounds.bottom - record->bounds.top == height)) {
+    return;
+  }
+  record->bounds.right = record->bounds.left + width;
+  record->bounds.bottom = record->bounds.top + height;
+  SendSize(window);
+}
+
+void WindowMoved(HWND window, int x, int y) {
+  WindowRecord* record = FindWindowRecord(window);
+  if (!record) return;
+  const LONG width = record->bounds.right - record->bounds.left;
+  const LONG height = record->bounds.bottom - record->bounds.top;
+  record->bounds = {x, y, x + width, y + height};
+}
+
+void MinimizedChanged(HWND window, bool minimized) {
+  WindowRecord* record = FindWindowRecord(window);
+  if (!record || record->minimized == minimized) return;
+  record->minimized = minimized;
+  SendSize(window);
+}
+
 std::vector<HWND> LiveWindows() {
   std::vector<HWND> windows;
   for (const auto& [handle, record] : State().windows.All()) windows.push_back(handle);
@@ -188,6 +214,12 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
   WindowRecord* created = FindWindowRecord(window);
   created->handle = window;
   created->peer = platform::GetBackend().CreatePeer(window, parent, windowName ? windowName : u"");
+  if (!created->peer) {
+    // No native window can be had (no display): the window is not made.
+    State().windows.Remove(window);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
 
   CREATESTRUCTW create{param,
                        instance,

@@ -8,6 +8,10 @@
 namespace headless {
 namespace {
 
+// ShellExecuteW's results: greater than 32 on success.
+constexpr uintptr_t kShellSuccess = 42;
+constexpr uintptr_t kShellNoAssociation = 31;
+
 int DefaultAnswer(UINT type) { return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK; }
 
 struct Recorder {
@@ -73,10 +77,10 @@ class HeadlessBackend : public platform::Backend {
     return answer;
   }
 
-  bool ShellExecute(const std::u16string& verb, const std::u16string& target) override {
+  uintptr_t ShellExecute(const std::u16string& verb, const std::u16string& target) override {
     Records().shellOpens.push_back({verb, target});
     Records().Notify().ShellExecuted(verb, target);
-    return Records().shellSucceeds;
+    return Records().shellSucceeds ? kShellSuccess : kShellNoAssociation;
   }
 
   bool SetClipboardText(const std::u16string& text) override {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 namespace {
 
 struct SizeCase {
@@ -31,5 +33,17 @@ INSTANTIATE_TEST_SUITE_P(
                     SizeCase{5368709121, "5.00GB"}, SizeCase{1649267441664, "1.50TB"},
                     SizeCase{1125899906842624, "1PB"}, SizeCase{3ull << 50, "3PB"},
                     SizeCase{UINT64_MAX - 1, "16384.00PB"}, SizeCase{UINT64_MAX, "16384.00PB"}));
+
+// GTK sets the process's locale from the environment; a decimal comma must not reach the
+// size texts.
+TEST(SizeFormatLocaleTest, TextsAreTheSameUnderACommaLocale) {
+  ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "scripts/setup makes this locale";
+  std::string text;
+  FormatSizeUtf8(text, 1536);
+  EXPECT_EQ(text, "1.50KB");
+  FormatSizeUtf8(text, 123456789);
+  EXPECT_EQ(text, "117.74MB");
+  std::setlocale(LC_ALL, "C");
+}
 
 }  // namespace

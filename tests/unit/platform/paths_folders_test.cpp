@@ -1,3 +1,4 @@
+#include "platform/layer_records.h"
 #include "platform/win32.h"
 
 #include <gtest/gtest.h>
@@ -155,6 +156,19 @@ TEST(ModuleTest, MissingIconResourceLoadsNothing) {
   EXPECT_EQ(LoadImageW(nullptr, MAKEINTRESOURCEW(999), IMAGE_ICON, 32, 32, 0), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_RESOURCE_NAME_NOT_FOUND);
   EXPECT_NE(LoadCursorW(nullptr, IDC_ARROW), nullptr);
+}
+
+TEST(ModuleTest, AMissingIconSizeLoadsTheNearestImage) {
+  // res/ holds the 16, 32 and 48 pixel images of icon 101; of two as near, the larger.
+  const std::pair<int, const char16_t*> cases[] = {
+      {16, u"/res/icon-101-16.png"}, {24, u"/res/icon-101-32.png"},  {20, u"/res/icon-101-16.png"},
+      {40, u"/res/icon-101-48.png"}, {256, u"/res/icon-101-48.png"},
+  };
+  for (const auto& [size, file] : cases) {
+    const HANDLE icon = LoadImageW(nullptr, MAKEINTRESOURCEW(101), IMAGE_ICON, size, size, 0);
+    const std::u16string path = platform::IconImageOf(static_cast<HICON>(icon)).path;
+    EXPECT_EQ(path.substr(path.size() - std::u16string(file).size()), file) << size;
+  }
 }
 
 }  // namespace

@@ -1,65 +1,20 @@
-#include "platform/headless/observation.h"
-#include "platform/win32.h"
+// The window and loop behaviour both back ends share; this file is built into the tests of
+// each back end.
 
-#include <gtest/gtest.h>
+#include "tests/unit/platform/recording_window.h"
 
 #include <string>
 #include <vector>
 
 namespace {
 
-struct Seen {
-  HWND window;
-  UINT message;
-  WPARAM wParam;
-  LPARAM lParam;
-};
+using recording::g_createAnswer;
+using recording::g_createParams;
+using recording::g_seen;
+using recording::RecordingProc;
+using recording::Seen;
 
-std::vector<Seen> g_seen;
-LPVOID g_createParams = nullptr;
-LRESULT g_createAnswer = 0;
-
-LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  g_seen.push_back({window, message, wParam, lParam});
-  if (message == WM_CREATE) {
-    g_createParams = reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams;
-    return g_createAnswer;
-  }
-  return DefWindowProcW(window, message, wParam, lParam);
-}
-
-// One registered class for the whole executable; each test starts with no windows.
-class WindowsTest : public testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = RecordingProc;
-    windowClass.lpszClassName = u"TEST_WINDOW";
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    ASSERT_NE(RegisterClassExW(&windowClass), 0);
-  }
-  void SetUp() override {
-    g_seen.clear();
-    g_createAnswer = 0;
-  }
-  void TearDown() override {
-    for (const headless::WindowInfo& info : headless::Windows()) DestroyWindow(info.handle);
-  }
-
-  HWND Create(const char16_t* title = u"Trawler", HWND parent = nullptr, void* param = nullptr) {
-    return CreateWindowExW(0, u"test_window", title, parent ? WS_CHILD : WS_OVERLAPPEDWINDOW,
-                           CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, parent, nullptr, nullptr, param);
-  }
-
-  std::vector<UINT> Messages(HWND window) const {
-    std::vector<UINT> messages;
-    for (const Seen& seen : g_seen) {
-      if (seen.window == window) messages.push_back(seen.message);
-    }
-    return messages;
-  }
-};
+class WindowsTest : public recording::RecordingWindowTest {};
 
 TEST_F(WindowsTest, RegisteringTheSameClassTwiceFails) {
   WNDCLASSEXW windowClass{};
@@ -94,7 +49,7 @@ TEST_F(WindowsTest, UnknownClassOrRefusedCreateGivesNull) {
   EXPECT_EQ(GetLastError(), ERROR_CANNOT_FIND_WND_CLASS);
   g_createAnswer = -1;
   EXPECT_EQ(Create(), nullptr);
-  EXPECT_TRUE(headless::Windows().empty());
+  EXPECT_TRUE(platform::LiveWindows().empty());
 }
 
 TEST_F(WindowsTest, DefaultSizeAndClientRectangle) {
@@ -150,7 +105,7 @@ TEST_F(WindowsTest, FirstShowSizesTheWindowAndMinimisingSizesAgain) {
   ShowWindow(window, SW_MINIMIZE);
   ASSERT_EQ(Messages(window), (std::vector<UINT>{WM_SIZE}));
   EXPECT_EQ(g_seen.back().wParam, SIZE_MINIMIZED);
-  EXPECT_TRUE(headless::Windows().front().visible);
+  EXPECT_TRUE(platform::FindWindowRecord(window)->visible);
 }
 
 TEST_F(WindowsTest, IconsAndBackgroundThroughDefaultProcessing) {
@@ -191,33 +146,6 @@ TEST_F(WindowsTest, SecondDestroyPostedToADestroyedWindowHasNoEffect) {
   MSG message{};
   while (GetMessageW(&message, nullptr, 0, 0)) DispatchMessageW(&message);
   EXPECT_TRUE(g_seen.empty());
-}
-
-// Feeds one posted message per event, then reports that nothing more can come.
-class CountdownSource : public headless::EventSource {
- public:
-  CountdownSource(HWND window, int count) : m_window(window), m_count(count) {}
-  bool RunNextEvent() override {
-    if (m_count == 0) return false;
-    PostMessageW(m_window, WM_USER, static_cast<WPARAM>(m_count--), 0);
-    return true;
-  }
-
- private:
-  HWND m_window;
-  int m_count;
-};
-
-TEST_F(WindowsTest, EmptyQueueRunsTheEventSource) {
-  HWND window = Create();
-  CountdownSource source(window, 2);
-  headless::SetEventSource(&source);
-  MSG message{};
-  ASSERT_TRUE(GetMessageW(&message, nullptr, 0, 0));
-  EXPECT_EQ(message.wParam, 2u);
-  ASSERT_TRUE(GetMessageW(&message, nullptr, 0, 0));
-  EXPECT_EQ(message.wParam, 1u);
-  headless::SetEventSource(nullptr);
 }
 
 TEST(WindowsDeathTest, LoopThatCanOnlyWaitForeverEndsTheRun) {

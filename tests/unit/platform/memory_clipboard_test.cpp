@@ -1,4 +1,7 @@
-#include "platform/headless/observation.h"
+// Global memory, the clipboard's ownership rules, engine strings and OLE counting: the
+// shared part of the layer, built into the tests of each back end.
+
+#include "platform/layer_records.h"
 #include "platform/win32.h"
 
 #include <gtest/gtest.h>
@@ -8,14 +11,8 @@
 
 namespace {
 
-class ClipboardShellTest : public testing::Test {
+class MemoryClipboardTest : public testing::Test {
  protected:
-  void SetUp() override { headless::ResetRecords(); }
-  void TearDown() override {
-    headless::SetMessageBoxAnswerer(nullptr);
-    headless::SetShellSucceeds(true);
-  }
-
   HGLOBAL TextBlock(const std::u16string& text) {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (text.size() + 1) * 2);
     std::memcpy(GlobalLock(block), text.data(), text.size() * 2);
@@ -24,7 +21,7 @@ class ClipboardShellTest : public testing::Test {
   }
 };
 
-TEST_F(ClipboardShellTest, GlobalMemoryIsZeroedAndLockCounted) {
+TEST_F(MemoryClipboardTest, GlobalMemoryIsZeroedAndLockCounted) {
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 16);
   ASSERT_NE(block, nullptr);
   EXPECT_EQ(GlobalSize(block), 16u);
@@ -40,7 +37,7 @@ TEST_F(ClipboardShellTest, GlobalMemoryIsZeroedAndLockCounted) {
   EXPECT_EQ(GlobalFree(block), block);
 }
 
-TEST_F(ClipboardShellTest, ClipboardNeedsOpeningAndOwnsWhatItIsGiven) {
+TEST_F(MemoryClipboardTest, ClipboardNeedsOpeningAndOwnsWhatItIsGiven) {
   EXPECT_FALSE(EmptyClipboard());
   EXPECT_EQ(GetLastError(), ERROR_CLIPBOARD_NOT_OPEN);
   HGLOBAL first = TextBlock(u"http://h.test/\u00E9");
@@ -51,7 +48,7 @@ TEST_F(ClipboardShellTest, ClipboardNeedsOpeningAndOwnsWhatItIsGiven) {
   ASSERT_TRUE(EmptyClipboard());
   EXPECT_EQ(SetClipboardData(CF_UNICODETEXT, first), first);
   ASSERT_TRUE(CloseClipboard());
-  EXPECT_EQ(headless::ClipboardTexts(), std::vector<std::u16string>{u"http://h.test/\u00E9"});
+  EXPECT_EQ(platform::ClipboardData(), first);
 
   // Emptying again frees the block the clipboard took.
   ASSERT_TRUE(OpenClipboard(nullptr));
@@ -61,29 +58,7 @@ TEST_F(ClipboardShellTest, ClipboardNeedsOpeningAndOwnsWhatItIsGiven) {
   EXPECT_FALSE(CloseClipboard());
 }
 
-TEST_F(ClipboardShellTest, ShellVerbsAreRecordedAndAnswerAboveThirtyTwo) {
-  const auto answer = [](HINSTANCE result) { return reinterpret_cast<uintptr_t>(result); };
-  EXPECT_GT(answer(ShellExecuteW(nullptr, u"open", u"http://h.test/", nullptr, nullptr, SW_SHOW)),
-            32u);
-  headless::SetShellSucceeds(false);
-  EXPECT_LE(answer(ShellExecuteW(nullptr, u"open", u"x", nullptr, nullptr, SW_SHOW)), 32u);
-  ASSERT_EQ(headless::ShellOpens().size(), 2u);
-  EXPECT_EQ(headless::ShellOpens()[0].verb, u"open");
-  EXPECT_EQ(headless::ShellOpens()[0].target, u"http://h.test/");
-}
-
-TEST_F(ClipboardShellTest, MessageBoxesAnswerByStyleOrScript) {
-  EXPECT_EQ(MessageBoxW(nullptr, u"", u"Trawler", MB_OK), IDOK);
-  EXPECT_EQ(MessageBoxW(nullptr, u"Sure?", u"Trawler", MB_YESNO | MB_SETFOREGROUND), IDNO);
-  headless::SetMessageBoxAnswerer([](UINT) { return IDYES; });
-  EXPECT_EQ(MessageBoxW(nullptr, u"Sure?", u"Trawler", MB_YESNO), IDYES);
-  ASSERT_EQ(headless::MessageBoxes().size(), 3u);
-  EXPECT_EQ(headless::MessageBoxes()[0].caption, u"Trawler");
-  EXPECT_EQ(headless::MessageBoxes()[0].text, u"");
-  EXPECT_TRUE(ReleaseCapture());
-}
-
-TEST_F(ClipboardShellTest, EngineStringsAndOleCounting) {
+TEST_F(MemoryClipboardTest, EngineStringsAndOleCounting) {
   BSTR text = SysAllocString(u"a\u00E9");
   EXPECT_EQ(SysStringLen(text), 2u);
   EXPECT_EQ(text[2], u'\0');
@@ -95,19 +70,13 @@ TEST_F(ClipboardShellTest, EngineStringsAndOleCounting) {
   EXPECT_EQ(SysStringLen(withNul), 3u);
   SysFreeString(withNul);
 
-  const int before = headless::OleInitializations();
+  const int before = platform::OleInitializationCount();
   EXPECT_EQ(OleInitialize(nullptr), before == 0 ? S_OK : S_FALSE);
   EXPECT_EQ(OleInitialize(nullptr), S_FALSE);
-  EXPECT_EQ(headless::OleInitializations(), before + 2);
+  EXPECT_EQ(platform::OleInitializationCount(), before + 2);
   OleUninitialize();
   OleUninitialize();
-  EXPECT_EQ(headless::OleInitializations(), before);
-}
-
-TEST_F(ClipboardShellTest, DebugOutputIsKept) {
-  OutputDebugStringW(u"RemoveMenu() failed");
-  OutputDebugStringW(u"\n");
-  EXPECT_EQ(headless::DebugOutput(), u"RemoveMenu() failed\n");
+  EXPECT_EQ(platform::OleInitializationCount(), before);
 }
 
 }  // namespace

@@ -1,0 +1,23 @@
+#pragma once
+
+// The back end users run: windows are GTK windows, the loop is GLib's default main
+// context, and dialogs, the clipboard and the shell's "open" go to GTK and GIO. Everything
+// runs on the UI thread.
+
+#include "platform/backend.h"
+
+namespace platform::gtk {
+
+class GtkBackend : public Backend {
+ public:
+  std::unique_ptr<WindowPeer> CreatePeer(HWND window, HWND parent,
+                                         const std::u16string& title) override;
+  bool WaitForEvents() override;
+  int ShowMessageBox(HWND owner, const std::u16string& text, const std::u16string& caption,
+                     UINT type) override;
+  uintptr_t ShellExecute(const std::u16string& verb, const std::u16string& target) override;
+  bool SetClipboardText(const std::u16string& text) override;
+  void WriteDebugOutput(const std::u16string& text) override;
+};
+
+}  // namespace platform::gtk

@@ -1,0 +1,248 @@
+#include "platform/gtk/window_peer_gtk.h"
+
+#include "platform/common/native_text.h"
+#include "platform/drops.h"
+#include "platform/gtk/peer_widget.h"
+#include "platform/layer_records.h"
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace platform::gtk {
+namespace {
+
+const char kUriList[] = "text/uri-list";
+
+RECT BoundsOf(HWND window) {
+  const WindowRecord* record = FindWindowRecord(window);
+  return record ? record->bounds : RECT{};
+}
+
+int Width(const RECT& bounds) { return bounds.right - bounds.left; }
+int Height(const RECT& bounds) { return bounds.bottom - bounds.top; }
+
+// The image of an icon handle, loaded once from the file it names.
+GdkPixbuf* IconPixbuf(HICON icon) {
+  static std::map<HICON, GObjectPtr<GdkPixbuf>> pixbufs;
+  if (!icon) return nullptr;
+  auto found = pixbufs.find(icon);
+  if (found == pixbufs.end()) {
+    const std::string path = Utf8(IconImageOf(icon).path);
+    GError* error = nullptr;
+    GdkPixbuf* pixbuf = path.empty() ? nullptr : gdk_pixbuf_new_from_file(path.c_str(), &error);
+    g_clear_error(&error);
+    found = pixbufs.emplace(icon, GObjectPtr<GdkPixbuf>(pixbuf)).first;
+  }
+  return found->second.Get();
+}
+
+// The local paths among the dropped URIs, in order; other URIs are skipped.
+std::vector<std::u16string> DroppedPaths(GtkSelectionData* data) {
+  std::vector<std::u16string> paths;
+  gchar** uris = gtk_selection_data_get_uris(data);
+  for (gchar** uri = uris; uri && *uri; ++uri) {
+    if (g_autofree gchar* path = g_filename_from_uri(*uri, nullptr, nullptr)) {
+      paths.push_back(Utf16(path));
+    }
+  }
+  g_strfreev(uris);
+  return paths;
+}
+
+bool OffersUriList(GdkDragContext* context) {
+  for (GList* target = gdk_drag_context_list_targets(context); target; target = target->next) {
+    if (GDK_POINTER_TO_ATOM(target->data) == gdk_atom_intern_static_string(kUriList)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+GtkPeer* PeerOf(HWND window) {
+  const WindowRecord* record = FindWindowRecord(window);
+  return record ? dynamic_cast<GtkPeer*>(record->peer.get()) : nullptr;
+}
+
+GtkPeer::GtkPeer(HWND window) : m_window(window), m_clientArea(gtk_layout_new(nullptr, nullptr)) {
+  gtk_widget_show(m_clientArea.Get());
+}
+
+GtkPeer::~GtkPeer() = default;
+
+void GtkPeer::Place(GtkWidget* widget) {
+  m_content = GObjectPtr<GtkWidget>(GTK_WIDGET(g_object_ref(widget)));
+  gtk_layout_put(ClientArea(), widget, 0, 0);
+  const RECT bounds = BoundsOf(m_window);
+  FitContent(Width(bounds), Height(bounds));
+  gtk_widget_show(widget);
+}
+
+void GtkPeer::FitContent(int width, int height) {
+  if (m_content) gtk_widget_set_size_request(m_content.Get(), width, height);
+}
+
+TopLevelPeer::TopLevelPeer(HWND window, const std::u16string& title)
+    : GtkPeer(window), m_gtkWindow(GTK_WIDGET(g_object_ref(gtk_window_new(GTK_WINDOW_TOPLEVEL)))) {
+  gtk_container_add(GTK_CONTAINER(m_gtkWindow.Get()), m_clientArea.Get());
+  SetTitle(title);
+  const RECT bounds = BoundsOf(window);
+  gtk_window_set_default_size(TopLevel(), Width(bounds), Height(bounds));
+  gtk_window_move(TopLevel(), bounds.left, bounds.top);
+  ConnectEvents();
+}
+
+TopLevelPeer::~TopLevelPeer() {
+  // No handler may run on this peer once it is gone.
+  g_signal_handlers_disconnect_by_data(m_gtkWindow.Get(), this);
+  g_signal_handlers_disconnect_by_data(m_clientArea.Get(), this);
+  gtk_widget_destroy(m_gtkWindow.Get());
+}
+
+void TopLevelPeer::ConnectEvents() {
+  GtkWidget* window = m_gtkWindow.Get();
+  // The window closes the Win32 way: WM_CLOSE, whose default processing destroys it.
+  g_signal_connect(window, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) {
+                     SendMessageW(static_cast<TopLevelPeer*>(self)->m_window, WM_CLOSE, 0, 0);
+                     return TRUE;
+                   }),
+                   this);
+  g_signal_connect(m_clientArea.Get(), "size-allocate",
+                   G_CALLBACK(+[](GtkWidget*, GdkRectangle* allocation, gpointer self) {
+                     auto* peer = static_cast<TopLevelPeer*>(self);
+                     peer->FitContent(allocation->width, allocation->height);
+                     ClientAreaResized(peer->m_window, allocation->width, allocation->height);
+                   }),
+                   this);
+  g_signal_connect(window, "configure-event",
+                   G_CALLBACK(+[](GtkWidget*, GdkEventConfigure* event, gpointer self) {
+                     WindowMoved(static_cast<TopLevelPeer*>(self)->m_window, event->x, event->y);
+                     return FALSE;
+                   }),
+                   this);
+  g_signal_connect(window, "window-state-event",
+                   G_CALLBACK(+[](GtkWidget*, GdkEventWindowState* event, gpointer self) {
+                     if (event->changed_mask & GDK_WINDOW_STATE_ICONIFIED) {
+                       MinimizedChanged(static_cast<TopLevelPeer*>(self)->m_window,
+                                        event->new_window_state & GDK_WINDOW_STATE_ICONIFIED);
+                     }
+                     return FALSE;
+                   }),
+                   this);
+  g_signal_connect(window, "focus-in-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) {
+                     SendMessageW(static_cast<TopLevelPeer*>(self)->m_window, WM_SETFOCUS, 0, 0);
+                     return FALSE;
+                   }),
+                   this);
+  g_signal_connect(window, "focus-out-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) {
+                     SendMessageW(static_cast<TopLevelPeer*>(self)->m_window, WM_KILLFOCUS, 0, 0);
+                     return FALSE;
+                   }),
+                   this);
+
+  // Files dropped on a window that accepts them (DragAcceptFiles) arrive as WM_DROPFILES.
+  static const GtkTargetEntry uriList = {const_cast<gchar*>(kUriList), 0, 0};
+  gtk_drag_dest_set(window, GTK_DEST_DEFAULT_HIGHLIGHT, &uriList, 1, GDK_ACTION_COPY);
+  g_signal_connect(
+      window, "drag-motion",
+      G_CALLBACK(+[](GtkWidget*, GdkDragContext* context, gint, gint, guint time, gpointer self) {
+        const bool takes =
+            AcceptsFiles(static_cast<TopLevelPeer*>(self)->m_window) && OffersUriList(context);
+        gdk_drag_status(context, takes ? GDK_ACTION_COPY : GdkDragAction(0), time);
+        return gboolean(takes);
+      }),
+      this);
+  g_signal_connect(
+      window, "drag-drop",
+      G_CALLBACK(+[](GtkWidget* widget, GdkDragContext* context, gint, gint, guint time,
+                     gpointer self) {
+        if (!AcceptsFiles(static_cast<TopLevelPeer*>(self)->m_window) || !OffersUriList(context)) {
+          return FALSE;
+        }
+        gtk_drag_get_data(widget, context, gdk_atom_intern_static_string(kUriList), time);
+        return TRUE;
+      }),
+      this);
+  g_signal_connect(window, "drag-data-received",
+                   G_CALLBACK(+[](GtkWidget*, GdkDragContext* context, gint, gint,
+                                  GtkSelectionData* data, guint, guint time, gpointer self) {
+                     static_cast<TopLevelPeer*>(self)->ReceiveDrop(context, data, time);
+                   }),
+                   this);
+}
+
+void TopLevelPeer::ReceiveDrop(GdkDragContext* context, GtkSelectionData* data, guint time) {
+  const std::vector<std::u16string> paths =
+      AcceptsFiles(m_window) ? DroppedPaths(data) : std::vector<std::u16string>();
+  gtk_drag_finish(context, !paths.empty(), FALSE, time);
+  if (paths.empty()) return;
+  // Win32 posts the drop; the window procedure releases it with DragFinish.
+  const HDROP drop = CreateDrop(paths);
+  if (!PostMessageW(m_window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0)) DragFinish(drop);
+}
+
+void TopLevelPeer::SetTitle(const std::u16string& title) {
+  gtk_window_set_title(TopLevel(), Utf8(title).c_str());
+}
+
+void TopLevelPeer::SetVisible(bool visible) {
+  if (!visible) {
+    gtk_widget_hide(m_gtkWindow.Get());
+    return;
+  }
+  const WindowRecord* record = FindWindowRecord(m_window);
+  if (record && record->minimized) {
+    gtk_window_iconify(TopLevel());
+  } else {
+    gtk_window_deiconify(TopLevel());
+  }
+  gtk_widget_show(m_gtkWindow.Get());
+}
+
+void TopLevelPeer::SetBounds(const RECT& bounds) {
+  gtk_window_move(TopLevel(), bounds.left, bounds.top);
+  gtk_window_resize(TopLevel(), std::max(Width(bounds), 1), std::max(Height(bounds), 1));
+}
+
+void TopLevelPeer::SetIcon(WPARAM, HICON) {
+  // The icon list holds the big and the small icon together.
+  const WindowRecord* record = FindWindowRecord(m_window);
+  GList* icons = nullptr;
+  for (HICON icon : {record ? record->bigIcon : nullptr, record ? record->smallIcon : nullptr}) {
+    if (GdkPixbuf* pixbuf = IconPixbuf(icon)) icons = g_list_append(icons, pixbuf);
+  }
+  gtk_window_set_icon_list(TopLevel(), icons);
+  g_list_free(icons);
+}
+
+ChildPeer::ChildPeer(HWND window, GtkPeer& parent) : GtkPeer(window), m_parent(parent) {
+  const RECT bounds = BoundsOf(window);
+  gtk_widget_hide(m_clientArea.Get());
+  gtk_layout_put(parent.ClientArea(), m_clientArea.Get(), bounds.left, bounds.top);
+  gtk_widget_set_size_request(m_clientArea.Get(), Width(bounds), Height(bounds));
+}
+
+ChildPeer::~ChildPeer() { gtk_widget_destroy(m_clientArea.Get()); }
+
+void ChildPeer::SetVisible(bool visible) { gtk_widget_set_visible(m_clientArea.Get(), visible); }
+
+void ChildPeer::SetBounds(const RECT& bounds) {
+  gtk_layout_move(m_parent.ClientArea(), m_clientArea.Get(), bounds.left, bounds.top);
+  gtk_widget_set_size_request(m_clientArea.Get(), Width(bounds), Height(bounds));
+  FitContent(Width(bounds), Height(bounds));
+}
+
+bool PlaceWidget(HWND window, GtkWidget* widget) {
+  GtkPeer* peer = PeerOf(window);
+  if (!peer || !widget) return false;
+  peer->Place(widget);
+  return true;
+}
+
+GtkWindow* TopLevelWidget(HWND window) {
+  const GtkPeer* peer = PeerOf(window);
+  return peer ? peer->TopLevel() : nullptr;
+}
+
+}  // namespace platform::gtk
