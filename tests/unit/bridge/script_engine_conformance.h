@@ -11,12 +11,21 @@ struct ScriptEngineHarness {
   const char* name;
   js::JSGlobalContextRef (*createContext)();
   void (*releaseContext)(js::JSGlobalContextRef context);
+  // String handles alive now: every test releases each one it makes.
+  long (*liveStrings)();
 };
 
 class ScriptEngineConformanceTest : public testing::TestWithParam<ScriptEngineHarness> {
  protected:
-  void SetUp() override { m_context = GetParam().createContext(); }
-  void TearDown() override { GetParam().releaseContext(m_context); }
+  void SetUp() override {
+    m_strings = GetParam().liveStrings();
+    m_context = GetParam().createContext();
+    ASSERT_NE(m_context, nullptr);
+  }
+  void TearDown() override {
+    GetParam().releaseContext(m_context);
+    EXPECT_EQ(GetParam().liveStrings(), m_strings) << "string handles leaked";
+  }
 
   js::JSObjectRef Global() { return js::JSContextGetGlobalObject(m_context); }
 
@@ -29,4 +38,5 @@ class ScriptEngineConformanceTest : public testing::TestWithParam<ScriptEngineHa
   }
 
   js::JSGlobalContextRef m_context = nullptr;
+  long m_strings = 0;
 };

@@ -1,0 +1,473 @@
+// The script engine interface over a page agent in another process. Strings and classes
+// stay here; values made here travel inline in the request that first uses them; type
+// tests, private data and class tests answer here from what the agent said of a value
+// when it handed it out. Everything else is one request to the agent of the value's
+// context, waiting for its answer.
+
+#include "bridge/script_engine.h"
+#include "engine/webkitgtk/remote_session.h"
+
+#include <glib.h>
+
+#include <cmath>
+#include <optional>
+
+namespace js {
+namespace {
+
+using remote_script::ClassRecord;
+using remote_script::ContextRecord;
+using remote_script::Operation;
+using remote_script::Reader;
+using remote_script::Session;
+using remote_script::StringRecord;
+using remote_script::ValueRecord;
+using remote_script::WireValue;
+using remote_script::Writer;
+using Tag = WireValue::Tag;
+
+StringRecord* RecordOf(JSStringRef string) { return reinterpret_cast<StringRecord*>(string); }
+ClassRecord* RecordOf(JSClassRef jsClass) { return reinterpret_cast<ClassRecord*>(jsClass); }
+
+JSStringRef NewString(std::u16string text) {
+  ++Session::Get().liveStrings;
+  return reinterpret_cast<JSStringRef>(new StringRecord{1, std::move(text)});
+}
+
+std::u16string TextOf(JSStringRef string) { return string ? RecordOf(string)->text : u""; }
+
+// The UTF-8 form of UTF-16 text; an unpaired surrogate becomes U+FFFD.
+std::string Utf8Of(const std::u16string& text) {
+  std::string utf8;
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    char bytes[6];
+    utf8.append(bytes, g_unichar_to_utf8(c, bytes));
+  }
+  return utf8;
+}
+
+JSType TypeOf(const ValueRecord& record) {
+  switch (record.wire.tag) {
+    case Tag::kNull:
+      return kJSTypeNull;
+    case Tag::kBoolean:
+      return kJSTypeBoolean;
+    case Tag::kNumber:
+      return kJSTypeNumber;
+    case Tag::kString:
+      return kJSTypeString;
+    case Tag::kHandle:
+      return static_cast<JSType>(record.wire.type);
+    default:
+      return kJSTypeUndefined;
+  }
+}
+
+bool HasType(JSValueRef value, JSType type) {
+  const ValueRecord* record = Session::Get().FindValue(value);
+  return record && TypeOf(*record) == type;
+}
+
+JSValueRef Make(JSContextRef ctx, WireValue wire) {
+  return ctx ? Session::Get().MakeValue(ctx, wire) : nullptr;
+}
+
+void Throw(JSContextRef ctx, JSValueRef* exception, const char* message) {
+  if (exception && ctx) *exception = Session::Get().Failure(ctx, message);
+}
+
+// The record of the context a request goes to; none (with the exception set) when the
+// context is gone.
+std::optional<ContextRecord> Target(JSContextRef ctx, JSValueRef* exception) {
+  const ContextRecord* record = Session::Get().FindContext(ctx);
+  if (record) return *record;
+  Throw(ctx, exception, "Error: the script context is gone");
+  return std::nullopt;
+}
+
+// Writes the value for the context's agent; false (with the exception set) when it is
+// stale or another page's.
+bool Put(Writer& writer, const ContextRecord& context, JSValueRef value, JSValueRef* exception) {
+  WireValue wire;
+  if (!Session::Get().Encode(value, context.link, wire)) {
+    Throw(reinterpret_cast<JSContextRef>(context.handle), exception,
+          "Error: the script handle is no longer valid");
+    return false;
+  }
+  writer.Value(wire);
+  return true;
+}
+
+// The value an answer holds.
+JSValueRef AdoptAnswer(const ContextRecord& context, const std::string& answer,
+                       JSValueRef* exception) {
+  const auto ctx = reinterpret_cast<JSContextRef>(context.handle);
+  Reader reader(answer);
+  WireValue wire;
+  if (!reader.Value(wire) || !reader.Done()) {
+    Throw(ctx, exception, "Error: the page's answer does not decode");
+    return nullptr;
+  }
+  return Session::Get().Adopt(context.link, ctx, wire);
+}
+
+// A request whose answer is a value.
+JSValueRef AskValue(const ContextRecord& context, Operation operation, const std::string& arguments,
+                    JSValueRef* exception) {
+  const std::optional<std::string> answer =
+      Session::Get().Ask(context, operation, arguments, exception);
+  return answer ? AdoptAnswer(context, *answer, exception) : nullptr;
+}
+
+// The arguments of a request about one value: the agent's context, then the value.
+std::optional<std::string> AboutValue(const ContextRecord& context, JSValueRef value,
+                                      JSValueRef* exception) {
+  std::string arguments;
+  Writer writer(arguments);
+  writer.U64(context.agentContext);
+  if (!Put(writer, context, value, exception)) return std::nullopt;
+  return arguments;
+}
+
+// The page's own conversion of the value: the answer after the status, or none.
+std::optional<std::string> Convert(JSContextRef ctx, JSValueRef value, Operation operation,
+                                   JSValueRef* exception) {
+  const std::optional<ContextRecord> context = Target(ctx, exception);
+  const std::optional<std::string> arguments =
+      context ? AboutValue(*context, value, exception) : std::nullopt;
+  if (!arguments) return std::nullopt;
+  return Session::Get().Ask(*context, operation, *arguments, exception);
+}
+
+bool SupportedClass(const JSClassDefinition& definition) {
+  // What crosses to the agent: a name and static functions. Anything else is refused.
+  return !definition.parentClass && (!definition.staticValues || !definition.staticValues->name) &&
+         !definition.initialize && !definition.finalize && !definition.hasProperty &&
+         !definition.getProperty && !definition.setProperty && !definition.deleteProperty &&
+         !definition.getPropertyNames && !definition.callAsFunction &&
+         !definition.callAsConstructor && !definition.hasInstance && !definition.convertToType;
+}
+
+}  // namespace
+
+JSGlobalContextRef JSGlobalContextCreate(JSClassRef globalObjectClass) {
+  Session& session = Session::Get();
+  remote_script::AgentLink* link = session.NewestLink();
+  if (globalObjectClass || !link) return nullptr;
+  ++session.statistics.requests;
+  std::string reply;
+  if (link->Call(Operation::kCreateContext, std::string(), reply) !=
+      remote_script::Endpoint::CallResult::kReplied) {
+    return nullptr;
+  }
+  Reader reader(reply);
+  uint8_t status = 1;
+  uint64_t agentContext = 0;
+  WireValue global;
+  if (!reader.U8(status) || status != 0 || !reader.U64(agentContext) || !reader.Value(global) ||
+      !reader.Done()) {
+    return nullptr;
+  }
+  return session.AddContext(link->Id(), agentContext, global, 0);
+}
+
+void JSGlobalContextRelease(JSGlobalContextRef ctx) {
+  Session& session = Session::Get();
+  const ContextRecord* record = session.FindContext(ctx);
+  if (!record) return;
+  std::string arguments;
+  Writer(arguments).U64(record->agentContext);
+  if (remote_script::AgentLink* link = session.Link(record->link); link && link->IsOpen()) {
+    link->Notify(Operation::kReleaseContext, arguments);
+  }
+  session.DropContext(ctx);
+}
+
+JSObjectRef JSContextGetGlobalObject(JSContextRef ctx) {
+  const ContextRecord* record = Session::Get().FindContext(ctx);
+  return record ? record->global : nullptr;
+}
+
+JSValueRef JSEvaluateScript(JSContextRef ctx, JSStringRef script, JSObjectRef thisObject,
+                            JSStringRef sourceURL, int startingLineNumber, JSValueRef* exception) {
+  const std::optional<ContextRecord> context = Target(ctx, exception);
+  if (!context) return nullptr;
+  std::string arguments;
+  Writer writer(arguments);
+  writer.U64(context->agentContext).String(TextOf(script));
+  if (!Put(writer, *context, thisObject, exception)) return nullptr;
+  writer.String(TextOf(sourceURL)).U32(static_cast<uint32_t>(std::max(startingLineNumber, 0)));
+  return AskValue(*context, Operation::kEvaluate, arguments, exception);
+}
+
+JSStringRef JSStringCreateWithUTF8CString(const char* string) {
+  // As JavaScriptCore does, text that is not UTF-8 gives the empty string.
+  if (!string || !g_utf8_validate(string, -1, nullptr)) return NewString(u"");
+  glong count = 0;
+  gunichar2* units = g_utf8_to_utf16(string, -1, nullptr, &count, nullptr);
+  std::u16string text(reinterpret_cast<const char16_t*>(units), units ? count : 0);
+  g_free(units);
+  return NewString(std::move(text));
+}
+
+JSStringRef JSStringCreateWithCharacters(const JSChar* chars, size_t numChars) {
+  return NewString(chars ? std::u16string(chars, numChars) : std::u16string());
+}
+
+void JSStringRelease(JSStringRef string) {
+  if (!string || --RecordOf(string)->references > 0) return;
+  --Session::Get().liveStrings;
+  delete RecordOf(string);
+}
+
+size_t JSStringGetLength(JSStringRef string) { return string ? RecordOf(string)->text.size() : 0; }
+
+const JSChar* JSStringGetCharactersPtr(JSStringRef string) {
+  return string ? RecordOf(string)->text.data() : nullptr;
+}
+
+size_t JSStringGetMaximumUTF8CStringSize(JSStringRef string) {
+  return JSStringGetLength(string) * 3 + 1;
+}
+
+size_t JSStringGetUTF8CString(JSStringRef string, char* buffer, size_t bufferSize) {
+  if (!string || !buffer || bufferSize == 0) return 0;
+  const std::string utf8 = Utf8Of(RecordOf(string)->text);
+  // Only whole characters fit.
+  size_t count = std::min(utf8.size(), bufferSize - 1);
+  while (count < utf8.size() && count > 0 && (utf8[count] & 0xC0) == 0x80) --count;
+  utf8.copy(buffer, count);
+  buffer[count] = '\0';
+  return count + 1;
+}
+
+bool JSValueIsUndefined(JSContextRef, JSValueRef value) { return HasType(value, kJSTypeUndefined); }
+bool JSValueIsNull(JSContextRef, JSValueRef value) { return HasType(value, kJSTypeNull); }
+bool JSValueIsBoolean(JSContextRef, JSValueRef value) { return HasType(value, kJSTypeBoolean); }
+bool JSValueIsNumber(JSContextRef, JSValueRef value) { return HasType(value, kJSTypeNumber); }
+bool JSValueIsString(JSContextRef, JSValueRef value) { return HasType(value, kJSTypeString); }
+bool JSValueIsObject(JSContextRef, JSValueRef value) { return HasType(value, kJSTypeObject); }
+
+bool JSValueIsObjectOfClass(JSContextRef, JSValueRef value, JSClassRef jsClass) {
+  const ValueRecord* record = Session::Get().FindValue(value);
+  return record && jsClass && record->wire.tag == Tag::kHandle &&
+         record->wire.classId == RecordOf(jsClass)->id;
+}
+
+JSValueRef JSValueMakeUndefined(JSContextRef ctx) { return Make(ctx, WireValue()); }
+
+JSValueRef JSValueMakeNull(JSContextRef ctx) {
+  WireValue wire;
+  wire.tag = Tag::kNull;
+  return Make(ctx, wire);
+}
+
+JSValueRef JSValueMakeBoolean(JSContextRef ctx, bool boolean) {
+  WireValue wire;
+  wire.tag = Tag::kBoolean;
+  wire.boolean = boolean;
+  return Make(ctx, wire);
+}
+
+JSValueRef JSValueMakeNumber(JSContextRef ctx, double number) {
+  WireValue wire;
+  wire.tag = Tag::kNumber;
+  wire.number = number;
+  return Make(ctx, wire);
+}
+
+JSValueRef JSValueMakeString(JSContextRef ctx, JSStringRef string) {
+  WireValue wire;
+  wire.tag = Tag::kString;
+  wire.string = TextOf(string);
+  return Make(ctx, wire);
+}
+
+bool JSValueToBoolean(JSContextRef, JSValueRef value) {
+  const ValueRecord* record = Session::Get().FindValue(value);
+  if (!record) return false;
+  switch (record->wire.tag) {
+    case Tag::kBoolean:
+      return record->wire.boolean;
+    case Tag::kNumber:
+      return record->wire.number != 0 && !std::isnan(record->wire.number);
+    case Tag::kString:
+      return !record->wire.string.empty();
+    case Tag::kHandle:
+      return true;
+    default:
+      return false;
+  }
+}
+
+double JSValueToNumber(JSContextRef ctx, JSValueRef value, JSValueRef* exception) {
+  const ValueRecord* record = Session::Get().FindValue(value);
+  if (record) {
+    switch (record->wire.tag) {
+      case Tag::kNumber:
+        return record->wire.number;
+      case Tag::kBoolean:
+        return record->wire.boolean ? 1 : 0;
+      case Tag::kNull:
+        return 0;
+      case Tag::kUndefined:
+        return NAN;
+      default:
+        break;
+    }
+  }
+  const std::optional<std::string> answer = Convert(ctx, value, Operation::kToNumber, exception);
+  double number = NAN;
+  if (answer) Reader(*answer).F64(number);
+  return number;
+}
+
+JSStringRef JSValueToStringCopy(JSContextRef ctx, JSValueRef value, JSValueRef* exception) {
+  const ValueRecord* record = Session::Get().FindValue(value);
+  if (record) {
+    switch (record->wire.tag) {
+      case Tag::kUndefined:
+        return NewString(u"undefined");
+      case Tag::kNull:
+        return NewString(u"null");
+      case Tag::kBoolean:
+        return NewString(record->wire.boolean ? u"true" : u"false");
+      case Tag::kString:
+        return NewString(record->wire.string);
+      default:
+        break;  // numbers and objects: the page's own conversion
+    }
+  }
+  const std::optional<std::string> answer = Convert(ctx, value, Operation::kToString, exception);
+  if (!answer) return nullptr;
+  std::u16string text;
+  Reader reader(*answer);
+  return reader.String(text) && reader.Done() ? NewString(std::move(text)) : nullptr;
+}
+
+JSObjectRef JSValueToObject(JSContextRef ctx, JSValueRef value, JSValueRef* exception) {
+  if (HasType(value, kJSTypeObject)) return const_cast<JSObjectRef>(value);
+  const std::optional<std::string> answer = Convert(ctx, value, Operation::kToObject, exception);
+  // The context may have gone while the page answered.
+  const ContextRecord* context = Session::Get().FindContext(ctx);
+  return answer && context ? const_cast<JSObjectRef>(AdoptAnswer(*context, *answer, exception))
+                           : nullptr;
+}
+
+void JSValueProtect(JSContextRef, JSValueRef value) { Session::Get().Protect(value, 1); }
+void JSValueUnprotect(JSContextRef, JSValueRef value) { Session::Get().Protect(value, -1); }
+
+JSClassRef JSClassCreate(const JSClassDefinition* definition) {
+  if (!definition || !SupportedClass(*definition)) return nullptr;
+  auto* record = new ClassRecord{
+      1, Session::Get().NextClassId(), definition->className ? definition->className : "", {}};
+  for (const JSStaticFunction* function = definition->staticFunctions; function && function->name;
+       ++function) {
+    record->functions.emplace_back(function->name, function->callAsFunction);
+  }
+  Session::Get().classes[record->id] = record;
+  return reinterpret_cast<JSClassRef>(record);
+}
+
+void JSClassRelease(JSClassRef jsClass) {
+  if (!jsClass || --RecordOf(jsClass)->references > 0) return;
+  Session::Get().classes.erase(RecordOf(jsClass)->id);
+  delete RecordOf(jsClass);
+}
+
+JSObjectRef JSObjectMake(JSContextRef ctx, JSClassRef jsClass, void* data) {
+  const std::optional<ContextRecord> context = Target(ctx, nullptr);
+  if (!context) return nullptr;
+  std::string arguments;
+  Writer writer(arguments);
+  writer.U64(context->agentContext);
+  if (jsClass) {
+    const ClassRecord& record = *RecordOf(jsClass);
+    writer.U32(record.id).String(std::u16string(record.name.begin(), record.name.end()));
+    writer.U32(static_cast<uint32_t>(record.functions.size()));
+    for (const auto& [name, callback] : record.functions) {
+      writer.String(std::u16string(name.begin(), name.end()));
+    }
+  } else {
+    writer.U32(0).String(u"").U32(0);
+  }
+  const JSValueRef object = AskValue(*context, Operation::kMakeObject, arguments, nullptr);
+  const ValueRecord* record = Session::Get().FindValue(object);
+  if (!record || TypeOf(*record) != kJSTypeObject) return nullptr;
+  // Private data stays here, under the object's lasting number.
+  if (jsClass && data) Session::Get().privateData[{record->link, record->wire.handle}] = data;
+  return const_cast<JSObjectRef>(object);
+}
+
+JSObjectRef JSObjectMakeFunctionWithCallback(JSContextRef ctx, JSStringRef name,
+                                             JSObjectCallAsFunctionCallback callAsFunction) {
+  const std::optional<ContextRecord> context = Target(ctx, nullptr);
+  if (!context || !callAsFunction) return nullptr;
+  std::string arguments;
+  Writer(arguments)
+      .U64(context->agentContext)
+      .String(TextOf(name))
+      .U32(Session::Get().CallbackId(callAsFunction));
+  return const_cast<JSObjectRef>(AskValue(*context, Operation::kMakeFunction, arguments, nullptr));
+}
+
+void* JSObjectGetPrivate(JSObjectRef object) {
+  Session& session = Session::Get();
+  const ValueRecord* record = session.FindValue(object);
+  if (!record || record->wire.tag != Tag::kHandle) return nullptr;
+  const auto found = session.privateData.find({record->link, record->wire.handle});
+  return found == session.privateData.end() ? nullptr : found->second;
+}
+
+JSValueRef JSObjectGetProperty(JSContextRef ctx, JSObjectRef object, JSStringRef propertyName,
+                               JSValueRef* exception) {
+  const std::optional<ContextRecord> context = Target(ctx, exception);
+  std::optional<std::string> arguments =
+      context ? AboutValue(*context, object, exception) : std::nullopt;
+  if (!arguments) return nullptr;
+  Writer(*arguments).String(TextOf(propertyName));
+  return AskValue(*context, Operation::kGetProperty, *arguments, exception);
+}
+
+void JSObjectSetProperty(JSContextRef ctx, JSObjectRef object, JSStringRef propertyName,
+                         JSValueRef value, JSPropertyAttributes attributes, JSValueRef* exception) {
+  const std::optional<ContextRecord> context = Target(ctx, exception);
+  std::optional<std::string> arguments =
+      context ? AboutValue(*context, object, exception) : std::nullopt;
+  if (!arguments) return;
+  Writer writer(*arguments);
+  writer.String(TextOf(propertyName));
+  if (!Put(writer, *context, value, exception)) return;
+  writer.U32(attributes);
+  Session::Get().Ask(*context, Operation::kSetProperty, *arguments, exception);
+}
+
+bool JSObjectIsFunction(JSContextRef, JSObjectRef object) {
+  const ValueRecord* record = Session::Get().FindValue(object);
+  return record && record->wire.tag == Tag::kHandle && record->wire.isFunction;
+}
+
+JSValueRef JSObjectCallAsFunction(JSContextRef ctx, JSObjectRef object, JSObjectRef thisObject,
+                                  size_t argumentCount, const JSValueRef arguments[],
+                                  JSValueRef* exception) {
+  const std::optional<ContextRecord> context = Target(ctx, exception);
+  std::optional<std::string> request =
+      context ? AboutValue(*context, object, exception) : std::nullopt;
+  if (!request) return nullptr;
+  Writer writer(*request);
+  if (!Put(writer, *context, thisObject, exception)) return nullptr;
+  writer.U32(static_cast<uint32_t>(argumentCount));
+  for (size_t i = 0; i < argumentCount; ++i) {
+    if (!Put(writer, *context, arguments[i], exception)) return nullptr;
+  }
+  return AskValue(*context, Operation::kCallFunction, *request, exception);
+}
+
+}  // namespace js
