@@ -38,8 +38,13 @@ using LPDWORD = DWORD*;
 using BSTR = OLECHAR*;
 using LPCOLESTR = const OLECHAR*;
 
+// GLib defines these too, with the same values.
+#ifndef TRUE
 #define TRUE 1
+#endif
+#ifndef FALSE
 #define FALSE 0
+#endif
 #define CALLBACK
 #define WINAPI
 

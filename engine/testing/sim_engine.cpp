@@ -18,11 +18,6 @@ SimWebView* FindView(int id) {
   return found == State().views.end() ? nullptr : found->second;
 }
 
-long& LiveObjectCount() {
-  static long count = 0;
-  return count;
-}
-
 void SetPage(const std::u16string& url, Page page) { State().pages[url] = std::move(page); }
 
 namespace {
@@ -83,7 +78,7 @@ const Records& GetRecords() { return State().records; }
 
 void SetObserver(Observer* observer) { State().observer = observer; }
 
-long LiveObjects() { return LiveObjectCount(); }
+long LiveObjects() { return engine::LiveObjectCount(); }
 
 uint64_t Now() { return Scheduler::Get().Now(); }
 

@@ -58,87 +58,8 @@ HRESULT SimURLResponse::MIMEType(BSTR* result) { return Answer(result, m_respons
 
 HRESULT SimURLResponse::URL(BSTR* result) { return Answer(result, m_response.url); }
 
-SimNotification::SimNotification(const std::u16string& name, IUnknown* object)
-    : m_name(name), m_object(object) {
-  if (m_object) m_object->AddRef();
-}
-
-SimNotification::~SimNotification() {
-  if (m_object) m_object->Release();
-}
-
-HRESULT SimNotification::name(BSTR* result) { return Answer(result, m_name); }
-
-HRESULT SimNotification::getObject(IUnknown** result) {
-  if (!result) return E_POINTER;
-  *result = m_object;
-  if (m_object) m_object->AddRef();
-  return S_OK;
-}
-
-SimNotificationCenter& SimNotificationCenter::Default() {
-  static SimNotificationCenter* center = new SimNotificationCenter(false);
-  return *center;
-}
-
-HRESULT SimNotificationCenter::defaultCenter(IWebNotificationCenter** center) {
-  if (!center) return E_POINTER;
-  *center = &Default();
-  Default().AddRef();
-  return S_OK;
-}
-
-HRESULT SimNotificationCenter::addObserver(IWebNotificationObserver* observer,
-                                           BSTR notificationName, IUnknown* anObject) {
-  if (!observer) return E_POINTER;
-  if (State().failingOperations.count("addObserver")) return E_FAIL;
-  observer->AddRef();
-  Default().m_observers.push_back({observer, TextOf(notificationName), anObject});
-  return S_OK;
-}
-
-void SimNotificationCenter::Post(const std::u16string& name, IUnknown* sender) {
-  // An observer may register others while it is told; only those present now are told.
-  const std::vector<Registration> observers = m_observers;
-  for (const Registration& registration : observers) {
-    if (registration.name != name || (registration.sender && registration.sender != sender)) {
-      continue;
-    }
-    auto* notification = new SimNotification(name, sender);
-    registration.observer->onNotification(notification);
-    notification->Release();
-  }
-}
-
-HRESULT SimNotificationCenter::removeObserver(IWebNotificationObserver* observer,
-                                              BSTR notificationName, IUnknown* anObject) {
-  if (!observer) return E_POINTER;
-  if (State().failingOperations.count("removeObserver")) return E_FAIL;
-  const std::u16string name = TextOf(notificationName);
-  Default().RemoveIf([&](const Registration& registration) {
-    return registration.observer == observer && registration.name == name &&
-           registration.sender == anObject;
-  });
-  return S_OK;
-}
-
-void SimNotificationCenter::RemoveObserversOf(IUnknown* sender) {
-  RemoveIf([sender](const Registration& registration) { return registration.sender == sender; });
-}
-
-void SimNotificationCenter::RemoveAllObservers() {
-  RemoveIf([](const Registration&) { return true; });
-}
-
-template <typename Match>
-void SimNotificationCenter::RemoveIf(Match match) {
-  std::vector<Registration> removed;
-  std::vector<Registration> kept;
-  for (const Registration& registration : m_observers) {
-    (match(registration) ? removed : kept).push_back(registration);
-  }
-  m_observers.swap(kept);
-  for (const Registration& registration : removed) registration.observer->Release();
+bool SimNotificationCenter::Refuses(const char* operation) {
+  return State().failingOperations.count(operation) > 0;
 }
 
 SimPreferences& SimPreferences::Standard() {

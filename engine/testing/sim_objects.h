@@ -3,13 +3,16 @@
 // The small engine objects: requests, responses, errors, notifications, the notification
 // center and preferences.
 
-#include "engine/testing/com_object.h"
+#include "engine/com_object.h"
+#include "engine/notification_center.h"
 #include "engine/testing/sim_engine.h"
 
 #include <string>
 #include <vector>
 
 namespace sim {
+
+using engine::ComObject;
 
 class SimURLRequest : public ComObject<IWebMutableURLRequest> {
  public:
@@ -39,50 +42,13 @@ class SimURLResponse : public ComObject<IWebURLResponse> {
 
 class SimError : public ComObject<IWebError> {};
 
-class SimNotification : public ComObject<IWebNotification> {
+// The simulated engine's notification center fails the operations a test asks it to.
+class SimNotificationCenter : public engine::NotificationCenter<SimNotificationCenter> {
  public:
-  SimNotification(const std::u16string& name, IUnknown* object);
-  ~SimNotification() override;
-  HRESULT name(BSTR* result) override;
-  HRESULT getObject(IUnknown** result) override;
+  using NotificationCenter::NotificationCenter;
 
- private:
-  std::u16string m_name;
-  IUnknown* m_object;
-};
-
-// One center object per WebKitCreateInstance; each answers the engine's one default
-// center, which holds the observers until the engine shuts down.
-class SimNotificationCenter : public ComObject<IWebNotificationCenter> {
- public:
-  explicit SimNotificationCenter(bool counted = true) : ComObject(counted) {}
-  static SimNotificationCenter& Default();
-
-  HRESULT defaultCenter(IWebNotificationCenter** center) override;
-  HRESULT addObserver(IWebNotificationObserver* observer, BSTR notificationName,
-                      IUnknown* anObject) override;
-  HRESULT removeObserver(IWebNotificationObserver* observer, BSTR notificationName,
-                         IUnknown* anObject) override;
-
-  // Tells the observers of that name registered for the sender (or for any sender).
-  void Post(const std::u16string& name, IUnknown* sender);
-  // A closed view's registrations go, so that a view made later at the same address
-  // never hears them.
-  void RemoveObserversOf(IUnknown* sender);
-  void RemoveAllObservers();
-  size_t Registrations() const { return m_observers.size(); }
-
- private:
-  struct Registration {
-    IWebNotificationObserver* observer;
-    std::u16string name;
-    IUnknown* sender;
-  };
-  // Removes the registrations that match, releasing their observers.
-  template <typename Match>
-  void RemoveIf(Match match);
-
-  std::vector<Registration> m_observers;
+ protected:
+  bool Refuses(const char* operation) override;
 };
 
 // Preferences objects; the standard one is shared and keeps the engine-wide settings.

@@ -5,7 +5,7 @@
 // cleared, then the page's script), the other responses, progress estimates, load
 // finished, progress finished. An unknown URL fails its provisional load.
 
-#include "engine/testing/com_object.h"
+#include "engine/com_object.h"
 #include "engine/testing/sim_engine.h"
 #include "webview/com_ptr.h"
 
@@ -14,6 +14,8 @@
 #include <vector>
 
 namespace sim {
+
+using engine::ComObject;
 
 class SimWebView;
 

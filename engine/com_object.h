@@ -1,18 +1,21 @@
 #pragma once
 
-// The COM identity and reference counting of the simulated engine's objects. Each object
-// answers the identifiers of IUnknown and of its interfaces, counts its references, and
-// deletes itself at zero. Live objects are counted so tests can see that references
-// balance.
+// The COM identity and reference counting of an engine's objects (the simulated engine's
+// and the WebKitGTK engine's). Each object answers the identifiers of IUnknown and of its
+// interfaces, counts its references, and deletes itself at zero. Live objects are counted
+// so tests can see that references balance. On the UI thread only.
 
 #include "webview/web_engine.h"
 
 #include <tuple>
 
-namespace sim {
+namespace engine {
 
-// Objects counted by LiveObjects().
-long& LiveObjectCount();
+// The engine objects alive now (those made counted).
+inline long& LiveObjectCount() {
+  static long count = 0;
+  return count;
+}
 
 // Whether an interface answers for an identifier: its own, or its base interface's.
 template <typename Interface>
@@ -66,4 +69,4 @@ class ComObject : public Interfaces... {
   bool m_counted;
 };
 
-}  // namespace sim
+}  // namespace engine

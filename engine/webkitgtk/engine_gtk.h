@@ -1,0 +1,46 @@
+#pragma once
+
+// The WebKitGTK engine's state for the run: one set of settings for every view, the data
+// manager (local storage, TLS policy) made when the first view is made, and two web
+// contexts: the UI page's, whose web process loads the page agent, and the browsing
+// windows', which never does. On the UI thread only.
+
+#include "platform/gtk/gobject_ptr.h"
+
+#include <webkit2/webkit2.h>
+
+#include <string>
+#include <vector>
+
+namespace webkitgtk {
+
+class WebViewGtk;
+
+class EngineGtk {
+ public:
+  static EngineGtk& Get();
+
+  WebKitSettings* Settings();
+  // The context of a view that is not made as a page's popup: the UI context for the
+  // first view of the run, the browsing context for every other.
+  WebKitWebContext* ContextForNewView();
+  WebKitWebsiteDataManager* DataManager();
+  bool IsUiContext(WebKitWebContext* context) const { return context == m_uiContext.Get(); }
+
+  std::u16string localStoragePath;
+  std::vector<WebViewGtk*> views;  // alive now
+  // The view inside whose "create" signal a new view is being made: the new one is made
+  // related to it.
+  WebViewGtk* opener = nullptr;
+
+ private:
+  EngineGtk() = default;
+  GObjectPtr<WebKitWebContext> MakeContext(bool withAgent);
+
+  GObjectPtr<WebKitSettings> m_settings;
+  GObjectPtr<WebKitWebsiteDataManager> m_dataManager;
+  GObjectPtr<WebKitWebContext> m_uiContext;
+  GObjectPtr<WebKitWebContext> m_browsingContext;
+};
+
+}  // namespace webkitgtk

@@ -1,0 +1,34 @@
+#pragma once
+
+// A URL request: what the system loads (its URL and method) and what a delegate is told
+// of (the URL of a new window or popup).
+
+#include "engine/com_object.h"
+
+#include <string>
+
+namespace webkitgtk {
+
+class URLRequestGtk : public engine::ComObject<IWebMutableURLRequest> {
+ public:
+  URLRequestGtk() = default;
+  explicit URLRequestGtk(const char* url);
+
+  HRESULT initWithURL(BSTR url, WebURLRequestCachePolicy cachePolicy,
+                      double timeoutInterval) override;
+  HRESULT URL(BSTR* result) override;
+  HRESULT setHTTPMethod(BSTR method) override;
+  HRESULT setAllowsAnyHTTPSCertificate() override;
+
+  const std::u16string& Url() const { return m_url; }
+  const std::u16string& Method() const { return m_method; }
+  // Whether any request asked that every certificate be accepted: the data manager's TLS
+  // policy is "ignore" from then on.
+  static bool AcceptsAnyCertificate();
+
+ private:
+  std::u16string m_url;
+  std::u16string m_method = u"GET";
+};
+
+}  // namespace webkitgtk

@@ -1,0 +1,408 @@
+#include "engine/webkitgtk/web_view_gtk.h"
+
+#include "engine/webkitgtk/context_menu_gtk.h"
+#include "engine/webkitgtk/engine_gtk.h"
+#include "engine/webkitgtk/engine_text.h"
+#include "engine/webkitgtk/notification_center_gtk.h"
+#include "engine/webkitgtk/remote_script.h"
+#include "engine/webkitgtk/url_request_gtk.h"
+#include "engine/webkitgtk/url_response_gtk.h"
+#include "engine/webkitgtk/web_frame_gtk.h"
+#include "platform/gtk/peer_widget.h"
+
+#include <algorithm>
+#include <string>
+
+namespace webkitgtk {
+namespace {
+
+const char16_t kViewClass[] = u"TrawlerWebView";
+// A page whose web process ends again this soon after its reload is left as it is.
+constexpr gint64 kCrashReloadInterval = 2 * G_USEC_PER_SEC;
+
+class WebErrorGtk : public engine::ComObject<IWebError> {};
+
+LRESULT CALLBACK ViewWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool RegisterViewClass() {
+  static const bool registered = [] {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = ViewWindowProc;
+    windowClass.lpszClassName = kViewClass;
+    return RegisterClassExW(&windowClass) != 0;
+  }();
+  return registered;
+}
+
+WebKitWebView* NewWidget() {
+  EngineGtk& engine = EngineGtk::Get();
+  // A view made for a page's window.open must share its opener's web process.
+  if (engine.opener) {
+    return WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view",
+                                        engine.opener->Widget(), "settings", engine.Settings(),
+                                        nullptr));
+  }
+  return WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context",
+                                      engine.ContextForNewView(), "settings", engine.Settings(),
+                                      nullptr));
+}
+
+void DebugLine(const std::string& line) { OutputDebugStringW(Utf16Of((line + "\n").c_str()).c_str()); }
+
+}  // namespace
+
+WebViewGtk::WebViewGtk() : m_view(NewWidget()), m_frame(new WebFrameGtk(this)) {
+  EngineGtk::Get().views.push_back(this);
+  Connect();
+}
+
+WebViewGtk::~WebViewGtk() {
+  close();
+  m_frame->Detach();
+  m_frame->Release();
+}
+
+void WebViewGtk::Connect() {
+  WebKitWebView* view = m_view.Get();
+  g_signal_connect(view, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event,
+                                                        gpointer self) {
+                     static_cast<WebViewGtk*>(self)->LoadChanged(event);
+                   }),
+                   this);
+  g_signal_connect(view, "load-failed",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gchar*, GError*,
+                                  gpointer self) {
+                     static_cast<WebViewGtk*>(self)->LoadFailed(event);
+                     return FALSE;
+                   }),
+                   this);
+  g_signal_connect(view, "notify::estimated-load-progress",
+                   G_CALLBACK(+[](GObject*, GParamSpec*, gpointer self) {
+                     static_cast<WebViewGtk*>(self)->Post(u"WebProgressEstimateChangedNotification");
+                   }),
+                   this);
+  g_signal_connect(view, "decide-policy",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* decision,
+                                  WebKitPolicyDecisionType type, gpointer self) {
+                     return gboolean(static_cast<WebViewGtk*>(self)->DecidePolicy(decision, type));
+                   }),
+                   this);
+  g_signal_connect(view, "create",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitNavigationAction* action, gpointer self) {
+                     return static_cast<WebViewGtk*>(self)->CreateView(action);
+                   }),
+                   this);
+  g_signal_connect(view, "script-dialog",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitScriptDialog* dialog, gpointer self) {
+                     return gboolean(static_cast<WebViewGtk*>(self)->ScriptDialog(dialog));
+                   }),
+                   this);
+  g_signal_connect(view, "context-menu",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
+                                  WebKitHitTestResult*, gpointer self) {
+                     return gboolean(static_cast<WebViewGtk*>(self)->ContextMenu(menu));
+                   }),
+                   this);
+  g_signal_connect(view, "resource-load-started",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitWebResource* resource, WebKitURIRequest*,
+                                  gpointer self) {
+                     static_cast<WebViewGtk*>(self)->ResourceLoadStarted(resource);
+                   }),
+                   this);
+  g_signal_connect(view, "web-process-terminated",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason reason,
+                                  gpointer self) {
+                     static_cast<WebViewGtk*>(self)->ProcessTerminated(reason);
+                   }),
+                   this);
+}
+
+HRESULT WebViewGtk::initWithFrame(RECT frame, BSTR, BSTR) {
+  if (!m_host || m_window || m_closed || !RegisterViewClass()) return E_FAIL;
+  m_window = CreateWindowExW(0, kViewClass, u"", WS_CHILD, frame.left, frame.top,
+                             frame.right - frame.left, frame.bottom - frame.top, m_host, nullptr,
+                             nullptr, nullptr);
+  if (!m_window || !platform::gtk::PlaceWidget(m_window, GTK_WIDGET(m_view.Get()))) return E_FAIL;
+  // A UI delegate that allows no drag-destination action keeps drops off the page, so they
+  // reach the top-level window.
+  WebDragDestinationAction mask = ~WebDragDestinationAction{0};
+  if (m_uiDelegate &&
+      SUCCEEDED(m_uiDelegate->dragDestinationActionMaskForDraggingInfo(this, nullptr, &mask)) &&
+      mask == WebDragDestinationActionNone) {
+    gtk_drag_dest_unset(GTK_WIDGET(m_view.Get()));
+  }
+  return S_OK;
+}
+
+HRESULT WebViewGtk::setUIDelegate(IWebUIDelegate* d) {
+  m_uiDelegate = ComPtr<IWebUIDelegate>::Share(d);
+  return S_OK;
+}
+
+HRESULT WebViewGtk::setResourceLoadDelegate(IWebResourceLoadDelegate* d) {
+  m_resourceLoadDelegate = ComPtr<IWebResourceLoadDelegate>::Share(d);
+  return S_OK;
+}
+
+HRESULT WebViewGtk::setFrameLoadDelegate(IWebFrameLoadDelegate* d) {
+  m_frameLoadDelegate = ComPtr<IWebFrameLoadDelegate>::Share(d);
+  return S_OK;
+}
+
+HRESULT WebViewGtk::setPolicyDelegate(IWebPolicyDelegate* d) {
+  m_policyDelegate = ComPtr<IWebPolicyDelegate>::Share(d);
+  return S_OK;
+}
+
+HRESULT WebViewGtk::mainFrame(IWebFrame** frame) {
+  if (!frame) return E_POINTER;
+  *frame = m_frame;
+  m_frame->AddRef();
+  return S_OK;
+}
+
+HRESULT WebViewGtk::setHostWindow(OLE_HANDLE window) {
+  m_host = reinterpret_cast<HWND>(window);
+  return S_OK;
+}
+
+HRESULT WebViewGtk::hostWindow(OLE_HANDLE* window) {
+  if (!window) return E_POINTER;
+  *window = reinterpret_cast<OLE_HANDLE>(m_host);
+  return S_OK;
+}
+
+HRESULT WebViewGtk::estimatedProgress(double* estimatedProgress) {
+  if (!estimatedProgress) return E_POINTER;
+  *estimatedProgress = webkit_web_view_get_estimated_load_progress(m_view.Get());
+  return S_OK;
+}
+
+HRESULT WebViewGtk::mainFrameURL(BSTR* urlString) {
+  return Answer(urlString, Utf16Of(webkit_web_view_get_uri(m_view.Get())));
+}
+
+HRESULT WebViewGtk::viewWindow(OLE_HANDLE* window) {
+  if (!window) return E_POINTER;
+  *window = reinterpret_cast<OLE_HANDLE>(m_window);
+  return S_OK;
+}
+
+HRESULT WebViewGtk::close() {
+  if (m_closed) return S_OK;
+  m_closed = true;
+  NotificationCenterGtk::Default().RemoveObserversOf(static_cast<IWebView*>(this));
+  g_signal_handlers_disconnect_by_data(m_view.Get(), this);
+  for (const auto& [resource, id] : m_resources) {
+    g_signal_handlers_disconnect_by_data(resource, this);
+    g_object_unref(resource);
+  }
+  m_resources.clear();
+  m_uiDelegate.Reset();
+  m_resourceLoadDelegate.Reset();
+  m_frameLoadDelegate.Reset();
+  m_policyDelegate.Reset();
+  webkit_web_view_stop_loading(m_view.Get());
+  // The child window's peer takes the widget out of the window with it.
+  if (m_window && IsWindow(m_window)) DestroyWindow(m_window);
+  m_window = nullptr;
+  auto& views = EngineGtk::Get().views;
+  views.erase(std::remove(views.begin(), views.end(), this), views.end());
+  return S_OK;
+}
+
+HRESULT WebViewGtk::Load(const URLRequestGtk& request) {
+  const std::string url = platform::Utf8(request.Url());
+  if (m_closed || url.empty()) return E_INVALIDARG;
+  GObjectPtr<WebKitURIRequest> uriRequest(webkit_uri_request_new(url.c_str()));
+  webkit_web_view_load_request(m_view.Get(), uriRequest.Get());
+  return S_OK;
+}
+
+uint64_t WebViewGtk::PageId() const { return webkit_web_view_get_page_id(m_view.Get()); }
+
+js::JSGlobalContextRef WebViewGtk::PageContext() const {
+  const bool hasAgent = EngineGtk::Get().IsUiContext(webkit_web_view_get_context(m_view.Get()));
+  return hasAgent && !m_closed ? remote_script::MainFrameContext(PageId()) : nullptr;
+}
+
+void WebViewGtk::WindowObjectCleared(js::JSGlobalContextRef context, js::JSObjectRef windowObject) {
+  if (!m_frameLoadDelegate) return;
+  ComPtr<IWebView> keep = ComPtr<IWebView>::Share(this);
+  remote_script::ScopedCall scope;
+  m_frameLoadDelegate->didClearWindowObject(this, context, windowObject, m_frame);
+}
+
+void WebViewGtk::Post(const char16_t* notification) {
+  ComPtr<IWebView> keep = ComPtr<IWebView>::Share(this);
+  remote_script::ScopedCall scope;
+  NotificationCenterGtk::Default().Post(notification, static_cast<IWebView*>(this));
+}
+
+void WebViewGtk::LoadChanged(WebKitLoadEvent event) {
+  switch (event) {
+    case WEBKIT_LOAD_STARTED:
+      m_committed = m_failed = false;
+      Post(u"WebProgressStartedNotification");
+      return;
+    case WEBKIT_LOAD_COMMITTED:
+      m_committed = true;
+      return;
+    case WEBKIT_LOAD_FINISHED:
+      if (m_frameLoadDelegate && !m_failed) {
+        ComPtr<IWebView> keep = ComPtr<IWebView>::Share(this);
+        remote_script::ScopedCall scope;
+        m_frameLoadDelegate->didFinishLoadForFrame(this, m_frame);
+      }
+      Post(u"WebProgressFinishedNotification");
+      return;
+    default:
+      return;
+  }
+}
+
+void WebViewGtk::LoadFailed(WebKitLoadEvent event) {
+  m_failed = true;
+  if (!m_frameLoadDelegate) return;
+  ComPtr<IWebView> keep = ComPtr<IWebView>::Share(this);
+  remote_script::ScopedCall scope;
+  ComPtr<IWebError> error = ComPtr<IWebError>::Adopt(new WebErrorGtk());
+  if (m_committed || event == WEBKIT_LOAD_COMMITTED) {
+    m_frameLoadDelegate->didFailLoadWithError(this, error.Get(), m_frame);
+  } else {
+    m_frameLoadDelegate->didFailProvisionalLoadWithError(this, error.Get(), m_frame);
+  }
+}
+
+bool WebViewGtk::DecidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type) {
+  if (type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION || !m_policyDelegate) return false;
+  WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+      WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+  const WebKitNavigationType navigation = webkit_navigation_action_get_navigation_type(action);
+  // A link or a form that targets a new window; a script's window.open goes to "create".
+  if (navigation != WEBKIT_NAVIGATION_TYPE_LINK_CLICKED &&
+      navigation != WEBKIT_NAVIGATION_TYPE_FORM_SUBMITTED &&
+      navigation != WEBKIT_NAVIGATION_TYPE_FORM_RESUBMITTED) {
+    return false;
+  }
+  ComPtr<IWebView> keep = ComPtr<IWebView>::Share(this);
+  remote_script::ScopedCall scope;
+  ComPtr<IWebURLRequest> request = ComPtr<IWebURLRequest>::Adopt(
+      new URLRequestGtk(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action))));
+  ScopedBstr frameName(Utf16Of(webkit_navigation_action_get_frame_name(action)));
+  const HRESULT result = m_policyDelegate->decidePolicyForNewWindowAction(
+      this, nullptr, request.Get(), frameName.Get(), nullptr);
+  if (result == E_NOTIMPL) return false;
+  // The delegate has dealt with it; the listener is never told, so WebKit does nothing.
+  webkit_policy_decision_ignore(decision);
+  return true;
+}
+
+GtkWidget* WebViewGtk::CreateView(WebKitNavigationAction* action) {
+  if (!m_uiDelegate) return nullptr;
+  ComPtr<IWebView> keep = ComPtr<IWebView>::Share(this);
+  remote_script::ScopedCall scope;
+  ComPtr<IWebURLRequest> request = ComPtr<IWebURLRequest>::Adopt(
+      new URLRequestGtk(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action))));
+  EngineGtk& engine = EngineGtk::Get();
+  WebViewGtk* const outer = std::exchange(engine.opener, this);
+  ComPtr<IWebView> created;
+  const HRESULT result = m_uiDelegate->createWebViewWithRequest(this, request.Get(), created.Receive());
+  engine.opener = outer;
+  auto* view = dynamic_cast<WebViewGtk*>(created.Get());
+  if (FAILED(result) || !view || view->m_closed) return nullptr;
+  // WebKit keeps the widget itself (and refuses one not made related to this view); the
+  // window that made it keeps the view.
+  return GTK_WIDGET(view->Widget());
+}
+
+bool WebViewGtk::ScriptDialog(WebKitScriptDialog* dialog) {
+  const WebKitScriptDialogType type = webkit_script_dialog_get_dialog_type(dialog);
+  if (!m_uiDelegate || (type != WEBKIT_SCRIPT_DIALOG_ALERT && type != WEBKIT_SCRIPT_DIALOG_CONFIRM)) {
+    return false;
+  }
+  ComPtr<IWebView> keep = ComPtr<IWebView>::Share(this);
+  remote_script::ScopedCall scope;
+  ScopedBstr message(Utf16Of(webkit_script_dialog_get_message(dialog)));
+  if (type == WEBKIT_SCRIPT_DIALOG_ALERT) {
+    return m_uiDelegate->runJavaScriptAlertPanelWithMessage(this, message.Get()) != E_NOTIMPL;
+  }
+  BOOL confirmed = FALSE;
+  if (m_uiDelegate->runJavaScriptConfirmPanelWithMessage(this, message.Get(), &confirmed) ==
+      E_NOTIMPL) {
+    return false;
+  }
+  webkit_script_dialog_confirm_set_confirmed(dialog, confirmed != FALSE);
+  return true;
+}
+
+bool WebViewGtk::ContextMenu(WebKitContextMenu* menu) {
+  if (!m_uiDelegate) return false;
+  ComPtr<IWebView> keep = ComPtr<IWebView>::Share(this);
+  remote_script::ScopedCall scope;
+  const HMENU items = MenuOf(menu);
+  OLE_HANDLE result = 0;
+  const HRESULT answer = m_uiDelegate->contextMenuItemsForElement(
+      this, nullptr, reinterpret_cast<OLE_HANDLE>(items), &result);
+  const auto trimmed = reinterpret_cast<HMENU>(result);
+  if (answer != E_NOTIMPL && trimmed) ApplyMenu(menu, trimmed);
+  if (trimmed && trimmed != items) DestroyMenu(trimmed);
+  DestroyMenu(items);
+  // A menu with nothing left is not shown at all.
+  return answer != E_NOTIMPL && !webkit_context_menu_get_n_items(menu);
+}
+
+void WebViewGtk::ResourceLoadStarted(WebKitWebResource* resource) {
+  if (!m_resourceLoadDelegate || m_resources.count(resource)) return;
+  m_resources[resource] = m_nextResource++;
+  g_object_ref(resource);
+  g_signal_connect(resource, "notify::response",
+                   G_CALLBACK(+[](WebKitWebResource* resource, GParamSpec*, gpointer self) {
+                     static_cast<WebViewGtk*>(self)->ResponseReceived(resource);
+                   }),
+                   this);
+  for (const char* end : {"finished", "failed"}) {
+    g_signal_connect(resource, end, G_CALLBACK(+[](WebKitWebResource* resource, gpointer self) {
+                       static_cast<WebViewGtk*>(self)->ForgetResource(resource);
+                     }),
+                     this);
+  }
+}
+
+void WebViewGtk::ResponseReceived(WebKitWebResource* resource) {
+  WebKitURIResponse* response = webkit_web_resource_get_response(resource);
+  const auto found = m_resources.find(resource);
+  if (!response || !m_resourceLoadDelegate || found == m_resources.end()) return;
+  ComPtr<IWebView> keep = ComPtr<IWebView>::Share(this);
+  remote_script::ScopedCall scope;
+  ComPtr<IWebURLResponse> urlResponse =
+      ComPtr<IWebURLResponse>::Adopt(new URLResponseGtk(response));
+  m_resourceLoadDelegate->didReceiveResponse(this, found->second, urlResponse.Get(), nullptr);
+}
+
+void WebViewGtk::ForgetResource(WebKitWebResource* resource) {
+  const auto found = m_resources.find(resource);
+  if (found == m_resources.end()) return;
+  g_signal_handlers_disconnect_by_data(resource, this);
+  m_resources.erase(found);
+  g_object_unref(resource);
+}
+
+void WebViewGtk::ProcessTerminated(WebKitWebProcessTerminationReason reason) {
+  const char* why = reason == WEBKIT_WEB_PROCESS_CRASHED           ? "crashed"
+                    : reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "ran out of memory"
+                                                                         : "was ended";
+  const char* uri = webkit_web_view_get_uri(m_view.Get());
+  const gint64 now = g_get_monotonic_time();
+  const bool reload = now - m_lastCrashReload > kCrashReloadInterval;
+  DebugLine(std::string("trawler: the web process of ") + (uri ? uri : "a page") + " " + why +
+            (reload ? "; loading the page again" : "; it is left as it is"));
+  if (!reload) return;
+  m_lastCrashReload = now;
+  webkit_web_view_reload(m_view.Get());
+}
+
+}  // namespace webkitgtk

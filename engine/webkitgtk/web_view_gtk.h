@@ -1,0 +1,78 @@
+#pragma once
+
+// A web view: a WebKitWebView in a child window of its host window. What WebKitGTK reports
+// on it reaches the delegates the system installed, each call in a script scope (values
+// the system obtains during it are given back when it returns). The object holds one
+// reference to the widget; close() takes the view out of the window and disconnects
+// everything, and the last COM reference frees it. On the UI thread only.
+
+#include "engine/com_object.h"
+#include "platform/gtk/gobject_ptr.h"
+#include "webview/com_ptr.h"
+
+#include <webkit2/webkit2.h>
+
+#include <map>
+
+namespace webkitgtk {
+
+class URLRequestGtk;
+class WebFrameGtk;
+
+class WebViewGtk : public engine::ComObject<IWebView, IWebViewPrivate> {
+ public:
+  WebViewGtk();
+  ~WebViewGtk() override;
+
+  HRESULT initWithFrame(RECT frame, BSTR frameName, BSTR groupName) override;
+  HRESULT setUIDelegate(IWebUIDelegate* d) override;
+  HRESULT setResourceLoadDelegate(IWebResourceLoadDelegate* d) override;
+  HRESULT setFrameLoadDelegate(IWebFrameLoadDelegate* d) override;
+  HRESULT setPolicyDelegate(IWebPolicyDelegate* d) override;
+  HRESULT mainFrame(IWebFrame** frame) override;
+  HRESULT setHostWindow(OLE_HANDLE window) override;
+  HRESULT hostWindow(OLE_HANDLE* window) override;
+  HRESULT estimatedProgress(double* estimatedProgress) override;
+  HRESULT mainFrameURL(BSTR* urlString) override;
+  HRESULT close() override;
+  HRESULT viewWindow(OLE_HANDLE* window) override;
+
+  HRESULT Load(const URLRequestGtk& request);
+  // The identifier of the page in its web process, and the script context its agent last
+  // reported (null for views without an agent).
+  uint64_t PageId() const;
+  js::JSGlobalContextRef PageContext() const;
+  void WindowObjectCleared(js::JSGlobalContextRef context, js::JSObjectRef windowObject);
+  WebKitWebView* Widget() const { return m_view.Get(); }
+
+ private:
+  void Connect();
+  void Post(const char16_t* notification);
+  void LoadChanged(WebKitLoadEvent event);
+  void LoadFailed(WebKitLoadEvent event);
+  bool DecidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
+  GtkWidget* CreateView(WebKitNavigationAction* action);
+  bool ScriptDialog(WebKitScriptDialog* dialog);
+  bool ContextMenu(WebKitContextMenu* menu);
+  void ResourceLoadStarted(WebKitWebResource* resource);
+  void ResponseReceived(WebKitWebResource* resource);
+  void ForgetResource(WebKitWebResource* resource);
+  void ProcessTerminated(WebKitWebProcessTerminationReason reason);
+
+  GObjectPtr<WebKitWebView> m_view;
+  WebFrameGtk* m_frame;
+  HWND m_host = nullptr;
+  HWND m_window = nullptr;
+  bool m_closed = false;
+  bool m_committed = false;
+  bool m_failed = false;
+  gint64 m_lastCrashReload = 0;
+  uint32_t m_nextResource = 1;
+  std::map<WebKitWebResource*, uint32_t> m_resources;  // each holds a reference
+  ComPtr<IWebUIDelegate> m_uiDelegate;
+  ComPtr<IWebResourceLoadDelegate> m_resourceLoadDelegate;
+  ComPtr<IWebFrameLoadDelegate> m_frameLoadDelegate;
+  ComPtr<IWebPolicyDelegate> m_policyDelegate;
+};
+
+}  // namespace webkitgtk
