@@ -1,5 +1,6 @@
 #include "engine/remote_script/endpoint.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace remote_script {
@@ -32,8 +33,16 @@ Endpoint::CallResult Endpoint::Call(Operation operation, const std::string& argu
     return CallResult::kClosed;
   }
   ++m_depth;
+  m_waiting.push_back(sequence);
   CallResult result = CallResult::kClosed;
   for (;;) {
+    const auto early = m_earlyReplies.find(sequence);
+    if (early != m_earlyReplies.end()) {
+      reply = std::move(early->second);
+      m_earlyReplies.erase(early);
+      result = CallResult::kReplied;
+      break;
+    }
     Frame frame;
     const Connection::Result received = m_connection.Receive(frame, m_waitMilliseconds);
     if (received == Connection::Result::kTimeout) {
@@ -49,6 +58,7 @@ Endpoint::CallResult Endpoint::Call(Operation operation, const std::string& argu
     }
     if (!Handle(frame)) break;
   }
+  m_waiting.pop_back();
   --m_depth;
   if (result == CallResult::kClosed) Close();
   if (m_depth == 0 && HasPendingInput()) InputPending();
@@ -103,7 +113,10 @@ bool Endpoint::Handle(const Frame& frame) {
       Drop("a notice that does not decode");
       return false;
     case Kind::kReply:
-      // The reply of a call that gave up waiting: nobody wants it any more.
+      // An outer call's answer waits for it; that of a call that gave up is dropped.
+      if (std::find(m_waiting.begin(), m_waiting.end(), frame.sequence) != m_waiting.end()) {
+        m_earlyReplies[frame.sequence] = frame.payload;
+      }
       return true;
   }
   return true;

@@ -7,7 +7,9 @@
 
 #include "engine/remote_script/connection.h"
 
+#include <map>
 #include <string>
+#include <vector>
 
 namespace remote_script {
 
@@ -63,6 +65,10 @@ class Endpoint {
 
   Connection m_connection;
   uint32_t m_nextSequence = 1;
+  // Calls waiting, innermost last. When both sides call at once, the answer to an outer
+  // call may come while an inner one waits; it is kept for the outer call.
+  std::vector<uint32_t> m_waiting;
+  std::map<uint32_t, std::string> m_earlyReplies;
   int m_waitMilliseconds = kDefaultWaitMilliseconds;
   int m_depth = 0;
   int m_serving = 0;

@@ -49,9 +49,9 @@ WebKitWebsiteDataManager* EngineGtk::DataManager() {
   if (!m_dataManager) {
     const std::string storage = platform::Utf8(localStoragePath);
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-    m_dataManager = GObjectPtr<WebKitWebsiteDataManager>(WEBKIT_WEBSITE_DATA_MANAGER(g_object_new(
-        WEBKIT_TYPE_WEBSITE_DATA_MANAGER, "local-storage-directory",
-        storage.empty() ? nullptr : storage.c_str(), nullptr)));
+    m_dataManager = GObjectPtr<WebKitWebsiteDataManager>(WEBKIT_WEBSITE_DATA_MANAGER(
+        g_object_new(WEBKIT_TYPE_WEBSITE_DATA_MANAGER, "local-storage-directory",
+                     storage.empty() ? nullptr : storage.c_str(), nullptr)));
     G_GNUC_END_IGNORE_DEPRECATIONS
     if (URLRequestGtk::AcceptsAnyCertificate()) {
       webkit_website_data_manager_set_tls_errors_policy(m_dataManager.Get(),

@@ -42,7 +42,8 @@ HRESULT PreferencesGtk::setLocalStorageDatabasePath(BSTR location) {
 }
 
 HRESULT PreferencesGtk::setLocalStorageEnabled(BOOL enabled) {
-  g_object_set(EngineGtk::Get().Settings(), "enable-html5-local-storage", enabled != FALSE, nullptr);
+  g_object_set(EngineGtk::Get().Settings(), "enable-html5-local-storage", enabled != FALSE,
+               nullptr);
   return S_OK;
 }
 

@@ -17,7 +17,7 @@ long long URLResponseGtk::AnnouncedLength(WebKitURIResponse* response) {
   if (!headers) {
     const guint64 known = webkit_uri_response_get_content_length(response);
     return known > 0 && known <= static_cast<guint64>(INT64_MAX) ? static_cast<long long>(known)
-                                                                : -1;
+                                                                 : -1;
   }
   const char* header = soup_message_headers_get_one(headers, "Content-Length");
   if (!header) return -1;

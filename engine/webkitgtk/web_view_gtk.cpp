@@ -50,7 +50,9 @@ WebKitWebView* NewWidget() {
                                       nullptr));
 }
 
-void DebugLine(const std::string& line) { OutputDebugStringW(Utf16Of((line + "\n").c_str()).c_str()); }
+void DebugLine(const std::string& line) {
+  OutputDebugStringW(Utf16Of((line + "\n").c_str()).c_str());
+}
 
 }  // namespace
 
@@ -67,23 +69,24 @@ WebViewGtk::~WebViewGtk() {
 
 void WebViewGtk::Connect() {
   WebKitWebView* view = m_view.Get();
-  g_signal_connect(view, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event,
-                                                        gpointer self) {
+  g_signal_connect(view, "load-changed",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer self) {
                      static_cast<WebViewGtk*>(self)->LoadChanged(event);
                    }),
                    this);
-  g_signal_connect(view, "load-failed",
-                   G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gchar*, GError*,
-                                  gpointer self) {
-                     static_cast<WebViewGtk*>(self)->LoadFailed(event);
-                     return FALSE;
-                   }),
-                   this);
-  g_signal_connect(view, "notify::estimated-load-progress",
-                   G_CALLBACK(+[](GObject*, GParamSpec*, gpointer self) {
-                     static_cast<WebViewGtk*>(self)->Post(u"WebProgressEstimateChangedNotification");
-                   }),
-                   this);
+  g_signal_connect(
+      view, "load-failed",
+      G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gchar*, GError*, gpointer self) {
+        static_cast<WebViewGtk*>(self)->LoadFailed(event);
+        return FALSE;
+      }),
+      this);
+  g_signal_connect(
+      view, "notify::estimated-load-progress",
+      G_CALLBACK(+[](GObject*, GParamSpec*, gpointer self) {
+        static_cast<WebViewGtk*>(self)->Post(u"WebProgressEstimateChangedNotification");
+      }),
+      this);
   g_signal_connect(view, "decide-policy",
                    G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* decision,
                                   WebKitPolicyDecisionType type, gpointer self) {
@@ -112,19 +115,19 @@ void WebViewGtk::Connect() {
                      static_cast<WebViewGtk*>(self)->ResourceLoadStarted(resource);
                    }),
                    this);
-  g_signal_connect(view, "web-process-terminated",
-                   G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason reason,
-                                  gpointer self) {
-                     static_cast<WebViewGtk*>(self)->ProcessTerminated(reason);
-                   }),
-                   this);
+  g_signal_connect(
+      view, "web-process-terminated",
+      G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer self) {
+        static_cast<WebViewGtk*>(self)->ProcessTerminated(reason);
+      }),
+      this);
 }
 
 HRESULT WebViewGtk::initWithFrame(RECT frame, BSTR, BSTR) {
   if (!m_host || m_window || m_closed || !RegisterViewClass()) return E_FAIL;
-  m_window = CreateWindowExW(0, kViewClass, u"", WS_CHILD, frame.left, frame.top,
-                             frame.right - frame.left, frame.bottom - frame.top, m_host, nullptr,
-                             nullptr, nullptr);
+  m_window =
+      CreateWindowExW(0, kViewClass, u"", WS_CHILD, frame.left, frame.top, frame.right - frame.left,
+                      frame.bottom - frame.top, m_host, nullptr, nullptr, nullptr);
   if (!m_window || !platform::gtk::PlaceWidget(m_window, GTK_WIDGET(m_view.Get()))) return E_FAIL;
   // A UI delegate that allows no drag-destination action keeps drops off the page, so they
   // reach the top-level window.
@@ -310,7 +313,8 @@ GtkWidget* WebViewGtk::CreateView(WebKitNavigationAction* action) {
   EngineGtk& engine = EngineGtk::Get();
   WebViewGtk* const outer = std::exchange(engine.opener, this);
   ComPtr<IWebView> created;
-  const HRESULT result = m_uiDelegate->createWebViewWithRequest(this, request.Get(), created.Receive());
+  const HRESULT result =
+      m_uiDelegate->createWebViewWithRequest(this, request.Get(), created.Receive());
   engine.opener = outer;
   auto* view = dynamic_cast<WebViewGtk*>(created.Get());
   if (FAILED(result) || !view || view->m_closed) return nullptr;
@@ -321,7 +325,8 @@ GtkWidget* WebViewGtk::CreateView(WebKitNavigationAction* action) {
 
 bool WebViewGtk::ScriptDialog(WebKitScriptDialog* dialog) {
   const WebKitScriptDialogType type = webkit_script_dialog_get_dialog_type(dialog);
-  if (!m_uiDelegate || (type != WEBKIT_SCRIPT_DIALOG_ALERT && type != WEBKIT_SCRIPT_DIALOG_CONFIRM)) {
+  if (!m_uiDelegate ||
+      (type != WEBKIT_SCRIPT_DIALOG_ALERT && type != WEBKIT_SCRIPT_DIALOG_CONFIRM)) {
     return false;
   }
   ComPtr<IWebView> keep = ComPtr<IWebView>::Share(this);
@@ -364,12 +369,16 @@ void WebViewGtk::ResourceLoadStarted(WebKitWebResource* resource) {
                      static_cast<WebViewGtk*>(self)->ResponseReceived(resource);
                    }),
                    this);
-  for (const char* end : {"finished", "failed"}) {
-    g_signal_connect(resource, end, G_CALLBACK(+[](WebKitWebResource* resource, gpointer self) {
-                       static_cast<WebViewGtk*>(self)->ForgetResource(resource);
-                     }),
-                     this);
-  }
+  g_signal_connect(resource, "finished",
+                   G_CALLBACK(+[](WebKitWebResource* resource, gpointer self) {
+                     static_cast<WebViewGtk*>(self)->ForgetResource(resource);
+                   }),
+                   this);
+  g_signal_connect(resource, "failed",
+                   G_CALLBACK(+[](WebKitWebResource* resource, GError*, gpointer self) {
+                     static_cast<WebViewGtk*>(self)->ForgetResource(resource);
+                   }),
+                   this);
 }
 
 void WebViewGtk::ResponseReceived(WebKitWebResource* resource) {
@@ -392,7 +401,7 @@ void WebViewGtk::ForgetResource(WebKitWebResource* resource) {
 }
 
 void WebViewGtk::ProcessTerminated(WebKitWebProcessTerminationReason reason) {
-  const char* why = reason == WEBKIT_WEB_PROCESS_CRASHED           ? "crashed"
+  const char* why = reason == WEBKIT_WEB_PROCESS_CRASHED                 ? "crashed"
                     : reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "ran out of memory"
                                                                          : "was ended";
   const char* uri = webkit_web_view_get_uri(m_view.Get());

@@ -102,12 +102,15 @@ TopLevelPeer::~TopLevelPeer() {
 
 void TopLevelPeer::ConnectEvents() {
   GtkWidget* window = m_gtkWindow.Get();
-  // The window closes the Win32 way: WM_CLOSE, whose default processing destroys it.
-  g_signal_connect(window, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) {
-                     SendMessageW(static_cast<TopLevelPeer*>(self)->m_window, WM_CLOSE, 0, 0);
-                     return TRUE;
-                   }),
-                   this);
+  // The window closes the Win32 way: WM_CLOSE, whose default processing destroys it. A
+  // native window destroyed from outside counts as a request to close too.
+  for (const char* request : {"delete-event", "destroy-event"}) {
+    g_signal_connect(window, request, G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) {
+                       SendMessageW(static_cast<TopLevelPeer*>(self)->m_window, WM_CLOSE, 0, 0);
+                       return TRUE;
+                     }),
+                     this);
+  }
   g_signal_connect(m_clientArea.Get(), "size-allocate",
                    G_CALLBACK(+[](GtkWidget*, GdkRectangle* allocation, gpointer self) {
                      auto* peer = static_cast<TopLevelPeer*>(self);

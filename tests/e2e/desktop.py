@@ -1,0 +1,66 @@
+"""What a person does at the desktop, for the tests: find Trawler's windows, ask one to
+close (as a window manager's close button does), press keys, read the clipboard."""
+
+import ctypes
+import ctypes.util
+import subprocess
+
+
+def windows(pid):
+    """Trawler's mapped top-level windows as (id, x, y), oldest position first."""
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid), "--name",
+                            "."], capture_output=True, text=True).stdout.split()
+    result = []
+    for window in found:
+        geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window],
+                                  capture_output=True, text=True).stdout
+        values = dict(line.split("=", 1) for line in geometry.split() if "=" in line)
+        result.append((int(window), int(values.get("X", 0)), int(values.get("Y", 0))))
+    return sorted(result, key=lambda entry: (entry[1], entry[2]))
+
+
+class XClientMessageEvent(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
+                ("send_event", ctypes.c_int), ("display", ctypes.c_void_p),
+                ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+
+class XEvent(ctypes.Union):
+    _fields_ = [("xclient", XClientMessageEvent), ("pad", ctypes.c_long * 24)]
+
+
+def request_close(window):
+    """Sends WM_DELETE_WINDOW to the window, as a window manager does for its close button."""
+    x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                               ctypes.POINTER(XEvent)]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    display = x11.XOpenDisplay(None)
+    event = XEvent()
+    event.xclient.type = 33  # ClientMessage
+    event.xclient.window = window
+    event.xclient.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
+    event.xclient.format = 32
+    event.xclient.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+    event.xclient.data[1] = 0  # CurrentTime
+    x11.XSendEvent(display, window, 0, 0, ctypes.byref(event))
+    x11.XFlush(display)
+    x11.XCloseDisplay(display)
+
+
+def press_key_over(window, key):
+    """Moves the pointer over the window (with no window manager, keys go to the window
+    under it) and presses the key."""
+    subprocess.run(["xdotool", "mousemove", "--window", str(window), "40", "40", "key", key],
+                   check=True)
+
+
+def clipboard():
+    return subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True,
+                          timeout=10).stdout.decode("utf-8")

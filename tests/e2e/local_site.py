@@ -1,0 +1,226 @@
+"""A generated test site on 127.0.0.1, served with HTTP/1.1 keep-alive, that logs every
+response it sends. It also carries the conversation with the test UI page: the page asks
+for its next command and reports what happened (rows, answers) with synchronous requests.
+"""
+
+import json
+import queue
+import re
+import socket
+import sys
+import threading
+import time
+import urllib.parse
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+PNG = bytes.fromhex(
+    "89504e470d0a1a0a0000000d4948445200000001000000010806000000"
+    "1f15c4890000000d49444154789c6360000002000001e221bc330000000049454e44ae426082")
+
+
+def padded(data, size):
+    return data + b"\0" * max(0, size - len(data))
+
+
+class Page:
+    """One resource of the site: its content type, body, and how it is sent."""
+
+    def __init__(self, content_type, body, status=200, chunked=False, location=None):
+        self.content_type = content_type
+        self.body = body if isinstance(body, bytes) else body.encode()
+        self.status = status
+        self.chunked = chunked
+        self.location = location
+
+
+def site_pages(phase):
+    """The pages of one phase of a test, all under /p<phase>/, so no load of one phase is
+    answered from a cache of another (and no query stands in the way of the extension
+    filter)."""
+    p = "/p%d" % phase
+    pages = {
+        "/index.html": Page("text/html", """<!DOCTYPE html>
+<title>Site</title>
+<link rel="stylesheet" href="%(p)s/style.css">
+<script src="%(p)s/script.js"></script>
+<script src="%(p)s/missing.js"></script>
+<img src="%(p)s/img/pic.png">
+<img src="%(p)s/redirect">
+<img src="%(p)s/hostile/%%3Cimg%%20src=x%%20onerror=alert(1)%%3E%%22q%%27.png">
+<img src="%(p)s/caf%%C3%%A9/sep%%E2%%80%%A8.png">
+<iframe src="%(p)s/frame.html"></iframe>
+<a id="link" href="%(p)s/popup-link.html" target="_blank">popup</a>
+<script>
+fetch('%(p)s/media/clip.mp4');
+fetch('%(p)s/media/stream.mp4');
+fetch('%(p)s/data.json');
+fetch('data:text/html,<b onmouseover="alert(1)">\\'q\\'</b>');
+setTimeout(() => {
+  document.getElementById('link').click();
+  window.open('%(p)s/popup-open.html');
+}, 300);
+</script>""" % {"p": p}),
+        "/style.css": Page("text/css", "body { color: #333 }"),
+        "/script.js": Page("application/javascript", "var loaded = true;"),
+        "/missing.js": Page("text/html", "<h1>404</h1>", status=404),
+        "/img/pic.png": Page("image/png", padded(PNG, 1536)),
+        "/redirect": Page("text/html", "", status=302, location=p + "/redirected.png"),
+        "/redirected.png": Page("image/png", PNG),
+        "/hostile/<img src=x onerror=alert(1)>\"q'.png": Page("image/png", PNG),
+        "/caf\u00e9/sep\u2028.png": Page("image/png", PNG),
+        "/frame.html": Page("text/html", '<img src="%s/frame-pic.png">' % p),
+        "/frame-pic.png": Page("image/png", PNG),
+        "/media/clip.mp4": Page("video/mp4", b"\0" * (2 << 20)),
+        "/media/stream.mp4": Page("video/mp4", b"\1" * 5000, chunked=True),
+        "/data.json": Page("application/json", '{"a": 1}'),
+        "/popup-link.html": Page("text/html", '<img src="%s/popup-link.png">' % p),
+        "/popup-link.png": Page("image/png", PNG),
+        "/popup-open.html": Page("text/html", '<img src="%s/popup-open.png">' % p),
+        "/popup-open.png": Page("image/png", PNG),
+        # A page whose images come only when the test lets them (one per tick).
+        "/ticker.html": Page("text/html", """<!DOCTYPE html><body><script>
+var images = [];
+function next() {
+  var x = new XMLHttpRequest();
+  x.open('GET', '%(p)s/tick-wait', false);
+  x.send();
+  if (x.responseText) {
+    var img = new Image();
+    img.src = '%(p)s/tick/' + x.responseText + '.png';
+    images.push(img);
+  }
+  setTimeout(next, 20);
+}
+next();
+</script>""" % {"p": p}),
+    }
+    return pages
+
+
+class QuietServer(ThreadingHTTPServer):
+    """Clients that go away mid-answer (a page that is closed) are no failure."""
+
+    def handle_error(self, request, client_address):
+        if not isinstance(sys.exc_info()[1], ConnectionError):
+            super().handle_error(request, client_address)
+
+
+class SiteServer:
+    """The site, the log of what it sent, and the UI page's commands and reports."""
+
+    def __init__(self):
+        self.log = []  # (path with query, status, content type, has length)
+        self.reports = []  # what the UI page reported, in order
+        self.commands = queue.Queue()
+        self.ticks = queue.Queue()
+        self.lock = threading.RLock()
+        self.changed = threading.Condition(self.lock)
+        handler = self._handler()
+        self.httpd = QuietServer(("127.0.0.1", 0), handler)
+        self.httpd.daemon_threads = True
+        self.port = self.httpd.server_address[1]
+        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
+        self.thread.start()
+
+    def url(self, path):
+        return "http://127.0.0.1:%d%s" % (self.port, path)
+
+    def stop(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+
+    def wait_for(self, predicate, seconds=15.0):
+        """Waits until predicate() holds; it runs with the lock held (which it may take again)."""
+        deadline = time.monotonic() + seconds
+        with self.changed:
+            while not predicate():
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    return False
+                self.changed.wait(left)
+            return True
+
+    def reports_of(self, kind):
+        with self.lock:
+            return [report["data"] for report in self.reports if report["kind"] == kind]
+
+    def logged(self):
+        with self.lock:
+            return list(self.log)
+
+    def _record(self, entry, into):
+        with self.changed:
+            into.append(entry)
+            self.changed.notify_all()
+
+    def _handler(self):
+        server = self
+
+        class Handler(BaseHTTPRequestHandler):
+            protocol_version = "HTTP/1.1"
+
+            def setup(self):
+                super().setup()
+                # Headers and body go out separately; without this each keep-alive
+                # response waits for the client's delayed ACK.
+                self.connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+
+            def log_message(self, *arguments):
+                pass
+
+            def do_POST(self):
+                body = self.rfile.read(int(self.headers.get("Content-Length", "0")))
+                if self.path == "/report":
+                    server._record(json.loads(body.decode("utf-8")), server.reports)
+                self.send_answer(200, "text/plain", b"", log=False)
+
+            def do_GET(self):
+                path = urllib.parse.unquote(urllib.parse.urlsplit(self.path).path)
+                phase = 0
+                prefix = re.match(r"/p(\d+)(/.*)", path)
+                if prefix:
+                    phase, path = int(prefix.group(1)), prefix.group(2)
+                if path == "/command":
+                    try:
+                        command = json.dumps(server.commands.get_nowait()).encode()
+                    except queue.Empty:
+                        command = b""
+                    return self.send_answer(200, "application/json", command, log=False)
+                if path == "/tick-wait":
+                    try:
+                        tick = str(server.ticks.get(timeout=0.1)).encode()
+                    except queue.Empty:
+                        tick = b""
+                    return self.send_answer(200, "text/plain", tick, log=False)
+                if path.startswith("/tick/") and path != "/tick-wait":
+                    return self.send_answer(200, "image/png", PNG)
+                page = site_pages(phase).get(path)
+                if page is None:
+                    return self.send_answer(404, "text/plain", b"not here")
+                self.send_answer(page.status, page.content_type, page.body, page.chunked,
+                                 page.location)
+
+            def send_answer(self, status, content_type, body, chunked=False, location=None,
+                            log=True):
+                self.send_response(status)
+                self.send_header("Content-Type", content_type)
+                self.send_header("Cache-Control", "no-store")
+                if location:
+                    self.send_header("Location", location)
+                if chunked:
+                    self.send_header("Transfer-Encoding", "chunked")
+                else:
+                    self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                if chunked:
+                    for start in range(0, len(body), 1000):
+                        piece = body[start:start + 1000]
+                        self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
+                    self.wfile.write(b"0\r\n\r\n")
+                else:
+                    self.wfile.write(body)
+                if log:
+                    server._record((self.path, status, content_type, not chunked, len(body)),
+                                   server.log)
+
+        return Handler

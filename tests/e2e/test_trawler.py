@@ -1,0 +1,179 @@
+"""End-to-end tests: the real trawler under the display, capturing a local site."""
+
+import os
+import shutil
+import signal
+import sys
+import tempfile
+import time
+import unittest
+
+import desktop
+from local_site import SiteServer
+from trawler_app import Trawler, finder_file_name, finder_size, wait
+
+BIN = os.environ.get("TRAWLER_BIN", "")
+DATA_URL = "data:text/html,<b onmouseover=\"alert(1)\">'q'</b>"
+
+
+class EndToEndTest(unittest.TestCase):
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="trawler-e2e-")
+        self.server = SiteServer()
+        self.app = Trawler(BIN, self.server, self.work)
+
+    def tearDown(self):
+        self.app.close()
+        self.server.stop()
+        shutil.rmtree(self.work, ignore_errors=True)
+
+    def expected_rows(self, phase):
+        """The row of every response the site sent for the phase (redirects end in their
+        target, so they are no rows of their own)."""
+        rows = []
+        for path, status, content_type, has_length, length in self.server.logged():
+            if not path.startswith("/p%d/" % phase) or 300 <= status < 400:
+                continue
+            url = self.server.url(path)
+            rows.append({"url": url, "fileName": finder_file_name(url), "mimeType": content_type,
+                         "size": finder_size(length) if has_length else "unknown"})
+        return rows
+
+    def wait_rows(self, count, seconds=20):
+        return self.server.wait_for(lambda: len(self.app.reports("row")) >= count, seconds)
+
+    def load_site(self, phase, **filters):
+        self.assertEqual(self.app.start(self.server.url("/p%d/index.html" % phase), **filters), 1)
+        # The page opens its popups after 300 ms; their images are the last to come.
+        popups = ("/p%d/popup-open.png" % phase, "/p%d/popup-link.png" % phase)
+        self.assertTrue(self.server.wait_for(lambda: sum(
+            entry[0] in popups for entry in self.server.log) == 2), self.app.debug_output())
+
+    def test_every_response_is_listed_once_with_the_finders_fields(self):
+        self.load_site(1)
+        expected = self.expected_rows(1)
+        expected.append({"url": DATA_URL, "fileName": finder_file_name(DATA_URL),
+                         "mimeType": "text/html", "size": "unknown"})
+        self.assertTrue(self.wait_rows(len(expected)), self.app.debug_output())
+        time.sleep(0.5)  # nothing more may come
+        rows = self.app.rows()
+        by_url = lambda row: row["url"]
+        self.assertEqual(sorted(map(by_url, rows)), sorted(map(by_url, expected)))
+        data_row = [row for row in rows if row["url"] == DATA_URL][0]
+        self.assertEqual(data_row["mimeType"], "text/html")
+        expected[-1]["size"] = data_row["size"]  # what WebKit knows of a data: URL
+        for row in expected:
+            self.assertIn(row, rows)
+        # The cases that matter most, spelled out.
+        self.assertIn({"url": self.server.url("/p1/media/stream.mp4"), "fileName": "stream.mp4",
+                       "mimeType": "video/mp4", "size": "unknown"}, rows)
+        self.assertIn({"url": self.server.url("/p1/media/clip.mp4"), "fileName": "clip.mp4",
+                       "mimeType": "video/mp4", "size": "2MB"}, rows)
+        self.assertIn({"url": self.server.url("/p1/img/pic.png"), "fileName": "pic.png",
+                       "mimeType": "image/png", "size": "1.50KB"}, rows)
+        urls = set(map(by_url, rows))
+        self.assertIn(self.server.url("/p1/redirected.png"), urls)
+        self.assertNotIn(self.server.url("/p1/redirect"), urls)
+        self.assertIn(self.server.url("/p1/missing.js"), urls)
+
+    def test_filters_select_by_mime_type_and_by_extension(self):
+        self.load_site(2, filter_enabled=True, mime="image")
+        images = [row for row in self.expected_rows(2) if row["mimeType"] == "image/png"]
+        self.assertTrue(self.wait_rows(len(images)))
+        time.sleep(0.5)
+        self.assertEqual(sorted(row["url"] for row in self.app.rows()),
+                         sorted(row["url"] for row in images))
+        before = len(self.app.rows())
+        self.load_site(3, filter_enabled=True, ext="*.css; *.MP4,*.json")
+        wanted = [row for row in self.expected_rows(3) if row["url"].endswith((".css", ".json"))]
+        self.assertTrue(self.wait_rows(before + len(wanted)))
+        time.sleep(0.5)
+        self.assertEqual(sorted(row["url"] for row in self.app.rows()[before:]),
+                         sorted(row["url"] for row in wanted))
+
+    def test_nothing_is_listed_while_paused_or_stopped(self):
+        self.assertEqual(self.app.start(self.server.url("/p4/ticker.html"), filter_enabled=True,
+                                        mime="image"), 1)
+        tick = lambda n: self.server.url("/p4/tick/%d.png" % n)
+        served = lambda n: any(entry[0] == "/p4/tick/%d.png" % n for entry in self.server.log)
+        listed = lambda: [row["url"] for row in self.app.rows()]
+        steps = [(None, 1, True), ("pause", 2, False), ("pause", 3, True), ("stop", 4, False)]
+        for method, n, shown in steps:
+            if method:
+                self.assertEqual(self.app.call(method), 1)
+            self.server.ticks.put(n)
+            self.assertTrue(self.server.wait_for(lambda: served(n)), "tick %d never loaded" % n)
+            if shown:
+                self.assertTrue(self.server.wait_for(lambda: tick(n) in listed()))
+            else:
+                time.sleep(0.5)
+                self.assertNotIn(tick(n), listed())
+        self.assertEqual(listed(), [tick(1), tick(3)])
+
+    def test_an_address_without_a_scheme_is_normalised_for_the_page(self):
+        address = "127.0.0.1:%d/p5/data.json" % self.server.port
+        self.assertEqual(self.app.start(address), 1)
+        self.assertTrue(self.server.wait_for(lambda: self.app.reports("updateInputUrl")))
+        self.assertEqual(self.app.reports("updateInputUrl"), ["http://" + address])
+        self.assertTrue(self.wait_rows(1))
+        self.assertEqual(self.app.rows()[0]["url"], "http://" + address)
+
+    def test_the_ui_pages_own_new_window_link_goes_to_the_default_browser(self):
+        self.app.send({"kind": "click"})
+        self.assertTrue(wait(lambda: os.path.exists(self.app.opened)), self.app.debug_output())
+        with open(self.app.opened) as opened:
+            self.assertEqual(opened.read(), self.server.url("/elsewhere.html"))
+
+    def test_copied_urls_reach_the_clipboard(self):
+        for url in ("http://h.test/a?b=1", "http://h.test/caf\u00e9/\u00fc"):
+            self.assertEqual(self.app.call("copyURL", url=url), 1)
+            self.assertEqual(desktop.clipboard(), url)
+        self.assertEqual(self.app.call("copyURL", url=""), 0)
+
+    def test_an_alert_is_answered_with_a_key(self):
+        known = {window for window, x, y in desktop.windows(self.app.process.pid)}
+        self.app.send({"kind": "alert", "text": "Hello <b>there</b>"})
+        dialogs = lambda: [window for window, x, y in desktop.windows(self.app.process.pid)
+                           if window not in known]
+        self.assertTrue(wait(dialogs), "no dialog came")
+        time.sleep(0.3)
+        desktop.press_key_over(dialogs()[0], "Return")
+        self.assertTrue(self.server.wait_for(lambda: self.app.reports("alerted")))
+
+    def test_a_crashed_browsing_web_process_leaves_trawler_working(self):
+        self.load_site(6)
+        processes = self.app.web_processes()
+        browsing = [pid for pid, has_agent in processes if not has_agent]
+        self.assertTrue(browsing and any(has_agent for pid, has_agent in processes), processes)
+        for pid in browsing:
+            os.kill(pid, signal.SIGKILL)
+        self.assertTrue(wait(lambda: "web process of" in self.app.debug_output()))
+        before = len(self.app.rows())
+        self.assertEqual(self.app.start(self.server.url("/p7/data.json")), 1)
+        self.assertTrue(self.server.wait_for(lambda: any(
+            row.endswith("/p7/data.json\"}\n") for row in self.app.reports("row"))))
+        self.assertGreater(len(self.app.rows()), before)
+
+    def test_a_crashed_ui_page_comes_back_with_its_service(self):
+        ui_pages = [pid for pid, has_agent in self.app.web_processes() if has_agent]
+        self.assertEqual(len(ui_pages), 1)
+        os.kill(ui_pages[0], signal.SIGKILL)
+        self.assertTrue(self.server.wait_for(lambda: len(self.app.reports("ready")) == 2),
+                        self.app.debug_output())
+        self.assertEqual(self.app.reports("ready"), ["object", "object"])
+        self.assertEqual(self.app.start(self.server.url("/p9/data.json")), 1)
+        self.assertTrue(self.wait_rows(1))
+
+    def test_closing_the_ui_window_ends_trawler_with_zero(self):
+        self.load_site(8)
+        windows = desktop.windows(self.app.process.pid)
+        self.assertGreaterEqual(len(windows), 2)
+        ui_window = windows[0][0]  # the first window sits at the default position
+        desktop.request_close(ui_window)
+        self.assertEqual(self.app.wait_exit(), 0, self.app.debug_output())
+
+
+if __name__ == "__main__":
+    if len(sys.argv) > 1 and not sys.argv[1].startswith("-"):
+        BIN = sys.argv.pop(1)
+    unittest.main(verbosity=2)

@@ -1,0 +1,162 @@
+"""The real trawler, run from a test copy of its folder whose UI page is the test driver,
+with a desktop of its own (data and configuration folders, and a default http handler
+that writes the URL it was given to a file)."""
+
+import ctypes
+import ctypes.util
+import json
+import os
+import shutil
+import signal
+import subprocess
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def finder_file_name(url):
+    """The file name of a result, by the finder's rule ("unknown" when it gives none)."""
+    path = url.replace("://", "")
+    last = path.rfind("/")
+    if not url or last < 0 or (path.find("/") == last and last + 1 == len(path)):
+        return "unknown"
+    segment = path[last + 1:]
+    for index, character in enumerate(segment):
+        if character in ":?#[]@*+,;=":
+            return segment[:index]
+    return segment
+
+
+def finder_size(count):
+    """The size text of a byte count, by the finder's rule."""
+    for shift, unit in ((50, "PB"), (40, "TB"), (30, "GB"), (20, "MB"), (10, "KB")):
+        threshold = 1 << shift
+        if count < threshold:
+            continue
+        whole, rest = divmod(count, threshold)
+        if rest == 0:
+            return "%d%s" % (whole, unit)
+        hundredths = whole * 100 + rest * 100 // threshold
+        if rest * 1000 // threshold % 10 >= 5:
+            hundredths += 1
+        return "%d.%02d%s" % (hundredths // 100, hundredths % 100, unit)
+    return "%dB" % count
+
+
+def die_with_parent():
+    """Trawler is killed when the test that runs it ends in any way."""
+    libc = ctypes.CDLL(ctypes.util.find_library("c"), use_errno=True)
+    libc.prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+
+
+class Trawler:
+    def __init__(self, bin_folder, server, work):
+        self.server = server
+        self.work = work
+        app = os.path.join(work, "app")
+        os.makedirs(os.path.join(app, "Html"))
+        shutil.copy2(os.path.join(bin_folder, "trawler"), app)
+        for folder in ("res", "page-agent"):
+            shutil.copytree(os.path.join(bin_folder, folder), os.path.join(app, folder))
+        with open(os.path.join(HERE, "ui_driver.html"), encoding="utf-8") as template:
+            page = template.read().replace("__PORT__", str(server.port))
+        with open(os.path.join(app, "Html", "index.html"), "w", encoding="utf-8") as out:
+            out.write(page)
+        self.opened = os.path.join(work, "opened")
+        self.environment = self._desktop()
+        self.stderr = open(os.path.join(work, "stderr.txt"), "w+")
+        self.process = subprocess.Popen([os.path.join(app, "trawler")], cwd="/",
+                                        env=self.environment, stderr=self.stderr,
+                                        stdout=subprocess.DEVNULL, preexec_fn=die_with_parent)
+        if not server.wait_for(lambda: server.reports, 20):
+            raise RuntimeError("the UI page did not report:\n" + self.debug_output())
+        if server.reports_of("ready") != ["object"]:
+            raise RuntimeError("the UI page has no service object")
+
+    def _desktop(self):
+        data = os.path.join(self.work, "data")
+        config = os.path.join(self.work, "config")
+        os.makedirs(os.path.join(data, "applications"))
+        os.makedirs(config)
+        handler = os.path.join(self.work, "handler.sh")
+        with open(handler, "w") as script:
+            script.write("#!/bin/sh\nprintf '%%s' \"$1\" > '%s.part'\nmv '%s.part' '%s'\n"
+                         % (self.opened, self.opened, self.opened))
+        os.chmod(handler, 0o700)
+        with open(os.path.join(data, "applications", "trawler-test-browser.desktop"), "w") as entry:
+            entry.write("[Desktop Entry]\nType=Application\nName=Browser\nExec=%s %%u\n"
+                        "MimeType=x-scheme-handler/http;\nNoDisplay=true\n" % handler)
+        with open(os.path.join(config, "mimeapps.list"), "w") as defaults:
+            defaults.write("[Default Applications]\n"
+                           "x-scheme-handler/http=trawler-test-browser.desktop\n")
+        environment = dict(os.environ, XDG_DATA_HOME=data, XDG_CONFIG_HOME=config,
+                           HOME=self.work)
+        return environment
+
+    def send(self, command):
+        self.server.commands.put(command)
+
+    def call(self, method, **params):
+        """Runs a command as the UI page sends it; answers its returnValue."""
+        before = len(self.server.reports_of("answer"))
+        self.send({"kind": "call", "method": method, "params": params})
+        if not self.server.wait_for(lambda: len(self.reports("answer")) > before):
+            raise RuntimeError("no answer to " + method)
+        answer = self.server.reports_of("answer")[before]
+        return json.loads(answer["answer"])["returnValue"]
+
+    def reports(self, kind):
+        return [report["data"] for report in self.server.reports if report["kind"] == kind]
+
+    def rows(self):
+        return [json.loads(row) for row in self.server.reports_of("row")]
+
+    def start(self, url, filter_enabled=False, ext=None, mime=""):
+        return self.call("start", url=url, filterEnabled=filter_enabled,
+                         useFileExtFilter=ext is not None, fileExtFilter=ext or "",
+                         mimeFilter=mime)
+
+    def debug_output(self):
+        self.stderr.flush()
+        self.stderr.seek(0)
+        return self.stderr.read()
+
+    def wait_exit(self, seconds=15):
+        try:
+            return self.process.wait(seconds)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        self.stderr.close()
+
+    def web_processes(self):
+        """The web processes of this run: (pid, whether the page agent is loaded in it)."""
+        found = []
+        for pid in os.listdir("/proc"):
+            if not pid.isdigit():
+                continue
+            try:
+                with open("/proc/%s/stat" % pid) as stat:
+                    parent = int(stat.read().rsplit(")", 1)[1].split()[1])
+                with open("/proc/%s/cmdline" % pid, "rb") as cmdline:
+                    command = cmdline.read()
+                if parent != self.process.pid or b"WebKitWebProcess" not in command:
+                    continue
+                with open("/proc/%s/maps" % pid) as maps:
+                    found.append((int(pid), "libtrawler-page-agent.so" in maps.read()))
+            except (OSError, IndexError, ValueError):
+                continue
+        return found
+
+
+def wait(predicate, seconds=10.0):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if predicate():
+            return True
+        time.sleep(0.05)
+    return predicate()
