@@ -3,6 +3,7 @@ response it sends. It also carries the conversation with the test UI page: the p
 for its next command and reports what happened (rows, answers) with synchronous requests.
 """
 
+import collections
 import json
 import queue
 import re
@@ -97,6 +98,10 @@ next();
     return pages
 
 
+# What the site sent for one request, and when (time.monotonic()).
+Response = collections.namedtuple("Response", "path status content_type has_length length time")
+
+
 class QuietServer(ThreadingHTTPServer):
     """Clients that go away mid-answer (a page that is closed) are no failure."""
 
@@ -109,25 +114,37 @@ class SiteServer:
     """The site, the log of what it sent, and the UI page's commands and reports."""
 
     def __init__(self):
-        self.log = []  # (path with query, status, content type, has length)
+        self.log = []  # Response, in the order sent
         self.reports = []  # what the UI page reported, in order
+        self.sites = {}
         self.commands = queue.Queue()
         self.ticks = queue.Queue()
         self.lock = threading.RLock()
         self.changed = threading.Condition(self.lock)
+        # The UI page talks to the test on a port of its own, so that its requests never
+        # wait behind the site's in the browser's queue for one host.
         handler = self._handler()
-        self.httpd = QuietServer(("127.0.0.1", 0), handler)
-        self.httpd.daemon_threads = True
-        self.port = self.httpd.server_address[1]
-        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
-        self.thread.start()
+        self.servers = [QuietServer(("127.0.0.1", 0), handler) for _ in range(2)]
+        for httpd in self.servers:
+            httpd.daemon_threads = True
+            threading.Thread(target=httpd.serve_forever, daemon=True).start()
+        self.port = self.servers[0].server_address[1]
+        self.control_port = self.servers[1].server_address[1]
+
+    def pages(self, phase):
+        """The site of a phase, made once."""
+        with self.lock:
+            if phase not in self.sites:
+                self.sites[phase] = site_pages(phase)
+            return self.sites[phase]
 
     def url(self, path):
         return "http://127.0.0.1:%d%s" % (self.port, path)
 
     def stop(self):
-        self.httpd.shutdown()
-        self.httpd.server_close()
+        for httpd in self.servers:
+            httpd.shutdown()
+            httpd.server_close()
 
     def wait_for(self, predicate, seconds=15.0):
         """Waits until predicate() holds; it runs with the lock held (which it may take again)."""
@@ -194,7 +211,7 @@ class SiteServer:
                     return self.send_answer(200, "text/plain", tick, log=False)
                 if path.startswith("/tick/") and path != "/tick-wait":
                     return self.send_answer(200, "image/png", PNG)
-                page = site_pages(phase).get(path)
+                page = server.pages(phase).get(path)
                 if page is None:
                     return self.send_answer(404, "text/plain", b"not here")
                 self.send_answer(page.status, page.content_type, page.body, page.chunked,
@@ -220,7 +237,7 @@ class SiteServer:
                 else:
                     self.wfile.write(body)
                 if log:
-                    server._record((self.path, status, content_type, not chunked, len(body)),
-                                   server.log)
+                    server._record(Response(self.path, status, content_type, not chunked,
+                                            len(body), time.monotonic()), server.log)
 
         return Handler

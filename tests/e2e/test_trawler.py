@@ -31,7 +31,7 @@ class EndToEndTest(unittest.TestCase):
         """The row of every response the site sent for the phase (redirects end in their
         target, so they are no rows of their own)."""
         rows = []
-        for path, status, content_type, has_length, length in self.server.logged():
+        for path, status, content_type, has_length, length, _ in self.server.logged():
             if not path.startswith("/p%d/" % phase) or 300 <= status < 400:
                 continue
             url = self.server.url(path)
@@ -122,7 +122,8 @@ class EndToEndTest(unittest.TestCase):
         self.app.send({"kind": "click"})
         self.assertTrue(wait(lambda: os.path.exists(self.app.opened)), self.app.debug_output())
         with open(self.app.opened) as opened:
-            self.assertEqual(opened.read(), self.server.url("/elsewhere.html"))
+            self.assertEqual(opened.read(),
+                             "http://127.0.0.1:%d/elsewhere.html" % self.server.control_port)
 
     def test_copied_urls_reach_the_clipboard(self):
         for url in ("http://h.test/a?b=1", "http://h.test/caf\u00e9/\u00fc"):

@@ -50,7 +50,9 @@ def die_with_parent():
 
 
 class Trawler:
-    def __init__(self, bin_folder, server, work):
+    def __init__(self, bin_folder, server, work, page=None):
+        """Starts trawler with the driver page (or the page given); __PORT__ in it becomes
+        the port of the test's own channel."""
         self.server = server
         self.work = work
         app = os.path.join(work, "app")
@@ -58,8 +60,10 @@ class Trawler:
         shutil.copy2(os.path.join(bin_folder, "trawler"), app)
         for folder in ("res", "page-agent"):
             shutil.copytree(os.path.join(bin_folder, folder), os.path.join(app, folder))
-        with open(os.path.join(HERE, "ui_driver.html"), encoding="utf-8") as template:
-            page = template.read().replace("__PORT__", str(server.port))
+        if page is None:
+            with open(os.path.join(HERE, "ui_driver.html"), encoding="utf-8") as template:
+                page = template.read()
+        page = page.replace("__PORT__", str(server.control_port))
         with open(os.path.join(app, "Html", "index.html"), "w", encoding="utf-8") as out:
             out.write(page)
         self.opened = os.path.join(work, "opened")
