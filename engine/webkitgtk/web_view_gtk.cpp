@@ -129,6 +129,8 @@ HRESULT WebViewGtk::initWithFrame(RECT frame, BSTR, BSTR) {
       CreateWindowExW(0, kViewClass, u"", WS_CHILD, frame.left, frame.top, frame.right - frame.left,
                       frame.bottom - frame.top, m_host, nullptr, nullptr, nullptr);
   if (!m_window || !platform::gtk::PlaceWidget(m_window, GTK_WIDGET(m_view.Get()))) return E_FAIL;
+  // The page takes the keys its window receives.
+  gtk_widget_grab_focus(GTK_WIDGET(m_view.Get()));
   // A UI delegate that allows no drag-destination action keeps drops off the page, so they
   // reach the top-level window.
   WebDragDestinationAction mask = ~WebDragDestinationAction{0};

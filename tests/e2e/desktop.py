@@ -54,11 +54,16 @@ def request_close(window):
     x11.XCloseDisplay(display)
 
 
-def press_key_over(window, key):
+def press_key_over(window, key, at=(40, 40)):
     """Moves the pointer over the window (with no window manager, keys go to the window
     under it) and presses the key."""
-    subprocess.run(["xdotool", "mousemove", "--window", str(window), "40", "40", "key", key],
-                   check=True)
+    subprocess.run(["xdotool", "mousemove", "--window", str(window), str(at[0]), str(at[1]),
+                    "key", "--clearmodifiers", key], check=True)
+
+
+def type_over(window, text, at=(10, 10)):
+    subprocess.run(["xdotool", "mousemove", "--window", str(window), str(at[0]), str(at[1]),
+                    "type", "--delay", "5", text], check=True)
 
 
 def clipboard():

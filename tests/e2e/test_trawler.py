@@ -174,6 +174,39 @@ class EndToEndTest(unittest.TestCase):
         self.assertEqual(self.app.wait_exit(), 0, self.app.debug_output())
 
 
+class RealPageTest(unittest.TestCase):
+    """Trawler with its real UI page, used as a person uses it: keys at the display."""
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="trawler-e2e-")
+        self.server = SiteServer()
+        self.app = Trawler(BIN, self.server, self.work, real_page=True)
+
+    def tearDown(self):
+        self.app.close()
+        self.server.stop()
+        shutil.rmtree(self.work, ignore_errors=True)
+
+    def test_a_typed_address_lists_what_the_site_sent_and_copies_it(self):
+        self.assertTrue(wait(lambda: desktop.windows(self.app.process.pid), 20))
+        time.sleep(1)  # the page is drawn and its address field has the focus
+        ui_window = desktop.windows(self.app.process.pid)[0][0]
+        # Browsing windows open over the UI window, a little lower and to the right: the
+        # pointer stays in the corner they leave free.
+        desktop.type_over(ui_window, self.server.url("/p11/index.html"))
+        desktop.press_key_over(ui_window, "Return", at=(10, 10))
+        popups = ("/p11/popup-open.png", "/p11/popup-link.png")
+        self.assertTrue(self.server.wait_for(
+            lambda: sum(entry.path in popups for entry in self.server.log) == 2),
+            self.app.debug_output())
+        time.sleep(1)  # the last rows reach the page and are drawn
+        desktop.press_key_over(ui_window, "ctrl+shift+c", at=(10, 10))
+        expected = sorted([self.server.url(entry.path) for entry in self.server.logged()
+                           if not 300 <= entry.status < 400] + [DATA_URL])
+        self.assertTrue(wait(lambda: sorted(desktop.clipboard().split("\n")) == expected),
+                        desktop.clipboard())
+
+
 if __name__ == "__main__":
     if len(sys.argv) > 1 and not sys.argv[1].startswith("-"):
         BIN = sys.argv.pop(1)

@@ -50,32 +50,40 @@ def die_with_parent():
 
 
 class Trawler:
-    def __init__(self, bin_folder, server, work, page=None):
-        """Starts trawler with the driver page (or the page given); __PORT__ in it becomes
-        the port of the test's own channel."""
+    def __init__(self, bin_folder, server, work, page=None, real_page=False):
+        """Starts trawler with the driver page, the page given (__PORT__ in either becomes
+        the port of the test's own channel), or Trawler's real page."""
         self.server = server
         self.work = work
         app = os.path.join(work, "app")
-        os.makedirs(os.path.join(app, "Html"))
+        os.makedirs(app)
         shutil.copy2(os.path.join(bin_folder, "trawler"), app)
-        for folder in ("res", "page-agent"):
+        for folder in ("res", "page-agent") + (("Html",) if real_page else ()):
             shutil.copytree(os.path.join(bin_folder, folder), os.path.join(app, folder))
-        if page is None:
-            with open(os.path.join(HERE, "ui_driver.html"), encoding="utf-8") as template:
-                page = template.read()
-        page = page.replace("__PORT__", str(server.control_port))
-        with open(os.path.join(app, "Html", "index.html"), "w", encoding="utf-8") as out:
-            out.write(page)
+        if not real_page:
+            self._write_page(app, page)
         self.opened = os.path.join(work, "opened")
         self.environment = self._desktop()
         self.stderr = open(os.path.join(work, "stderr.txt"), "w+")
         self.process = subprocess.Popen([os.path.join(app, "trawler")], cwd="/",
                                         env=self.environment, stderr=self.stderr,
                                         stdout=subprocess.DEVNULL, preexec_fn=die_with_parent)
+        if real_page:
+            return
         if not server.wait_for(lambda: server.reports, 20):
             raise RuntimeError("the UI page did not report:\n" + self.debug_output())
         if server.reports_of("ready") != ["object"]:
             raise RuntimeError("the UI page has no service object")
+
+    def _write_page(self, app, page):
+        """The test's own UI page, which drives "service" as the test tells it."""
+        os.makedirs(os.path.join(app, "Html"))
+        if page is None:
+            with open(os.path.join(HERE, "ui_driver.html"), encoding="utf-8") as template:
+                page = template.read()
+        page = page.replace("__PORT__", str(self.server.control_port))
+        with open(os.path.join(app, "Html", "index.html"), "w", encoding="utf-8") as out:
+            out.write(page)
 
     def _desktop(self):
         data = os.path.join(self.work, "data")

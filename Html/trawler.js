@@ -1,0 +1,550 @@
+// Trawler's UI page. One object holds the page's state (the search, the rows, the view's
+// search text, sort and selection); event handlers change it and ask for a render, which
+// derives the document from it at most once per animation frame and keeps only the rows
+// in sight in the document. Text from the web reaches the document through textContent
+// and title only. The page defines two globals, the native side's contract: addResult and
+// updateInputUrl.
+'use strict';
+
+(() => {
+  const SERVICE_URI = 'com.quillmoor.trawler';
+  const ROW_HEIGHT = 28;
+  const NOTICE_MILLISECONDS = 4000;
+  const PRESETS = {
+    video: {mode: 'mime', text: 'video'},
+    audio: {mode: 'mime', text: 'audio'},
+    images: {mode: 'mime', text: 'image'},
+    code: {mode: 'ext', text: '*.js; *.mjs; *.css'},
+  };
+  const UNITS = {B: 1, KB: 2 ** 10, MB: 2 ** 20, GB: 2 ** 30, TB: 2 ** 40, PB: 2 ** 50};
+  const STATE_NAMES = {idle: 'Idle', searching: 'Searching', paused: 'Paused'};
+
+  const state = {
+    search: 'idle',  // idle, searching or paused, as the native answers gave it
+    address: '',
+    rows: [],        // every row received, in order
+    pending: [],     // rows received since the last render
+    view: [],        // the rows shown, in order
+    narrow: '',
+    sortKey: null,
+    sortDescending: false,
+    unique: false,
+    selected: null,  // a row of the view, or null
+    notice: '',
+    viewDirty: false,
+  };
+
+  const $ = (id) => document.getElementById(id);
+  let elements = null;
+  let renderRequested = false;
+  let noticeTimer = 0;
+  const rowPool = [];
+
+  // The service: the native commands, called with JSON parameters; 1 or 0.
+  function callService(method, params) {
+    const target = window.service;
+    if (!target || typeof target.call !== 'function') return 0;
+    target.uri = SERVICE_URI;
+    target.method = method;
+    target.params = JSON.stringify(params);
+    try {
+      const answer = JSON.parse(target.call());
+      return answer && answer.returnValue === 1 ? 1 : 0;
+    } catch (error) {
+      console.warn('Trawler: the answer to ' + method + ' is no JSON', error);
+      return 0;
+    }
+  }
+
+  function bytesOf(size) {
+    const match = /^(\d+(?:\.\d+)?)(B|KB|MB|GB|TB|PB)$/.exec(size);
+    return match ? Number(match[1]) * UNITS[match[2]] : NaN;
+  }
+
+  // A row made from a result, or null for anything that is not one.
+  function rowOf(text) {
+    let result;
+    try {
+      result = JSON.parse(text);
+    } catch (error) {
+      return null;
+    }
+    if (!result || typeof result !== 'object') return null;
+    for (const key of ['fileName', 'mimeType', 'size', 'url']) {
+      if (typeof result[key] !== 'string') return null;
+    }
+    return {
+      fileName: result.fileName,
+      mimeType: result.mimeType,
+      size: result.size,
+      url: result.url,
+      bytes: bytesOf(result.size),
+      // Lower-case keys, made once, for sorting and searching.
+      sortKeys: {
+        fileName: result.fileName.toLowerCase(),
+        mimeType: result.mimeType.toLowerCase(),
+        url: result.url.toLowerCase(),
+      },
+      sequence: state.rows.length + state.pending.length,
+      haystack: (result.fileName + '\n' + result.mimeType + '\n' + result.size + '\n' +
+                 result.url).toLowerCase(),
+    };
+  }
+
+  // The sort's order of two rows; size sorts by bytes, with "unknown" last either way.
+  function compareRows(a, b) {
+    const key = state.sortKey;
+    let order;
+    if (key === 'size') {
+      const aUnknown = Number.isNaN(a.bytes);
+      const bUnknown = Number.isNaN(b.bytes);
+      if (aUnknown || bUnknown) {
+        if (aUnknown !== bUnknown) return aUnknown ? 1 : -1;
+        return a.sequence - b.sequence;
+      }
+      order = a.bytes - b.bytes;
+    } else {
+      const aText = a.sortKeys[key];
+      const bText = b.sortKeys[key];
+      order = aText < bText ? -1 : aText > bText ? 1 : 0;
+    }
+    if (state.sortDescending) order = -order;
+    return order || a.sequence - b.sequence;
+  }
+
+  function shows(row, seen) {
+    if (state.narrow && !row.haystack.includes(state.narrow)) return false;
+    if (!state.unique) return true;
+    if (seen.has(row.url)) return false;
+    seen.add(row.url);
+    return true;
+  }
+
+  let seenUrls = new Set();
+
+  // The view anew from every row: after the search text, the sort or the option changed.
+  function rebuildView() {
+    seenUrls = new Set();
+    const view = [];
+    for (const row of state.rows) {
+      if (shows(row, seenUrls)) view.push(row);
+    }
+    if (state.sortKey) view.sort(compareRows);
+    state.view = view;
+    if (state.selected && !view.includes(state.selected)) state.selected = null;
+  }
+
+  // Rows that arrived go into the view: appended, or merged into a sorted view.
+  function takePending() {
+    if (!state.pending.length) return;
+    const arrived = state.pending;
+    state.pending = [];
+    for (const row of arrived) state.rows.push(row);
+    const added = arrived.filter((row) => shows(row, seenUrls));
+    if (!added.length) return;
+    if (!state.sortKey) {
+      for (const row of added) state.view.push(row);
+      return;
+    }
+    added.sort(compareRows);
+    const merged = new Array(state.view.length + added.length);
+    let i = 0, j = 0, k = 0;
+    while (i < state.view.length && j < added.length) {
+      merged[k++] = compareRows(state.view[i], added[j]) <= 0 ? state.view[i++] : added[j++];
+    }
+    while (i < state.view.length) merged[k++] = state.view[i++];
+    while (j < added.length) merged[k++] = added[j++];
+    state.view = merged;
+  }
+
+  function requestRender() {
+    if (renderRequested) return;
+    renderRequested = true;
+    requestAnimationFrame(render);
+  }
+
+  function render() {
+    renderRequested = false;
+    if (!elements) return;
+    if (state.viewDirty) {
+      state.viewDirty = false;
+      state.pending.forEach((row) => state.rows.push(row));
+      state.pending = [];
+      rebuildView();
+    } else {
+      takePending();
+    }
+    renderRows();
+    renderControls();
+  }
+
+  function makeRow() {
+    const element = document.createElement('div');
+    element.className = 'row';
+    element.setAttribute('role', 'row');
+    for (const name of ['name', 'mime', 'size', 'url']) {
+      const cell = document.createElement('div');
+      cell.className = 'cell ' + name;
+      cell.setAttribute('role', 'gridcell');
+      element.appendChild(cell);
+    }
+    const actions = document.createElement('div');
+    actions.className = 'cell actions';
+    actions.setAttribute('role', 'gridcell');
+    for (const [action, label] of [['open', 'Open'], ['copy', 'Copy']]) {
+      const button = document.createElement('button');
+      button.type = 'button';
+      button.tabIndex = -1;
+      button.dataset.action = action;
+      button.textContent = label;
+      actions.appendChild(button);
+    }
+    element.appendChild(actions);
+    element.shownRow = null;
+    return element;
+  }
+
+  function fillRow(element, row, index) {
+    if (element.shownRow === row && element.shownIndex === index &&
+        element.shownSelected === (row === state.selected)) {
+      return;
+    }
+    element.shownIndex = index;
+    element.shownSelected = row === state.selected;
+    if (element.shownRow !== row) {
+      element.shownRow = row;
+      const cells = element.children;
+      cells[0].textContent = row.fileName;
+      cells[0].title = row.fileName;
+      cells[1].textContent = row.mimeType;
+      cells[1].title = row.mimeType;
+      cells[2].textContent = row.size;
+      cells[3].textContent = row.url;
+      cells[3].title = row.url;
+      cells[4].children[0].setAttribute('aria-label', 'Open ' + row.url);
+      cells[4].children[1].setAttribute('aria-label', 'Copy ' + row.url);
+    }
+    element.dataset.index = String(index);
+    element.style.transform = 'translateY(' + index * ROW_HEIGHT + 'px)';
+    element.setAttribute('aria-rowindex', String(index + 2));
+    element.setAttribute('aria-selected', row === state.selected ? 'true' : 'false');
+  }
+
+  // Only the rows in sight are in the document. The element of row i is element i modulo
+  // their number, so scrolling by a row refills one element, not all of them.
+  function renderRows() {
+    const {viewport, spacer, grid} = elements;
+    const count = state.view.length;
+    spacer.style.height = count * ROW_HEIGHT + 'px';
+    grid.setAttribute('aria-rowcount', String(count + 1));
+    const slots = Math.ceil(viewport.clientHeight / ROW_HEIGHT) + 1;
+    while (rowPool.length < slots) {
+      const element = makeRow();
+      rowPool.push(element);
+      viewport.appendChild(element);
+    }
+    const first = Math.max(0, Math.floor(viewport.scrollTop / ROW_HEIGHT));
+    const last = Math.min(count, first + rowPool.length);
+    const used = new Set();
+    for (let index = first; index < last; ++index) {
+      const element = rowPool[index % rowPool.length];
+      used.add(element);
+      fillRow(element, state.view[index], index);
+      element.hidden = false;
+    }
+    for (const element of rowPool) {
+      if (used.has(element)) continue;
+      element.hidden = true;
+      element.shownRow = null;
+    }
+  }
+
+  function renderControls() {
+    const search = state.search;
+    elements.pause.disabled = search === 'idle';
+    elements.pause.textContent = search === 'paused' ? 'Resume' : 'Pause';
+    elements.stop.disabled = search === 'idle';
+    for (const header of elements.headers) {
+      const key = header.dataset.key;
+      header.setAttribute('aria-sort', key !== state.sortKey ? 'none'
+                          : state.sortDescending ? 'descending' : 'ascending');
+    }
+    const total = state.rows.length.toLocaleString('en-US');
+    const shown = state.view.length.toLocaleString('en-US');
+    const where = state.address && search !== 'idle' ? ' ' + state.address : '';
+    elements.statusText.textContent =
+        STATE_NAMES[search] + where + ' \u2014 ' + total + ' results, ' + shown + ' shown';
+    elements.notice.textContent = state.notice;
+  }
+
+  function notify(text) {
+    state.notice = text;
+    clearTimeout(noticeTimer);
+    noticeTimer = setTimeout(() => {
+      state.notice = '';
+      requestRender();
+    }, NOTICE_MILLISECONDS);
+    requestRender();
+  }
+
+  function filterMode() {
+    return document.querySelector('input[name="filter"]:checked').value;
+  }
+
+  function start() {
+    const url = elements.address.value.trim();
+    const mode = filterMode();
+    const answer = callService('start', {
+      url: url,
+      filterEnabled: mode !== 'off',
+      useFileExtFilter: mode === 'ext',
+      fileExtFilter: elements.extFilter.value,
+      mimeFilter: elements.mimeFilter.value,
+    });
+    if (!answer) {
+      elements.addressMessage.textContent = 'could not start: check the address';
+      return;
+    }
+    elements.addressMessage.textContent = '';
+    state.search = 'searching';
+    state.address = elements.address.value || url;
+    requestRender();
+  }
+
+  function pause() {
+    if (!callService('pause', {})) {
+      notify('could not pause');
+      return;
+    }
+    if (state.search === 'searching') {
+      state.search = 'paused';
+    } else if (state.search === 'paused') {
+      state.search = 'searching';
+    }
+    requestRender();
+  }
+
+  function stop() {
+    if (!callService('stop', {})) {
+      notify('could not stop');
+      return;
+    }
+    state.search = 'idle';
+    requestRender();
+  }
+
+  function openRow(row) {
+    if (row && !callService('open', {url: row.url})) notify('could not open ' + row.url);
+  }
+
+  function copyText(text, what) {
+    if (!callService('copyURL', {url: text})) notify('could not copy ' + what);
+  }
+
+  function csvField(text) {
+    return /[",\r\n]/.test(text) ? '"' + text.replace(/"/g, '""') + '"' : text;
+  }
+
+  function exportText(kind) {
+    if (kind === 'urls') return state.view.map((row) => row.url).join('\n');
+    const fields = (row) => ({fileName: row.fileName, mimeType: row.mimeType, size: row.size,
+                              url: row.url});
+    if (kind === 'json') return JSON.stringify(state.view.map(fields), null, 2);
+    const lines = ['fileName,mimeType,size,url'];
+    for (const row of state.view) {
+      lines.push([row.fileName, row.mimeType, row.size, row.url].map(csvField).join(','));
+    }
+    return lines.join('\n');
+  }
+
+  function copyShown(kind) {
+    takePending();
+    if (!state.view.length) {
+      notify('nothing to copy');
+      return;
+    }
+    copyText(exportText(kind), kind === 'urls' ? 'the URLs' : 'the list');
+  }
+
+  function select(row) {
+    state.selected = row;
+    if (row) {
+      const index = state.view.indexOf(row);
+      const viewport = elements.viewport;
+      const top = index * ROW_HEIGHT;
+      if (top < viewport.scrollTop) viewport.scrollTop = top;
+      if (top + ROW_HEIGHT > viewport.scrollTop + viewport.clientHeight) {
+        viewport.scrollTop = top + ROW_HEIGHT - viewport.clientHeight;
+      }
+    }
+    requestRender();
+  }
+
+  function moveSelection(step) {
+    takePending();
+    const count = state.view.length;
+    if (!count) return;
+    const current = state.selected ? state.view.indexOf(state.selected) : -1;
+    const next = current < 0 ? (step > 0 ? 0 : count - 1)
+                             : Math.min(count - 1, Math.max(0, current + step));
+    select(state.view[next]);
+  }
+
+  function sortBy(key) {
+    if (state.sortKey === key) {
+      state.sortDescending = !state.sortDescending;
+    } else {
+      state.sortKey = key;
+      state.sortDescending = false;
+    }
+    state.viewDirty = true;
+    requestRender();
+  }
+
+  function applyPreset(name) {
+    const preset = PRESETS[name];
+    if (!preset) return;
+    document.querySelector('input[name="filter"][value="' + preset.mode + '"]').checked = true;
+    (preset.mode === 'mime' ? elements.mimeFilter : elements.extFilter).value = preset.text;
+  }
+
+  function isTextField(element) {
+    return element && (element.tagName === 'TEXTAREA' ||
+                       (element.tagName === 'INPUT' && /^(text|search)$/.test(element.type)));
+  }
+
+  function onKeyDown(event) {
+    const control = event.ctrlKey || event.metaKey;
+    const key = event.key;
+    const inText = isTextField(document.activeElement);
+    if (key === 'Escape') {
+      event.preventDefault();
+      stop();
+    } else if (control && !event.shiftKey && (key === 'f' || key === 'F')) {
+      event.preventDefault();
+      elements.narrow.focus();
+      elements.narrow.select();
+    } else if (control && event.shiftKey && (key === 'c' || key === 'C')) {
+      event.preventDefault();
+      copyShown('urls');
+    } else if (control && key === 'c' && !inText && state.selected &&
+               !String(window.getSelection())) {
+      event.preventDefault();
+      copyText(state.selected.url, 'the URL');
+    } else if ((key === 'ArrowDown' || key === 'ArrowUp') && !inText) {
+      event.preventDefault();
+      moveSelection(key === 'ArrowDown' ? 1 : -1);
+    } else if (key === 'Enter' && !inText && document.activeElement.tagName !== 'BUTTON' &&
+               !document.activeElement.dataset.key && state.selected) {
+      event.preventDefault();
+      openRow(state.selected);
+    }
+  }
+
+  function onRowsClick(event) {
+    const element = event.target.closest('.row');
+    if (!element || !element.shownRow) return;
+    const row = element.shownRow;
+    const action = event.target.dataset ? event.target.dataset.action : undefined;
+    if (action === 'open') {
+      openRow(row);
+    } else if (action === 'copy') {
+      copyText(row.url, 'the URL');
+    }
+    select(row);
+  }
+
+  function bind() {
+    elements = {
+      address: $('address'),
+      addressMessage: $('address-message'),
+      pause: $('pause'),
+      stop: $('stop'),
+      mimeFilter: $('mime-filter'),
+      extFilter: $('ext-filter'),
+      narrow: $('narrow'),
+      unique: $('unique'),
+      grid: $('results'),
+      viewport: $('viewport'),
+      spacer: $('spacer'),
+      headers: Array.from(document.querySelectorAll('.row.header .cell[data-key]')),
+      statusText: document.createElement('span'),
+      notice: document.createElement('span'),
+    };
+    elements.notice.className = 'notice';
+    $('status').append(elements.statusText, elements.notice);
+    $('search-form').addEventListener('submit', (event) => {
+      event.preventDefault();
+      start();
+    });
+    elements.pause.addEventListener('click', pause);
+    elements.stop.addEventListener('click', stop);
+    for (const button of document.querySelectorAll('[data-preset]')) {
+      button.addEventListener('click', () => applyPreset(button.dataset.preset));
+    }
+    elements.narrow.addEventListener('input', () => {
+      state.narrow = elements.narrow.value.toLowerCase();
+      state.viewDirty = true;
+      requestRender();
+    });
+    elements.unique.addEventListener('change', () => {
+      state.unique = elements.unique.checked;
+      state.viewDirty = true;
+      requestRender();
+    });
+    for (const header of elements.headers) {
+      header.addEventListener('click', () => sortBy(header.dataset.key));
+      header.addEventListener('keydown', (event) => {
+        if (event.key === 'Enter' || event.key === ' ') {
+          event.preventDefault();
+          sortBy(header.dataset.key);
+        }
+      });
+    }
+    $('copy-all').addEventListener('click', () => copyShown('urls'));
+    $('copy-csv').addEventListener('click', () => copyShown('csv'));
+    $('copy-json').addEventListener('click', () => copyShown('json'));
+    $('clear').addEventListener('click', () => {
+      state.rows = [];
+      state.pending = [];
+      state.view = [];
+      state.selected = null;
+      seenUrls = new Set();
+      requestRender();
+    });
+    elements.viewport.addEventListener('scroll', requestRender, {passive: true});
+    elements.viewport.addEventListener('click', onRowsClick);
+    window.addEventListener('resize', requestRender);
+    document.addEventListener('keydown', onKeyDown);
+    elements.address.focus();
+    render();
+  }
+
+  // One row from the native side: JSON text with four strings. O(1): it waits for the
+  // next frame's render.
+  window.addResult = (text) => {
+    const row = rowOf(text);
+    if (!row) {
+      console.warn('Trawler: skipped a result that is not one:', String(text).slice(0, 200));
+      return;
+    }
+    state.pending.push(row);
+    // A page loaded again during a search learns of it from the rows.
+    if (state.search === 'idle') state.search = 'searching';
+    requestRender();
+  };
+
+  // The address as the native side normalised it.
+  window.updateInputUrl = (text) => {
+    if (typeof text !== 'string' || !elements) return;
+    elements.address.value = text;
+    if (state.search !== 'idle') state.address = text;
+    requestRender();
+  };
+
+  if (document.readyState === 'loading') {
+    document.addEventListener('DOMContentLoaded', bind);
+  } else {
+    bind();
+  }
+})();

@@ -1,0 +1,286 @@
+"""Tests of the UI page in the real engine, with a stand-in service.
+
+Run: xvfb-run -a /usr/bin/python3 tests/ui/ui_page_test.py build/bin/Html
+"""
+
+import json
+import os
+import sys
+import unittest
+
+from page_runner import Page
+
+HTML = os.environ.get("TRAWLER_HTML", "")
+
+
+def row(name, mime="image/png", size="1.50KB", url=None):
+    return {"fileName": name, "mimeType": mime, "size": size,
+            "url": url or "http://h.test/" + name}
+
+
+class UiPageTest(unittest.TestCase):
+    def setUp(self):
+        self.page = Page(HTML)
+
+    def tearDown(self):
+        self.page.close()
+
+    def start_with(self, address="h.test", mode="off", mime="", ext="", preset=None):
+        page = self.page
+        page.js("document.getElementById('address').value = %s" % json.dumps(address))
+        page.js("document.querySelector('input[name=filter][value=%s]').click()" % mode)
+        page.js("document.getElementById('mime-filter').value = %s" % json.dumps(mime))
+        page.js("document.getElementById('ext-filter').value = %s" % json.dumps(ext))
+        if preset:
+            page.js("document.querySelector('[data-preset=%s]').click()" % preset)
+        page.js("document.getElementById('start').click()")
+        page.frames()
+        return page.calls("start")[-1]
+
+    def narrow(self, text):
+        self.page.js("((box) => { box.value = %s; box.dispatchEvent(new Event('input')); })"
+                     "(document.getElementById('narrow'))" % json.dumps(text))
+        self.page.frames()
+
+    def buttons(self):
+        return self.page.js("""['start', 'pause', 'stop'].map((id) => {
+            const button = document.getElementById(id);
+            return [button.textContent, button.disabled]; })""")
+
+    def test_the_page_opens_with_the_address_focused_and_no_filter(self):
+        self.assertEqual(self.page.js("document.activeElement.id"), "address")
+        self.assertEqual(self.start_with("h.test")["params"],
+                         {"url": "h.test", "filterEnabled": False, "useFileExtFilter": False,
+                          "fileExtFilter": "", "mimeFilter": ""})
+        # Only the contract's functions are the page's own globals.
+        self.assertEqual(self.page.js("[typeof addResult, typeof updateInputUrl]"),
+                         ["function", "function"])
+
+    def test_start_sends_the_parameters_of_each_filter_kind_and_preset(self):
+        cases = [
+            ({"mode": "mime", "mime": "video"},
+             {"filterEnabled": True, "useFileExtFilter": False, "mimeFilter": "video",
+              "fileExtFilter": ""}),
+            ({"mode": "ext", "ext": "*.mp3; *.flv"},
+             {"filterEnabled": True, "useFileExtFilter": True, "mimeFilter": "",
+              "fileExtFilter": "*.mp3; *.flv"}),
+            ({"preset": "video"}, {"filterEnabled": True, "useFileExtFilter": False,
+                                   "mimeFilter": "video", "fileExtFilter": ""}),
+            ({"preset": "audio"}, {"filterEnabled": True, "useFileExtFilter": False,
+                                   "mimeFilter": "audio", "fileExtFilter": ""}),
+            ({"preset": "images"}, {"filterEnabled": True, "useFileExtFilter": False,
+                                    "mimeFilter": "image", "fileExtFilter": ""}),
+            ({"preset": "code"}, {"filterEnabled": True, "useFileExtFilter": True,
+                                  "mimeFilter": "", "fileExtFilter": "*.js; *.mjs; *.css"}),
+        ]
+        for arguments, expected in cases:
+            call = self.start_with("http://h.test/a", **arguments)
+            self.assertEqual(call["uri"], "com.quillmoor.trawler")
+            self.assertEqual(call["params"], dict(expected, url="http://h.test/a"), arguments)
+
+    def test_the_buttons_follow_the_native_answers(self):
+        page = self.page
+        self.assertEqual(self.buttons(), [["Start", False], ["Pause", True], ["Stop", True]])
+        page.answer("start", 0)
+        self.start_with("no such")
+        self.assertEqual(page.text("#address-message"), "could not start: check the address")
+        self.assertEqual(self.buttons(), [["Start", False], ["Pause", True], ["Stop", True]])
+        self.assertIn("Idle", page.text("#status"))
+        page.answer("start", 1)
+        self.start_with("h.test")
+        self.assertEqual(page.text("#address-message"), "")
+        self.assertEqual(self.buttons(), [["Start", False], ["Pause", False], ["Stop", False]])
+        self.assertTrue(page.text("#status").startswith("Searching h.test"))
+        page.js("document.getElementById('pause').click()")
+        page.frames()
+        self.assertEqual(self.buttons()[1], ["Resume", False])
+        self.assertIn("Paused", page.text("#status"))
+        page.js("document.getElementById('pause').click()")
+        page.frames()
+        self.assertEqual(self.buttons()[1], ["Pause", False])
+        page.js("document.getElementById('stop').click()")
+        page.frames()
+        self.assertEqual(self.buttons(), [["Start", False], ["Pause", True], ["Stop", True]])
+        self.assertEqual([call["method"] for call in page.calls()],
+                         ["start", "start", "pause", "pause", "stop"])
+
+    def test_a_row_while_idle_means_a_search_is_running(self):
+        self.page.add_rows([row("a.png")])
+        self.assertIn("Searching", self.page.text("#status"))
+        self.assertEqual(self.buttons()[2], ["Stop", False])
+
+    def test_update_input_url_puts_the_address_in_the_field(self):
+        self.page.js("updateInputUrl('http://h.test/caf\u00e9')")
+        self.assertEqual(self.page.js("document.getElementById('address').value"),
+                         "http://h.test/caf\u00e9")
+
+    def test_rows_can_be_counted_searched_sorted_made_unique_and_cleared(self):
+        page = self.page
+        page.add_rows([row("b.png", size="2KB"), row("a.js", "text/javascript", "unknown"),
+                       row("c.mp4", "video/mp4", "1MB"), row("b.png", size="2KB"),
+                       row("d.css", "text/css", "900B")])
+        self.assertIn("5 results, 5 shown", page.text("#status"))
+        self.assertEqual([cells[0] for cells in page.shown_rows()],
+                         ["b.png", "a.js", "c.mp4", "b.png", "d.css"])
+        sort = lambda key: page.js(
+            "document.querySelector('.header [data-key=%s]').click()" % key) or page.frames()
+        sort("size")
+        self.assertEqual([cells[2] for cells in page.shown_rows()],
+                         ["900B", "2KB", "2KB", "1MB", "unknown"])
+        sort("size")
+        self.assertEqual([cells[2] for cells in page.shown_rows()],
+                         ["1MB", "2KB", "2KB", "900B", "unknown"])
+        self.assertEqual(page.js("document.querySelector('.header [data-key=size]')"
+                                 ".getAttribute('aria-sort')"), "descending")
+        sort("fileName")
+        self.assertEqual([cells[0] for cells in page.shown_rows()],
+                         ["a.js", "b.png", "b.png", "c.mp4", "d.css"])
+        page.js("document.getElementById('unique').click()")
+        page.frames()
+        self.assertEqual([cells[0] for cells in page.shown_rows()],
+                         ["a.js", "b.png", "c.mp4", "d.css"])
+        self.assertIn("5 results, 4 shown", page.text("#status"))
+        self.narrow("VIDEO")
+        self.assertEqual(page.shown_rows(), [["c.mp4", "video/mp4", "1MB", "http://h.test/c.mp4"]])
+        # Rows that arrive later find their place in the sorted, narrowed view.
+        page.add_rows([row("a.mp4", "video/mp4"), row("z.png")])
+        self.assertEqual([cells[0] for cells in page.shown_rows()], ["a.mp4", "c.mp4"])
+        self.assertIn("7 results, 2 shown", page.text("#status"))
+        page.js("document.getElementById('clear').click()")
+        page.frames()
+        self.assertEqual(page.shown_rows(), [])
+        self.assertIn("0 results, 0 shown", page.text("#status"))
+        self.assertEqual(page.js("Array.from(document.querySelectorAll('#viewport .row'))"
+                                 ".filter((row) => row.offsetHeight > 0).length"), 0)
+
+    def test_rows_open_and_copy_and_say_when_that_failed(self):
+        page = self.page
+        page.add_rows([row("a.png")])
+        page.js("document.querySelector('#viewport .row [data-action=open]').click()")
+        page.js("document.querySelector('#viewport .row [data-action=copy]').click()")
+        self.assertEqual(page.calls("open")[-1]["params"], {"url": "http://h.test/a.png"})
+        self.assertEqual(page.calls("copyURL")[-1]["params"], {"url": "http://h.test/a.png"})
+        page.answer("open", 0)
+        page.js("document.querySelector('#viewport .row [data-action=open]').click()")
+        page.frames()
+        self.assertIn("could not open http://h.test/a.png", page.text("#status"))
+
+    def test_copies_and_exports_hold_exactly_the_shown_rows(self):
+        page = self.page
+        page.add_rows([row("a.png"), row('q"u,o\nte.js', "text/javascript", "unknown",
+                                         'http://h.test/q"u,o\nte.js'), row("c.css", "text/css")])
+        self.narrow(".")
+        exported = {}
+        for button in ("copy-all", "copy-csv", "copy-json"):
+            page.js("document.getElementById(%s).click()" % json.dumps(button))
+            exported[button] = page.calls("copyURL")[-1]["params"]["url"]
+        self.assertEqual(exported["copy-all"],
+                         'http://h.test/a.png\nhttp://h.test/q"u,o\nte.js\nhttp://h.test/c.css')
+        self.assertEqual(exported["copy-csv"],
+                         'fileName,mimeType,size,url\n'
+                         'a.png,image/png,1.50KB,http://h.test/a.png\n'
+                         '"q""u,o\nte.js",text/javascript,unknown,"http://h.test/q""u,o\nte.js"\n'
+                         'c.css,text/css,1.50KB,http://h.test/c.css')
+        self.assertEqual(json.loads(exported["copy-json"]),
+                         [row("a.png"), row('q"u,o\nte.js', "text/javascript", "unknown",
+                                            'http://h.test/q"u,o\nte.js'),
+                          row("c.css", "text/css")])
+
+    def test_hostile_texts_are_shown_as_text(self):
+        payloads = [
+            "<img src=x onerror=window.__pwned=1>", "<script>window.__pwned=2</script>",
+            "\"><svg onload=window.__pwned=3>", "'><iframe src=javascript:window.__pwned=4>",
+            "javascript:window.__pwned=5", "<b>bold</b>", "&lt;escaped&gt;", "&amp;amp;",
+            "\u2028line\u2029para", "\u202eright-to-left\u202c", "\u200f\u200e", "x" * 10000,
+            "<style>*{display:none}</style>", "<link rel=import href=x>", "{{7*7}}",
+            "${window.__pwned=6}", "</div><div onclick=window.__pwned=7>", "<!--", "]]>",
+            "\\u003cimg\\u003e", "%3Cimg%20src%3Dx%3E", "data:text/html,<script>x</script>",
+            "<a href=javascript:alert(1)>a</a>", "\u0000nul", "tab\tand\nnewline",
+            "<template><img src=x onerror=window.__pwned=8></template>", "<math><mi>x",
+            "<svg><script>window.__pwned=9</script></svg>", "'\"`", "\ud83c\udfb5 music",
+            "<input autofocus onfocus=window.__pwned=10>", "<details open ontoggle=window.__pwned=11>",
+            "<video src=x onerror=window.__pwned=12>", "<object data=x>", "<embed src=x>",
+            "<base href=javascript:/>", "<meta http-equiv=refresh content=0;url=x>",
+            "<form action=x><button>go</button></form>", "<textarea></textarea>", "<noscript>",
+            "<body onload=window.__pwned=13>", "<marquee>m</marquee>", "<xmp><img></xmp>",
+            "<plaintext>", "<select><option>o</select>", "<table><td>t", "\"onmouseover=\"x",
+            "' onmouseover='x", "<img src=\"x\" onerror=\"window.__pwned=14\">",
+            "<scr<script>ipt>window.__pwned=15</script>",
+        ]
+        self.assertEqual(len(payloads), 50)
+        page = self.page
+        page.add_rows([{"fileName": text, "mimeType": text, "size": text, "url": text}
+                       for text in payloads[:20]])
+        page.add_rows([row(text, text, "1B", "http://h.test/" + text) for text in payloads[20:]])
+        page.frames(10)
+        self.assertIsNone(page.js("window.__pwned"))
+        # Nothing but the page's own elements is in the list.
+        self.assertEqual(page.js("document.querySelectorAll('#viewport *').length - "
+                                 "document.querySelectorAll('#viewport .row, #viewport .cell,"
+                                 " #viewport button, #spacer').length"), 0)
+        shown = page.shown_rows()
+        for cells, text in zip(shown, payloads):
+            self.assertEqual(cells, [text] * 4)
+        self.assertEqual(page.js("document.querySelector('#viewport .row .url').title"),
+                         payloads[0])
+
+    def test_malformed_results_are_skipped_and_the_page_goes_on(self):
+        page = self.page
+        for bad in ["not json", "[1, 2]", "null", "5", '"text"', '{"fileName": "a"}',
+                    '{"fileName": 1, "mimeType": "m", "size": "s", "url": "u"}', "{"]:
+            page.js("addResult(%s)" % json.dumps(bad))
+        page.js("(addResult(undefined), addResult({}), addResult())")
+        page.add_rows([row("good.png")])
+        self.assertEqual([cells[0] for cells in page.shown_rows()], ["good.png"])
+        self.assertEqual(len(page.js("window.__warnings")), 11)
+
+    def test_the_keyboard_reaches_everything(self):
+        page = self.page
+        page.type("h.test")
+        page.keys("Return")
+        self.assertEqual(page.calls("start")[-1]["params"]["url"], "h.test")
+        page.add_rows([row("a.png"), row("b.png"), row("c.png")])
+        page.keys("ctrl+f")
+        self.assertEqual(page.js("document.activeElement.id"), "narrow")
+        page.js("document.getElementById('viewport').focus()")
+        page.keys("Down", "Down", "Return")
+        self.assertEqual(page.calls("open")[-1]["params"], {"url": "http://h.test/b.png"})
+        self.assertEqual(page.js("document.querySelector('[aria-selected=true] .name')"
+                                 ".textContent"), "b.png")
+        page.keys("ctrl+c")
+        self.assertEqual(page.calls("copyURL")[-1]["params"], {"url": "http://h.test/b.png"})
+        page.keys("ctrl+shift+c")
+        self.assertEqual(page.calls("copyURL")[-1]["params"]["url"],
+                         "http://h.test/a.png\nhttp://h.test/b.png\nhttp://h.test/c.png")
+        page.keys("Escape")
+        self.assertEqual(page.calls()[-1]["method"], "stop")
+
+
+def screenshot(path, dark):
+    page = Page(HTML, dark=dark)
+    page.js("document.getElementById('address').value = 'https://media.example/gallery'")
+    page.js("document.getElementById('start').click()")
+    kinds = [("image/png", ".png"), ("video/mp4", ".mp4"), ("text/css", ".css"),
+             ("application/javascript", ".js")]
+    rows = []
+    for index in range(200):
+        mime, extension = kinds[index % 4]
+        name = "resource-%03d%s" % (index, extension)
+        rows.append(row(name, mime, "%d.%02dKB" % (index % 97 + 1, index % 100) if index % 7
+                        else "unknown",
+                        "https://cdn.media.example/assets/2026/very/long/path/to/" + name +
+                        "?token=" + "abcdef0123456789" * 3))
+    page.add_rows(rows)
+    page.js("document.querySelectorAll('#viewport .row')[2].click()")
+    page.screenshot(path)
+    page.close()
+
+
+if __name__ == "__main__":
+    arguments = sys.argv[1:]
+    if arguments and not arguments[0].startswith("-"):
+        HTML = arguments.pop(0)
+    if arguments and arguments[0] == "--screenshot":
+        screenshot(arguments[1], "--dark" in arguments)
+    else:
+        unittest.main(argv=[sys.argv[0]] + arguments, verbosity=2)
