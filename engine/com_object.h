@@ -69,4 +69,20 @@ class ComObject : public Interfaces... {
   bool m_counted;
 };
 
+// What WebKitCreateInstance does the same in every engine: the checks, then the interface
+// asked for, from the object the engine's make(created) made (the creation's reference goes
+// with it). make answers a failure when it makes nothing.
+template <typename Make>
+HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object, Make make) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  if (outer) return CLASS_E_NOAGGREGATION;
+  IUnknown* created = nullptr;
+  const HRESULT made = make(created);
+  if (FAILED(made) || !created) return FAILED(made) ? made : E_FAIL;
+  const HRESULT result = created->QueryInterface(iid, object);
+  created->Release();
+  return result;
+}
+
 }  // namespace engine

@@ -116,25 +116,21 @@ void Reset() {
 }  // namespace sim
 
 HRESULT WebKitCreateInstance(REFCLSID clsid, IUnknown* outer, REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  if (outer) return CLASS_E_NOAGGREGATION;
-  if (sim::State().failingClass && clsid == *sim::State().failingClass) return E_FAIL;
-  IUnknown* created = nullptr;
-  if (clsid == CLSID_WebView) {
-    created = static_cast<IWebView*>(new sim::SimWebView());
-  } else if (clsid == CLSID_WebPreferences) {
-    created = static_cast<IWebPreferences*>(new sim::SimPreferences());
-  } else if (clsid == CLSID_WebNotificationCenter) {
-    created = new sim::SimNotificationCenter();
-  } else if (clsid == CLSID_WebMutableURLRequest) {
-    created = new sim::SimURLRequest();
-  } else {
-    return REGDB_E_CLASSNOTREG;
-  }
-  const HRESULT result = created->QueryInterface(iid, object);
-  created->Release();
-  return result;
+  return engine::CreateInstance(outer, iid, object, [&clsid](IUnknown*& created) {
+    if (sim::State().failingClass && clsid == *sim::State().failingClass) return E_FAIL;
+    if (clsid == CLSID_WebView) {
+      created = static_cast<IWebView*>(new sim::SimWebView());
+    } else if (clsid == CLSID_WebPreferences) {
+      created = static_cast<IWebPreferences*>(new sim::SimPreferences());
+    } else if (clsid == CLSID_WebNotificationCenter) {
+      created = new sim::SimNotificationCenter();
+    } else if (clsid == CLSID_WebMutableURLRequest) {
+      created = new sim::SimURLRequest();
+    } else {
+      return REGDB_E_CLASSNOTREG;
+    }
+    return S_OK;
+  });
 }
 
 void shutDownWebKit() {

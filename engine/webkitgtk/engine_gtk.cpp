@@ -87,26 +87,22 @@ WebKitWebContext* EngineGtk::ContextForNewView() {
 
 HRESULT WebKitCreateInstance(REFCLSID clsid, IUnknown* outer, REFIID iid, void** object) {
   using namespace webkitgtk;
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  if (outer) return CLASS_E_NOAGGREGATION;
-  IUnknown* created = nullptr;
-  if (clsid == CLSID_WebView) {
-    // Without a display there can be no web view.
-    if (!platform::gtk::EnsureToolkit()) return E_FAIL;
-    created = static_cast<IWebView*>(new WebViewGtk());
-  } else if (clsid == CLSID_WebPreferences) {
-    created = static_cast<IWebPreferences*>(new PreferencesGtk());
-  } else if (clsid == CLSID_WebNotificationCenter) {
-    created = new NotificationCenterGtk();
-  } else if (clsid == CLSID_WebMutableURLRequest) {
-    created = new URLRequestGtk();
-  } else {
-    return REGDB_E_CLASSNOTREG;
-  }
-  const HRESULT result = created->QueryInterface(iid, object);
-  created->Release();
-  return result;
+  return engine::CreateInstance(outer, iid, object, [&clsid](IUnknown*& created) {
+    if (clsid == CLSID_WebView) {
+      // Without a display there can be no web view.
+      if (!platform::gtk::EnsureToolkit()) return E_FAIL;
+      created = static_cast<IWebView*>(new WebViewGtk());
+    } else if (clsid == CLSID_WebPreferences) {
+      created = static_cast<IWebPreferences*>(new PreferencesGtk());
+    } else if (clsid == CLSID_WebNotificationCenter) {
+      created = new NotificationCenterGtk();
+    } else if (clsid == CLSID_WebMutableURLRequest) {
+      created = new URLRequestGtk();
+    } else {
+      return REGDB_E_CLASSNOTREG;
+    }
+    return S_OK;
+  });
 }
 
 void shutDownWebKit() {

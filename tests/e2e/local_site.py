@@ -8,6 +8,7 @@ import json
 import queue
 import re
 import socket
+import ssl
 import sys
 import threading
 import time
@@ -113,7 +114,8 @@ class QuietServer(ThreadingHTTPServer):
 class SiteServer:
     """The site, the log of what it sent, and the UI page's commands and reports."""
 
-    def __init__(self):
+    def __init__(self, certificate=None):
+        """certificate: (certificate file, key file) for a further listener that speaks TLS."""
         self.log = []  # Response, in the order sent
         self.reports = []  # what the UI page reported, in order
         self.sites = {}
@@ -130,6 +132,15 @@ class SiteServer:
             threading.Thread(target=httpd.serve_forever, daemon=True).start()
         self.port = self.servers[0].server_address[1]
         self.control_port = self.servers[1].server_address[1]
+        if certificate:
+            secure = QuietServer(("127.0.0.1", 0), handler)
+            context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            context.load_cert_chain(*certificate)
+            secure.socket = context.wrap_socket(secure.socket, server_side=True)
+            secure.daemon_threads = True
+            threading.Thread(target=secure.serve_forever, daemon=True).start()
+            self.servers.append(secure)
+            self.tls_port = secure.server_address[1]
 
     def pages(self, phase):
         """The site of a phase, made once."""

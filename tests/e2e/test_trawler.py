@@ -3,6 +3,7 @@
 import os
 import shutil
 import signal
+import subprocess
 import sys
 import tempfile
 import time
@@ -16,10 +17,19 @@ BIN = os.environ.get("TRAWLER_BIN", "")
 DATA_URL = "data:text/html,<b onmouseover=\"alert(1)\">'q'</b>"
 
 
+def self_signed_certificate(folder):
+    """A certificate for 127.0.0.1 that nobody vouches for."""
+    files = (os.path.join(folder, "certificate.pem"), os.path.join(folder, "key.pem"))
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                    "-subj", "/CN=127.0.0.1", "-keyout", files[1], "-out", files[0]],
+                   check=True, capture_output=True)
+    return files
+
+
 class EndToEndTest(unittest.TestCase):
     def setUp(self):
         self.work = tempfile.mkdtemp(prefix="trawler-e2e-")
-        self.server = SiteServer()
+        self.server = SiteServer(self_signed_certificate(self.work))
         self.app = Trawler(BIN, self.server, self.work)
 
     def tearDown(self):
@@ -164,6 +174,14 @@ class EndToEndTest(unittest.TestCase):
         self.assertEqual(self.app.reports("ready"), ["object", "object"])
         self.assertEqual(self.app.start(self.server.url("/p9/data.json")), 1)
         self.assertTrue(self.wait_rows(1))
+
+    def test_an_untrusted_certificate_and_a_refused_connection_are_no_failures(self):
+        self.assertEqual(self.app.start("http://127.0.0.1:1/refused"), 1)
+        secure = "https://127.0.0.1:%d/p12/data.json" % self.server.tls_port
+        self.assertEqual(self.app.start(secure), 1)
+        self.assertTrue(self.server.wait_for(
+            lambda: any(secure in row for row in self.app.reports("row"))), self.app.debug_output())
+        self.assertIsNone(self.app.process.poll())
 
     def test_closing_the_ui_window_ends_trawler_with_zero(self):
         self.load_site(8)
