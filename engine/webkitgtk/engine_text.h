@@ -17,6 +17,11 @@ inline std::u16string TextOf(BSTR text) {
   return text ? std::u16string(text, SysStringLen(text)) : std::u16string();
 }
 
+// A line of debug output (the line feed is added).
+inline void DebugLine(const std::string& line) {
+  OutputDebugStringW(platform::Utf16(line + "\n").c_str());
+}
+
 // A new engine string for the caller, and the result code of handing it out.
 inline HRESULT Answer(BSTR* result, const std::u16string& text) {
   if (!result) return E_POINTER;

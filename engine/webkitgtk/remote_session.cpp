@@ -1,6 +1,6 @@
 #include "engine/webkitgtk/remote_session.h"
 
-#include "platform/win32.h"
+#include "engine/webkitgtk/engine_text.h"
 
 #include <glib-unix.h>
 #include <glib.h>
@@ -17,11 +17,6 @@ uint64_t Number(const void* handle) { return reinterpret_cast<uintptr_t>(handle)
 template <typename Handle>
 Handle HandleOf(uint64_t number) {
   return reinterpret_cast<Handle>(static_cast<uintptr_t>(number));
-}
-
-void DebugLine(const std::string& line) {
-  const std::string text = line + "\n";
-  OutputDebugStringW(std::u16string(text.begin(), text.end()).c_str());
 }
 
 bool IsAgentHandle(const ValueRecord& record) {
@@ -222,7 +217,7 @@ std::optional<std::string> Session::Ask(ContextRecord context, Operation operati
   std::string reply;
   switch (link->Call(operation, arguments, reply)) {
     case Endpoint::CallResult::kTimedOut:
-      DebugLine("trawler: the page did not answer a script call in time");
+      webkitgtk::DebugLine("trawler: the page did not answer a script call in time");
       return fail("Error: the page did not answer in time");
     case Endpoint::CallResult::kClosed:
       return fail("Error: the page is gone");
@@ -329,7 +324,7 @@ void AgentLink::Watch() {
       reinterpret_cast<gpointer>(static_cast<uintptr_t>(m_id)));
 }
 
-void AgentLink::Log(const std::string& line) { DebugLine(line); }
+void AgentLink::Log(const std::string& line) { webkitgtk::DebugLine(line); }
 
 void AgentLink::InputPending() {
   g_idle_add(

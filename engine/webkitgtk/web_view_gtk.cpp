@@ -50,10 +50,6 @@ WebKitWebView* NewWidget() {
                                       nullptr));
 }
 
-void DebugLine(const std::string& line) {
-  OutputDebugStringW(Utf16Of((line + "\n").c_str()).c_str());
-}
-
 }  // namespace
 
 WebViewGtk::WebViewGtk() : m_view(NewWidget()), m_frame(new WebFrameGtk(this)) {
