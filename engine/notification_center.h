@@ -7,6 +7,7 @@
 // operations (the simulated engine does, for tests). On the UI thread only.
 
 #include "engine/com_object.h"
+#include "engine/engine_strings.h"
 
 #include <string>
 #include <vector>
@@ -21,11 +22,7 @@ class Notification : public ComObject<IWebNotification> {
   ~Notification() override {
     if (m_object) m_object->Release();
   }
-  HRESULT name(BSTR* result) override {
-    if (!result) return E_POINTER;
-    *result = SysAllocStringLen(m_name.data(), static_cast<UINT>(m_name.size()));
-    return *result ? S_OK : E_OUTOFMEMORY;
-  }
+  HRESULT name(BSTR* result) override { return Answer(result, m_name); }
   HRESULT getObject(IUnknown** result) override {
     if (!result) return E_POINTER;
     *result = m_object;
@@ -106,9 +103,6 @@ class NotificationCenter : public ComObject<IWebNotificationCenter> {
     std::u16string name;
     IUnknown* sender;
   };
-  static std::u16string TextOf(BSTR text) {
-    return text ? std::u16string(text, SysStringLen(text)) : std::u16string();
-  }
   // Removes the registrations that match, releasing their observers.
   template <typename Match>
   void RemoveIf(Match match) {

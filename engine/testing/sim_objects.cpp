@@ -1,32 +1,12 @@
 #include "engine/testing/sim_objects.h"
 
+#include "engine/engine_strings.h"
 #include "engine/testing/engine_state.h"
 
 namespace sim {
 
-BSTR MakeBstr(const std::u16string& text) {
-  return SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-}
-
-namespace {
-
-std::u16string TextOf(BSTR text) {
-  return text ? std::u16string(text, SysStringLen(text)) : std::u16string();
-}
-
-HRESULT Answer(BSTR* result, const std::u16string& text) {
-  if (!result) return E_POINTER;
-  *result = MakeBstr(text);
-  return *result ? S_OK : E_OUTOFMEMORY;
-}
-
-HRESULT Answer(BOOL* result, bool value) {
-  if (!result) return E_POINTER;
-  *result = value ? TRUE : FALSE;
-  return S_OK;
-}
-
-}  // namespace
+using engine::Answer;
+using engine::TextOf;
 
 HRESULT SimURLRequest::initWithURL(BSTR url, WebURLRequestCachePolicy cachePolicy,
                                    double timeoutInterval) {

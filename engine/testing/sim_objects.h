@@ -72,7 +72,4 @@ class SimPreferences : public ComObject<IWebPreferences, IWebPreferencesPrivate>
   PreferenceState* m_settings;
 };
 
-// A new engine string of the text (null for failure to allocate).
-BSTR MakeBstr(const std::u16string& text);
-
 }  // namespace sim

@@ -1,5 +1,6 @@
 #include "engine/testing/sim_web_view.h"
 
+#include "engine/engine_strings.h"
 #include "engine/testing/engine_state.h"
 #include "engine/testing/page_script.h"
 #include "engine/testing/scheduler.h"
@@ -118,7 +119,7 @@ HRESULT SimWebView::estimatedProgress(double* estimatedProgress) {
 
 HRESULT SimWebView::mainFrameURL(BSTR* urlString) {
   if (!urlString) return E_POINTER;
-  *urlString = MakeBstr(m_url);
+  *urlString = engine::MakeBstr(m_url);
   return S_OK;
 }
 

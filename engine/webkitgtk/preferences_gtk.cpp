@@ -6,12 +6,6 @@
 namespace webkitgtk {
 namespace {
 
-HRESULT AnswerFlag(BOOL* result, bool value) {
-  if (!result) return E_POINTER;
-  *result = value ? TRUE : FALSE;
-  return S_OK;
-}
-
 bool Setting(const char* name) {
   gboolean value = FALSE;
   g_object_get(EngineGtk::Get().Settings(), name, &value, nullptr);
@@ -48,11 +42,11 @@ HRESULT PreferencesGtk::setLocalStorageEnabled(BOOL enabled) {
 }
 
 HRESULT PreferencesGtk::localStorageEnabled(BOOL* enabled) {
-  return AnswerFlag(enabled, Setting("enable-html5-local-storage"));
+  return Answer(enabled, Setting("enable-html5-local-storage"));
 }
 
 HRESULT PreferencesGtk::isWebSecurityEnabled(BOOL* enabled) {
-  return AnswerFlag(enabled, !Setting("disable-web-security"));
+  return Answer(enabled, !Setting("disable-web-security"));
 }
 
 HRESULT PreferencesGtk::setWebSecurityEnabled(BOOL enabled) {

@@ -22,6 +22,17 @@ constexpr gint64 kCrashReloadInterval = 2 * G_USEC_PER_SEC;
 
 class WebErrorGtk : public engine::ComObject<IWebError> {};
 
+// Held around every delegate call: the view outlives a delegate that closes it, and the
+// page values the delegate obtains stay valid until the call returns.
+class DelegateCall {
+ public:
+  explicit DelegateCall(IWebView* view) : m_keep(ComPtr<IWebView>::Share(view)) {}
+
+ private:
+  ComPtr<IWebView> m_keep;
+  remote_script::ScopedCall m_scope;
+};
+
 LRESULT CALLBACK ViewWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -232,14 +243,12 @@ js::JSGlobalContextRef WebViewGtk::PageContext() const {
 
 void WebViewGtk::WindowObjectCleared(js::JSGlobalContextRef context, js::JSObjectRef windowObject) {
   if (!m_frameLoadDelegate) return;
-  ComPtr<IWebView> keep = ComPtr<IWebView>::Share(this);
-  remote_script::ScopedCall scope;
+  DelegateCall call(this);
   m_frameLoadDelegate->didClearWindowObject(this, context, windowObject, m_frame);
 }
 
 void WebViewGtk::Post(const char16_t* notification) {
-  ComPtr<IWebView> keep = ComPtr<IWebView>::Share(this);
-  remote_script::ScopedCall scope;
+  DelegateCall call(this);
   NotificationCenterGtk::Default().Post(notification, static_cast<IWebView*>(this));
 }
 
@@ -254,8 +263,7 @@ void WebViewGtk::LoadChanged(WebKitLoadEvent event) {
       return;
     case WEBKIT_LOAD_FINISHED:
       if (m_frameLoadDelegate && !m_failed) {
-        ComPtr<IWebView> keep = ComPtr<IWebView>::Share(this);
-        remote_script::ScopedCall scope;
+        DelegateCall call(this);
         m_frameLoadDelegate->didFinishLoadForFrame(this, m_frame);
       }
       Post(u"WebProgressFinishedNotification");
@@ -268,8 +276,7 @@ void WebViewGtk::LoadChanged(WebKitLoadEvent event) {
 void WebViewGtk::LoadFailed(WebKitLoadEvent event) {
   m_failed = true;
   if (!m_frameLoadDelegate) return;
-  ComPtr<IWebView> keep = ComPtr<IWebView>::Share(this);
-  remote_script::ScopedCall scope;
+  DelegateCall call(this);
   ComPtr<IWebError> error = ComPtr<IWebError>::Adopt(new WebErrorGtk());
   if (m_committed || event == WEBKIT_LOAD_COMMITTED) {
     m_frameLoadDelegate->didFailLoadWithError(this, error.Get(), m_frame);
@@ -289,8 +296,7 @@ bool WebViewGtk::DecidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisi
       navigation != WEBKIT_NAVIGATION_TYPE_FORM_RESUBMITTED) {
     return false;
   }
-  ComPtr<IWebView> keep = ComPtr<IWebView>::Share(this);
-  remote_script::ScopedCall scope;
+  DelegateCall call(this);
   ComPtr<IWebURLRequest> request = ComPtr<IWebURLRequest>::Adopt(
       new URLRequestGtk(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action))));
   ScopedBstr frameName(Utf16Of(webkit_navigation_action_get_frame_name(action)));
@@ -304,8 +310,7 @@ bool WebViewGtk::DecidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisi
 
 GtkWidget* WebViewGtk::CreateView(WebKitNavigationAction* action) {
   if (!m_uiDelegate) return nullptr;
-  ComPtr<IWebView> keep = ComPtr<IWebView>::Share(this);
-  remote_script::ScopedCall scope;
+  DelegateCall call(this);
   ComPtr<IWebURLRequest> request = ComPtr<IWebURLRequest>::Adopt(
       new URLRequestGtk(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action))));
   EngineGtk& engine = EngineGtk::Get();
@@ -327,8 +332,7 @@ bool WebViewGtk::ScriptDialog(WebKitScriptDialog* dialog) {
       (type != WEBKIT_SCRIPT_DIALOG_ALERT && type != WEBKIT_SCRIPT_DIALOG_CONFIRM)) {
     return false;
   }
-  ComPtr<IWebView> keep = ComPtr<IWebView>::Share(this);
-  remote_script::ScopedCall scope;
+  DelegateCall call(this);
   ScopedBstr message(Utf16Of(webkit_script_dialog_get_message(dialog)));
   if (type == WEBKIT_SCRIPT_DIALOG_ALERT) {
     return m_uiDelegate->runJavaScriptAlertPanelWithMessage(this, message.Get()) != E_NOTIMPL;
@@ -344,8 +348,7 @@ bool WebViewGtk::ScriptDialog(WebKitScriptDialog* dialog) {
 
 bool WebViewGtk::ContextMenu(WebKitContextMenu* menu) {
   if (!m_uiDelegate) return false;
-  ComPtr<IWebView> keep = ComPtr<IWebView>::Share(this);
-  remote_script::ScopedCall scope;
+  DelegateCall call(this);
   const HMENU items = MenuOf(menu);
   OLE_HANDLE result = 0;
   const HRESULT answer = m_uiDelegate->contextMenuItemsForElement(
@@ -383,8 +386,7 @@ void WebViewGtk::ResponseReceived(WebKitWebResource* resource) {
   WebKitURIResponse* response = webkit_web_resource_get_response(resource);
   const auto found = m_resources.find(resource);
   if (!response || !m_resourceLoadDelegate || found == m_resources.end()) return;
-  ComPtr<IWebView> keep = ComPtr<IWebView>::Share(this);
-  remote_script::ScopedCall scope;
+  DelegateCall call(this);
   ComPtr<IWebURLResponse> urlResponse =
       ComPtr<IWebURLResponse>::Adopt(new URLResponseGtk(response));
   m_resourceLoadDelegate->didReceiveResponse(this, found->second, urlResponse.Get(), nullptr);
