@@ -161,4 +161,16 @@ JSValueRef JSObjectCallAsFunction(JSContextRef ctx, JSObjectRef object, JSObject
                                   size_t argumentCount, const JSValueRef arguments[],
                                   JSValueRef* exception);
 
+// Trawler's own addition, for native code that tells the page something and must not wait
+// for it. Calls the function that the object's property holds, with the object as this,
+// as a one-way message: JavaScriptCore in this process calls it at once; a page in another
+// process gets the posted calls in the order they were made, and an exception that a call
+// raises reaches onException (in the call's context) once the page reports it. A property
+// that holds no function makes no call and no exception. True when the call was made and
+// raised no exception (in this process), or was sent on its way (to another process).
+using JSPostedCallExceptionCallback = void (*)(JSContextRef ctx, JSValueRef exception);
+bool JSObjectPostCallToProperty(JSContextRef ctx, JSObjectRef object, JSStringRef propertyName,
+                                size_t argumentCount, const JSValueRef arguments[],
+                                JSPostedCallExceptionCallback onException);
+
 }  // namespace js

@@ -180,4 +180,22 @@ JSValueRef JSObjectCallAsFunction(JSContextRef ctx, JSObjectRef object, JSObject
   return ::JSObjectCallAsFunction(ctx, object, thisObject, argumentCount, arguments, exception);
 }
 
+bool JSObjectPostCallToProperty(JSContextRef ctx, JSObjectRef object, JSStringRef propertyName,
+                                size_t argumentCount, const JSValueRef arguments[],
+                                JSPostedCallExceptionCallback onException) {
+  if (!ctx || !object || !propertyName) return false;
+  JSValueRef exception = nullptr;
+  const JSValueRef property = ::JSObjectGetProperty(ctx, object, propertyName, &exception);
+  JSObjectRef function = nullptr;
+  if (!exception && property && ::JSValueIsObject(ctx, property)) {
+    function = ::JSValueToObject(ctx, property, &exception);
+  }
+  const bool callable = function && ::JSObjectIsFunction(ctx, function);
+  if (callable) {
+    ::JSObjectCallAsFunction(ctx, function, object, argumentCount, arguments, &exception);
+  }
+  if (exception && onException) onException(ctx, exception);
+  return callable && !exception;
+}
+
 }  // namespace js

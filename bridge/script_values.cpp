@@ -154,3 +154,14 @@ void ClearArguments(ScriptArguments& arguments) {
   for (js::JSValueRef value : arguments.values) js::JSValueUnprotect(arguments.context, value);
   std::vector<js::JSValueRef>().swap(arguments.values);
 }
+
+bool PostScriptCall(js::JSContextRef context, js::JSObjectRef object, const char* name,
+                    const ScriptArguments& arguments) {
+  if (!context || !object || !name) return false;
+  ScriptString functionName(name);
+  const auto report = [](js::JSContextRef where, js::JSValueRef exception) {
+    ReportScriptException(where, exception);
+  };
+  return js::JSObjectPostCallToProperty(context, object, functionName.Get(),
+                                        arguments.values.size(), arguments.values.data(), report);
+}

@@ -53,3 +53,11 @@ void AppendStringArgument(const std::string& text, ScriptArguments& arguments);
 bool CallScriptFunction(const ScriptFunctionRef& function, const ScriptArguments& arguments,
                         js::JSValueRef& result);
 void ClearArguments(ScriptArguments& arguments);
+
+// Calls the object's named function with the arguments as a one-way message, for native
+// code that tells the page something without waiting for it: at once in this process, in
+// order and later in another. An exception it raises goes to the debugger output when the
+// page reports it. True when the call was made without an exception (in this process) or
+// sent on its way (to another process).
+bool PostScriptCall(js::JSContextRef context, js::JSObjectRef object, const char* name,
+                    const ScriptArguments& arguments);

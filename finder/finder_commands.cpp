@@ -62,6 +62,8 @@ int HandleFinderCall(const std::u16string& uri, const std::u16string& method,
       result = OpenUrl(params);
     } else if (method == u"copyURL") {
       result = CopyUrl(params, window);
+    } else if (method == u"clear") {
+      result = ClearResults(window);
     }
   }
   returnValue["returnValue"] = result;
@@ -110,6 +112,13 @@ int StopSearch(FinderState& state) {
     state.m_running = 0;
     state.m_paused = 0;
   }
+  return 1;
+}
+
+int ClearResults(FinderState& state) {
+  // Swapped out, so the memory goes back now.
+  std::map<uint32_t, FinderResult>().swap(state.m_results);
+  std::vector<std::string>().swap(state.m_rows);
   return 1;
 }
 

@@ -24,3 +24,5 @@ int OpenUrl(const Json::Value& params);
 int CopyUrl(const Json::Value& params, CLocalWindow& window);
 int PauseSearch(FinderState& state);
 int StopSearch(FinderState& state);
+// The page cleared its list: the rows and results kept for it go.
+int ClearResults(FinderState& state);

@@ -15,8 +15,12 @@ class CLocalWindow : public CWebKitWindow, public FinderState {
   void OnDropFiles(HDROP drop, const std::vector<std::u16string>& paths) override;
   // Closing the UI window asks every window to tear down, which ends the run.
   void OnClose() override;
+  // A new document in the main frame takes rows only once it has loaded.
   bool OnWindowObjectCleared(js::JSContextRef context, js::JSObjectRef windowObject,
                              IWebFrame* frame) override;
+  // The page has loaded (the first time, again, or after its process died): it gets the
+  // rows of its list.
+  void OnLoadFinished(BSTR url) override;
 
   CWebKitService m_service;
 };

@@ -25,23 +25,25 @@ FinderResult MakeResult(const std::u16string& url, const std::u16string& mimeTyp
   return result;
 }
 
-int CallAddResult(const std::string& text) {
+}  // namespace
+
+int PostRow(const std::string& text) {
   if (!g_pApp) return 0;
-  CLocalWindow& window = g_pApp->m_localWindow;
-  // One frame query per response: the global object comes from the context at hand.
-  const js::JSGlobalContextRef context = window.GetGlobalContext();
+  // One frame query per row: the global object comes from the context at hand.
+  const js::JSGlobalContextRef context = g_pApp->m_localWindow.GetGlobalContext();
   const js::JSObjectRef global = context ? js::JSContextGetGlobalObject(context) : nullptr;
-  ScriptFunctionRef function;
-  if (!context || !global || !GetScriptFunction(context, global, function, "addResult")) return 0;
+  if (!global) return 0;
   ScriptArguments arguments{context, {}};
   AppendStringArgument(text, arguments);
-  js::JSValueRef ignored = nullptr;
-  const bool called = CallScriptFunction(function, arguments, ignored);
+  const bool posted = PostScriptCall(context, global, "addResult", arguments);
   ClearArguments(arguments);
-  return called ? 1 : 0;
+  return posted ? 1 : 0;
 }
 
-}  // namespace
+void ReplayRows(FinderState& state) {
+  state.m_pageReady = true;
+  for (const std::string& row : state.m_rows) PostRow(row);
+}
 
 std::string ResultJson(const FinderResult& result) {
   Json::Value row(Json::objectValue);
@@ -58,5 +60,7 @@ int ReportResponse(FinderState& state, const std::u16string& url, uint32_t ident
   if (!MatchesFilter(state, url, mimeType)) return 0;
   const FinderResult result = MakeResult(url, mimeType, expectedLength);
   state.m_results[identifier] = result;
-  return CallAddResult(ResultJson(result));
+  state.m_rows.push_back(ResultJson(result));
+  // A page that is not ready gets the row with the others once it is.
+  return state.m_pageReady ? PostRow(state.m_rows.back()) : 0;
 }

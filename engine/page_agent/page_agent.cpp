@@ -385,12 +385,23 @@ bool PageAgent::Serve(const remote_script::Frame& request, std::string& reply) {
   }
 }
 
+// One call Trawler posted: the function held by a property of an object, called with the
+// object as this.
+struct PageAgent::PostedCall {
+  uint64_t context = 0;
+  WireValue object;
+  std::u16string name;
+  uint32_t reporter = 0;
+  std::vector<WireValue> arguments;
+};
+
 bool PageAgent::Notice(const remote_script::Frame& notice) {
   Reader reader(notice.payload);
+  if (notice.operation == Operation::kPostCalls) return TakePostedCalls(reader);
   if (notice.operation == Operation::kReleaseContext) {
     uint64_t context = 0;
     if (!reader.U64(context) || !reader.Done()) return false;
-    m_state->DropContext(context);
+    Defer([state = m_state, context] { state->DropContext(context); });
     return true;
   }
   if (notice.operation != Operation::kReleaseHandles) return false;
@@ -401,8 +412,79 @@ bool PageAgent::Notice(const remote_script::Frame& notice) {
     if (!reader.U64(handle)) return false;
   }
   if (!reader.Done()) return false;
-  for (uint64_t handle : handles) m_state->Release(handle);
+  Defer([state = m_state, handles = std::move(handles)] {
+    for (uint64_t handle : handles) state->Release(handle);
+  });
   return true;
+}
+
+bool PageAgent::TakePostedCalls(Reader& reader) {
+  uint32_t count = 0;
+  // Every call takes more than a byte.
+  if (!reader.U32(count) || count > reader.Remaining()) return false;
+  std::vector<PostedCall> calls(count);
+  for (PostedCall& call : calls) {
+    if (!reader.U64(call.context) || !reader.Value(call.object) || !reader.String(call.name) ||
+        !reader.U32(call.reporter) || !reader.Values(call.arguments)) {
+      return false;
+    }
+  }
+  if (!reader.Done()) return false;
+  for (PostedCall& call : calls) {
+    Defer([this, call = std::move(call)] { RunPostedCall(call); });
+  }
+  return true;
+}
+
+void PageAgent::Defer(std::function<void()> work) {
+  m_deferred.push_back(std::move(work));
+  if (Depth() == 0) RunDeferredWork();
+}
+
+void PageAgent::RunDeferredWork() {
+  if (m_runningDeferred) return;
+  m_runningDeferred = true;
+  while (!m_deferred.empty() && Depth() == 0 && IsOpen()) {
+    std::function<void()> work = std::move(m_deferred.front());
+    m_deferred.pop_front();
+    work();
+  }
+  m_runningDeferred = false;
+}
+
+void PageAgent::RunPostedCall(const PostedCall& call) {
+  // A call into a page that went, or with values that went, is no call.
+  const AgentState::Context* context = m_state->FindContext(call.context);
+  JSValueRef object = nullptr;
+  if (!context || !m_state->Resolve(call.context, context->context, call.object, object) ||
+      !JSValueIsObject(context->context, object)) {
+    return;
+  }
+  const JSGlobalContextRef ctx = context->context;
+  std::vector<JSValueRef> arguments(call.arguments.size());
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    if (!m_state->Resolve(call.context, ctx, call.arguments[i], arguments[i])) return;
+  }
+  const JSObjectRef receiver = const_cast<JSObjectRef>(object);
+  ScriptString name(call.name);
+  JSValueRef exception = nullptr;
+  const JSValueRef property = JSObjectGetProperty(ctx, receiver, name.Get(), &exception);
+  if (!exception && property && JSValueIsObject(ctx, property)) {
+    const JSObjectRef function = JSValueToObject(ctx, property, &exception);
+    if (function && JSObjectIsFunction(ctx, function)) {
+      JSObjectCallAsFunction(ctx, function, receiver, arguments.size(),
+                             arguments.empty() ? nullptr : arguments.data(), &exception);
+    }
+  }
+  if (!exception || !call.reporter) return;
+  JSStringRef text = JSValueToStringCopy(ctx, exception, nullptr);
+  std::string report;
+  Writer(report).U64(call.context).U32(call.reporter).String(
+      text ? std::u16string(reinterpret_cast<const char16_t*>(JSStringGetCharactersPtr(text)),
+                            JSStringGetLength(text))
+           : u"exception");
+  if (text) JSStringRelease(text);
+  Notify(Operation::kPostedCallFailed, report);
 }
 
 }  // namespace page_agent

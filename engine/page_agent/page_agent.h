@@ -13,6 +13,8 @@
 #include <JavaScriptCore/JavaScript.h>
 
 #include <atomic>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -43,11 +45,22 @@ class PageAgent : public remote_script::Endpoint {
 
  protected:
   bool Serve(const remote_script::Frame& request, std::string& reply) override;
+  // Notices run in order, and never while a call of this agent waits: a posted call runs
+  // the page's script, which must not start inside another call's wait.
   bool Notice(const remote_script::Frame& notice) override;
+  bool HasDeferredWork() const override { return !m_deferred.empty(); }
+  void RunDeferredWork() override;
 
  private:
+  struct PostedCall;
+  bool TakePostedCalls(remote_script::Reader& reader);
+  void RunPostedCall(const PostedCall& call);
+  void Defer(std::function<void()> work);
+
   std::shared_ptr<AgentState> m_state;
   std::atomic<size_t> m_liveHandles{0};
+  std::deque<std::function<void()>> m_deferred;
+  bool m_runningDeferred = false;
 };
 
 }  // namespace page_agent

@@ -9,6 +9,28 @@
 #include <chrono>
 
 namespace remote_script {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int MillisecondsLeft(Clock::time_point deadline) {
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// Drops the consumed front of a buffer once it is half of it.
+void Compact(std::string& buffer, size_t& offset) {
+  if (offset == buffer.size()) {
+    buffer.clear();
+    offset = 0;
+  } else if (offset > buffer.size() / 2) {
+    buffer.erase(0, offset);
+    offset = 0;
+  }
+}
+
+}  // namespace
 
 Connection::Connection(int socket) : m_socket(socket) {
   if (m_socket >= 0) fcntl(m_socket, F_SETFL, fcntl(m_socket, F_GETFL) | O_NONBLOCK);
@@ -20,6 +42,8 @@ void Connection::Close() {
   if (m_socket >= 0) close(m_socket);
   m_socket = -1;
   m_input.clear();
+  m_output.clear();
+  m_inputOffset = m_outputOffset = 0;
 }
 
 bool Connection::Fill() {
@@ -38,53 +62,70 @@ bool Connection::Fill() {
 }
 
 Connection::Result Connection::Receive(Frame& frame, int timeoutMilliseconds) {
-  using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
   for (;;) {
     if (m_socket < 0) return Result::kClosed;
     size_t used = 0;
-    switch (DecodeFrame(m_input, frame, used)) {
+    const std::string_view unread = std::string_view(m_input).substr(m_inputOffset);
+    switch (DecodeFrame(unread, frame, used)) {
       case DecodeResult::kFrame:
-        m_input.erase(0, used);
+        m_inputOffset += used;
+        Compact(m_input, m_inputOffset);
         return Result::kFrame;
       case DecodeResult::kMalformed:
         return Result::kMalformed;
       case DecodeResult::kIncomplete:
         break;
     }
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    pollfd readable{m_socket, POLLIN, 0};
-    const int ready = poll(&readable, 1, left > 0 ? static_cast<int>(left) : 0);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready == 0) return Result::kTimeout;
-    if (ready < 0 || !Fill()) {
+    pollfd ready{m_socket, short(POLLIN | (HasQueuedOutput() ? POLLOUT : 0)), 0};
+    const int count = poll(&ready, 1, MillisecondsLeft(deadline));
+    if (count < 0 && errno == EINTR) continue;
+    if (count == 0) return Result::kTimeout;
+    const bool failed = count < 0 || (ready.revents & POLLOUT && !WriteSome()) ||
+                        (ready.revents & (POLLIN | POLLHUP | POLLERR) && !Fill());
+    if (failed) {
       Close();
       return Result::kClosed;
     }
   }
 }
 
-bool Connection::Send(const Frame& frame, int timeoutMilliseconds) {
-  const std::string bytes = EncodeFrame(frame);
-  for (size_t sent = 0; sent < bytes.size();) {
-    if (m_socket < 0) return false;
-    const ssize_t count = send(m_socket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+bool Connection::Queue(const Frame& frame) {
+  if (m_socket < 0) return false;
+  m_output += EncodeFrame(frame);
+  return WriteSome();
+}
+
+bool Connection::WriteSome() {
+  while (m_socket >= 0 && HasQueuedOutput()) {
+    const ssize_t count = send(m_socket, m_output.data() + m_outputOffset,
+                               m_output.size() - m_outputOffset, MSG_NOSIGNAL);
     if (count > 0) {
-      sent += static_cast<size_t>(count);
+      m_outputOffset += static_cast<size_t>(count);
       continue;
     }
     if (count < 0 && errno == EINTR) continue;
-    // A peer that takes nothing for the whole wait is as good as gone.
-    pollfd writable{m_socket, POLLOUT, 0};
-    if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
-        poll(&writable, 1, timeoutMilliseconds) > 0) {
-      continue;
-    }
+    if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
     Close();
     return false;
   }
-  return true;
+  Compact(m_output, m_outputOffset);
+  return m_socket >= 0;
+}
+
+bool Connection::Drain(int timeoutMilliseconds) {
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
+  while (WriteSome() && HasQueuedOutput()) {
+    // A peer that takes nothing for the whole wait is as good as gone.
+    pollfd writable{m_socket, POLLOUT, 0};
+    const int count = poll(&writable, 1, MillisecondsLeft(deadline));
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) {
+      Close();
+      return false;
+    }
+  }
+  return m_socket >= 0;
 }
 
 }  // namespace remote_script

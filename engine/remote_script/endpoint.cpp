@@ -5,6 +5,10 @@
 
 namespace remote_script {
 
+bool FitsInFrame(const std::string& payload) {
+  return payload.size() <= kMaxFrameLength - (kFrameHeaderLength - 4);
+}
+
 Endpoint::Endpoint(int socket) : m_connection(socket) {}
 
 Endpoint::~Endpoint() = default;
@@ -25,13 +29,29 @@ void Endpoint::Drop(const std::string& why) {
   Close();
 }
 
+bool Endpoint::Transmit(const Frame& frame) {
+  ++m_framesSent;
+  const bool sent = m_connection.Queue(frame) &&
+                    (m_nonBlockingWrites || m_connection.Drain(m_waitMilliseconds));
+  if (!sent) {
+    Close();
+    return false;
+  }
+  if (m_connection.HasQueuedOutput()) OutputPending();
+  return true;
+}
+
+bool Endpoint::WriteQueued() {
+  if (m_connection.WriteSome()) return true;
+  Close();
+  return false;
+}
+
 Endpoint::CallResult Endpoint::Call(Operation operation, const std::string& arguments,
                                     std::string& reply) {
+  if (!FitsInFrame(arguments)) return CallResult::kTooLarge;
   const uint32_t sequence = m_nextSequence++;
-  if (!m_connection.Send({Kind::kRequest, sequence, operation, arguments}, m_waitMilliseconds)) {
-    Close();
-    return CallResult::kClosed;
-  }
+  if (!Transmit({Kind::kRequest, sequence, operation, arguments})) return CallResult::kClosed;
   ++m_depth;
   m_waiting.push_back(sequence);
   CallResult result = CallResult::kClosed;
@@ -46,11 +66,14 @@ Endpoint::CallResult Endpoint::Call(Operation operation, const std::string& argu
     Frame frame;
     const Connection::Result received = m_connection.Receive(frame, m_waitMilliseconds);
     if (received == Connection::Result::kTimeout) {
+      m_stalled = true;
       result = CallResult::kTimedOut;
       break;
     }
     if (received == Connection::Result::kMalformed) Drop("a frame that does not decode");
     if (received != Connection::Result::kFrame) break;
+    m_stalled = false;
+    ++m_framesReceived;
     if (frame.kind == Kind::kReply && frame.sequence == sequence) {
       reply = std::move(frame.payload);
       result = CallResult::kReplied;
@@ -61,14 +84,12 @@ Endpoint::CallResult Endpoint::Call(Operation operation, const std::string& argu
   m_waiting.pop_back();
   --m_depth;
   if (result == CallResult::kClosed) Close();
-  if (m_depth == 0 && HasPendingInput()) InputPending();
+  if (m_depth == 0 && IsOpen() && HasPendingInput()) InputPending();
   return result;
 }
 
 bool Endpoint::Notify(Operation operation, const std::string& arguments) {
-  if (m_connection.Send({Kind::kRelease, 0, operation, arguments}, m_waitMilliseconds)) return true;
-  Close();
-  return false;
+  return FitsInFrame(arguments) && Transmit({Kind::kRelease, 0, operation, arguments});
 }
 
 bool Endpoint::ServeAvailable() {
@@ -77,14 +98,19 @@ bool Endpoint::ServeAvailable() {
     explicit Serving(int& serving) : count(++serving) {}
     ~Serving() { --count; }
   } serving(m_serving);
+  if (!WriteQueued()) return false;
+  if (m_depth == 0 && HasDeferredWork()) RunDeferredWork();
   for (;;) {
     Frame frame;
     switch (m_connection.Receive(frame, 0)) {
       case Connection::Result::kFrame:
+        m_stalled = false;
+        ++m_framesReceived;
         if (!Handle(frame)) return false;
         break;
       case Connection::Result::kTimeout:
-        return true;
+        if (m_connection.HasQueuedOutput()) OutputPending();
+        return IsOpen();
       case Connection::Result::kMalformed:
         Drop("a frame that does not decode");
         return false;
@@ -101,9 +127,11 @@ bool Endpoint::Handle(const Frame& frame) {
       std::string reply;
       const bool served = Serve(frame, reply);
       if (!served) Drop("a request that does not decode");
-      const bool sent = served && m_connection.IsOpen() &&
-                        m_connection.Send({Kind::kReply, frame.sequence, frame.operation, reply},
-                                          m_waitMilliseconds);
+      // An answer too long for the other side goes as one that does not decode, which
+      // fails the call there and keeps the connection.
+      if (!FitsInFrame(reply)) reply.clear();
+      const bool sent =
+          served && IsOpen() && Transmit({Kind::kReply, frame.sequence, frame.operation, reply});
       Served();
       if (!sent) Close();
       return sent;

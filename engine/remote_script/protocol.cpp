@@ -21,9 +21,9 @@ bool KnownKind(uint8_t kind) {
 
 bool IsKnownOperation(uint16_t operation) {
   return (operation >= static_cast<uint16_t>(Operation::kHello) &&
-          operation <= static_cast<uint16_t>(Operation::kContextGone)) ||
+          operation <= static_cast<uint16_t>(Operation::kPostedCallFailed)) ||
          (operation >= static_cast<uint16_t>(Operation::kCreateContext) &&
-          operation <= static_cast<uint16_t>(Operation::kReleaseHandles));
+          operation <= static_cast<uint16_t>(Operation::kPostCalls));
 }
 
 Writer& Writer::U8(uint8_t value) {
@@ -154,7 +154,7 @@ std::string EncodeFrame(const Frame& frame) {
   return bytes;
 }
 
-DecodeResult DecodeFrame(const std::string& bytes, Frame& frame, size_t& used) {
+DecodeResult DecodeFrame(std::string_view bytes, Frame& frame, size_t& used) {
   if (bytes.size() < 4) return DecodeResult::kIncomplete;
   uint32_t length = 0;
   std::memcpy(&length, bytes.data(), sizeof length);
@@ -168,7 +168,7 @@ DecodeResult DecodeFrame(const std::string& bytes, Frame& frame, size_t& used) {
   if (!KnownKind(kind) || !IsKnownOperation(operation)) return DecodeResult::kMalformed;
   frame.kind = static_cast<Kind>(kind);
   frame.operation = static_cast<Operation>(operation);
-  frame.payload.assign(bytes, kFrameHeaderLength, length - (kFrameHeaderLength - 4));
+  frame.payload.assign(bytes.substr(kFrameHeaderLength, length - (kFrameHeaderLength - 4)));
   used = 4 + length;
   return DecodeResult::kFrame;
 }

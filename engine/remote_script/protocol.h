@@ -9,13 +9,16 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace remote_script {
 
 inline constexpr uint32_t kProtocolVersion = 1;
-// No frame is longer; a longer length is malformed.
-inline constexpr uint32_t kMaxFrameLength = 64u << 20;
+// No frame is longer; a longer length is malformed. Both sides send nothing longer, so a
+// string of up to half a billion UTF-16 units (a URL of 100 million characters, the copy of
+// a long list) crosses in one piece, and anything longer fails where it would be sent.
+inline constexpr uint32_t kMaxFrameLength = 1u << 30;
 inline constexpr size_t kFrameHeaderLength = 4 + 1 + 4 + 2;
 
 enum class Kind : uint8_t { kRequest = 1, kReply = 2, kRelease = 3 };
@@ -27,6 +30,7 @@ enum class Operation : uint16_t {
   kCallStatic = 3,           // context, class, index, function, this, arguments -> result
   kCallCallback = 4,         // context, callback, function, this, arguments -> result
   kContextGone = 5,          // release: context
+  kPostedCallFailed = 6,     // release: context, reporter, the exception's text
   // Trawler to agent.
   kCreateContext = 20,   // -> context, global
   kReleaseContext = 21,  // release: context
@@ -40,6 +44,9 @@ enum class Operation : uint16_t {
   kMakeObject = 29,      // context, class (id, name, function names) or none -> result
   kMakeFunction = 30,    // context, name, callback -> result
   kReleaseHandles = 31,  // release: handle numbers
+  // release: count, then per call: context, object, property name, reporter, arguments.
+  // The agent calls each function in order once no call of its own waits.
+  kPostCalls = 32,
 };
 
 bool IsKnownOperation(uint16_t operation);
@@ -124,6 +131,6 @@ std::string EncodeFrame(const Frame& frame);
 
 enum class DecodeResult { kFrame, kIncomplete, kMalformed };
 // Decodes the first frame of the bytes; on kFrame, used is the number of bytes it took.
-DecodeResult DecodeFrame(const std::string& bytes, Frame& frame, size_t& used);
+DecodeResult DecodeFrame(std::string_view bytes, Frame& frame, size_t& used);
 
 }  // namespace remote_script

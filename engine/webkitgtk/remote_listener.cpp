@@ -156,11 +156,6 @@ ScopedCall::~ScopedCall() { Session::Get().LeaveScope(); }
 
 void FlushReleases() { Session::Get().Flush(true); }
 
-Statistics GetStatistics() {
-  Statistics statistics = Session::Get().statistics;
-  statistics.liveStrings = Session::Get().liveStrings;
-  statistics.liveValues = Session::Get().LiveValues();
-  return statistics;
-}
+Statistics GetStatistics() { return Session::Get().Counts(); }
 
 }  // namespace remote_script

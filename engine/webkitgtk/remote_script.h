@@ -57,6 +57,10 @@ struct Statistics {
   uint64_t served = 0;    // requests agents made
   uint64_t liveStrings = 0;
   uint64_t liveValues = 0;  // value handles held on this side
+  uint64_t posted = 0;      // calls posted to agents
+  uint64_t framesSent = 0;  // frames written to agents, and read from them
+  uint64_t framesReceived = 0;
+  uint64_t stalledPages = 0;  // agents that let a call wait past the limit, and sent nothing since
 };
 Statistics GetStatistics();
 

@@ -213,6 +213,14 @@ std::optional<std::string> Session::Ask(ContextRecord context, Operation operati
   };
   AgentLink* link = Link(context.link);
   if (!link || !link->IsOpen()) return fail("Error: the page is gone");
+  // A page that let a call wait past the limit gets no new call to wait on until it has
+  // answered again, so one stalled page never stalls Trawler twice.
+  if (link->Stalled() && link->ServeAvailable() && link->Stalled()) {
+    return fail("Error: the page is busy");
+  }
+  if (!link->IsOpen()) return fail("Error: the page is gone");
+  // Calls posted before this one go first, as their order says.
+  link->FlushPosts();
   ++statistics.requests;
   std::string reply;
   switch (link->Call(operation, arguments, reply)) {
@@ -221,6 +229,8 @@ std::optional<std::string> Session::Ask(ContextRecord context, Operation operati
       return fail("Error: the page did not answer in time");
     case Endpoint::CallResult::kClosed:
       return fail("Error: the page is gone");
+    case Endpoint::CallResult::kTooLarge:
+      return fail("Error: the value is too large to send to the page");
     case Endpoint::CallResult::kReplied:
       break;
   }
@@ -247,6 +257,44 @@ js::JSObjectCallAsFunctionCallback Session::Callback(uint32_t id) const {
   return id >= 1 && id <= m_callbacks.size() ? m_callbacks[id - 1] : nullptr;
 }
 
+uint32_t Session::ReporterId(js::JSPostedCallExceptionCallback reporter) {
+  if (!reporter) return 0;
+  const auto found = std::find(m_reporters.begin(), m_reporters.end(), reporter);
+  if (found != m_reporters.end()) return static_cast<uint32_t>(found - m_reporters.begin() + 1);
+  m_reporters.push_back(reporter);
+  return static_cast<uint32_t>(m_reporters.size());
+}
+
+js::JSPostedCallExceptionCallback Session::Reporter(uint32_t id) const {
+  return id >= 1 && id <= m_reporters.size() ? m_reporters[id - 1] : nullptr;
+}
+
+js::JSContextRef Session::KnownContext(uint64_t link, uint64_t agentContext) const {
+  const auto found = m_contextHandles.find({link, agentContext});
+  return found == m_contextHandles.end() ? nullptr : HandleOf<js::JSContextRef>(found->second);
+}
+
+void Session::SchedulePostFlush() {
+  if (m_postFlush) return;
+  // A source that is never ready: its prepare step runs once per iteration of the main
+  // context, after everything the iteration dispatched and before it polls, so what was
+  // posted in one iteration goes out in one write.
+  static GSourceFuncs functions = {
+      [](GSource*, gint* timeout) {
+        *timeout = -1;
+        Get().FlushPosts();
+        return gboolean(FALSE);
+      },
+      nullptr, [](GSource*, GSourceFunc, gpointer) { return gboolean(G_SOURCE_CONTINUE); },
+      nullptr, nullptr, nullptr};
+  m_postFlush = g_source_new(&functions, sizeof(GSource));
+  g_source_attach(m_postFlush, nullptr);
+}
+
+void Session::FlushPosts() {
+  for (const auto& [id, link] : m_links) link->FlushPosts();
+}
+
 void Session::LeaveScope() {
   if (--m_depth > 0) return;
   Flush(std::exchange(m_looseFlushDue, false));
@@ -270,6 +318,8 @@ void Session::Flush(bool everything) {
   for (const auto& [linkId, agentHandles] : releases) {
     AgentLink* link = Link(linkId);
     if (!link || !link->IsOpen()) continue;
+    // A posted call may name a value given back here: the calls go first.
+    link->FlushPosts();
     std::string arguments;
     Writer writer(arguments);
     writer.U32(static_cast<uint32_t>(agentHandles.size()));
@@ -299,15 +349,39 @@ void Session::ScheduleIdleFlush() {
 
 void Session::CollectLinks() {
   // A link whose call or serving is under way is still on the stack.
-  EraseIf(m_links,
-          [](const auto& entry) { return !entry.second->IsOpen() && !entry.second->Busy(); });
+  EraseIf(m_links, [this](const auto& entry) {
+    const bool gone = !entry.second->IsOpen() && !entry.second->Busy();
+    if (gone) {
+      m_goneLinks.framesSent += entry.second->FramesSent();
+      m_goneLinks.framesReceived += entry.second->FramesReceived();
+    }
+    return gone;
+  });
+}
+
+Statistics Session::Counts() const {
+  Statistics counts = statistics;
+  counts.liveStrings = liveStrings;
+  counts.liveValues = m_values.size();
+  counts.framesSent = m_goneLinks.framesSent;
+  counts.framesReceived = m_goneLinks.framesReceived;
+  for (const auto& [id, link] : m_links) {
+    counts.framesSent += link->FramesSent();
+    counts.framesReceived += link->FramesReceived();
+    counts.stalledPages += link->IsOpen() && link->Stalled() ? 1 : 0;
+  }
+  return counts;
 }
 
 AgentLink::AgentLink(Session& session, uint64_t id, int socket)
-    : Endpoint(socket), m_session(session), m_id(id) {}
+    : Endpoint(socket), m_session(session), m_id(id) {
+  // Trawler never waits for a page to take what it writes.
+  SetNonBlockingWrites();
+}
 
 AgentLink::~AgentLink() {
   if (m_watch) g_source_remove(m_watch);
+  if (m_outputWatch) g_source_remove(m_outputWatch);
 }
 
 void AgentLink::Watch() {
@@ -326,6 +400,42 @@ void AgentLink::Watch() {
 
 void AgentLink::Log(const std::string& line) { webkitgtk::DebugLine(line); }
 
+bool AgentLink::PostCall(const std::string& call) {
+  // A batch stays well below the frame limit; one call alone must fit in a frame.
+  constexpr size_t kBatchBytes = 16u << 20;
+  if (!IsOpen() || !FitsInFrame(call + "four")) return false;
+  if (m_posts.size() + call.size() > kBatchBytes) FlushPosts();
+  m_posts += call;
+  ++m_postCount;
+  ++m_session.statistics.posted;
+  m_session.SchedulePostFlush();
+  return true;
+}
+
+void AgentLink::FlushPosts() {
+  if (m_postCount == 0) return;
+  std::string batch;
+  Writer(batch).U32(std::exchange(m_postCount, 0));
+  batch += m_posts;
+  m_posts.clear();
+  Notify(Operation::kPostCalls, batch);
+}
+
+void AgentLink::OutputPending() {
+  if (m_outputWatch) return;
+  // The page takes nothing now; the rest goes whenever it can take more.
+  m_outputWatch = g_unix_fd_add(
+      Socket(), G_IO_OUT,
+      [](gint, GIOCondition, gpointer id) {
+        AgentLink* link = Session::Get().Link(reinterpret_cast<uintptr_t>(id));
+        if (!link) return gboolean(G_SOURCE_REMOVE);
+        if (link->WriteQueued() && link->HasQueuedOutput()) return gboolean(G_SOURCE_CONTINUE);
+        link->m_outputWatch = 0;
+        return gboolean(G_SOURCE_REMOVE);
+      },
+      reinterpret_cast<gpointer>(static_cast<uintptr_t>(m_id)));
+}
+
 void AgentLink::InputPending() {
   g_idle_add(
       [](gpointer id) {
@@ -338,6 +448,9 @@ void AgentLink::InputPending() {
 
 void AgentLink::Closed() {
   if (m_watch) g_source_remove(std::exchange(m_watch, 0));
+  if (m_outputWatch) g_source_remove(std::exchange(m_outputWatch, 0));
+  m_posts.clear();
+  m_postCount = 0;
   m_session.LinkClosed(m_id);
 }
 
@@ -365,12 +478,31 @@ void AgentLink::Served() { m_session.LeaveScope(); }
 
 bool AgentLink::Notice(const Frame& notice) {
   Reader reader(notice.payload);
+  if (!m_authenticated) return false;
+  if (notice.operation == Operation::kPostedCallFailed) return PostedCallFailed(reader);
   uint64_t context = 0;
-  if (!m_authenticated || notice.operation != Operation::kContextGone || !reader.U64(context) ||
-      !reader.Done()) {
+  if (notice.operation != Operation::kContextGone || !reader.U64(context) || !reader.Done()) {
     return false;
   }
   m_session.DropContextOf(m_id, context);
+  return true;
+}
+
+bool AgentLink::PostedCallFailed(Reader& reader) {
+  uint64_t agentContext = 0;
+  uint32_t reporter = 0;
+  WireValue text;
+  text.tag = WireValue::Tag::kString;
+  if (!reader.U64(agentContext) || !reader.U32(reporter) || !reader.String(text.string) ||
+      !reader.Done()) {
+    return false;
+  }
+  const js::JSContextRef context = m_session.KnownContext(m_id, agentContext);
+  const js::JSPostedCallExceptionCallback report = m_session.Reporter(reporter);
+  if (!context || !report) return true;
+  m_session.EnterScope();
+  report(context, m_session.MakeValue(context, text));
+  m_session.LeaveScope();
   return true;
 }
 

@@ -10,6 +10,8 @@
 #include "engine/remote_script/endpoint.h"
 #include "engine/webkitgtk/remote_script.h"
 
+#include <glib.h>
+
 #include <map>
 #include <memory>
 #include <optional>
@@ -29,11 +31,17 @@ class AgentLink : public Endpoint {
   uint64_t Id() const { return m_id; }
   bool Authenticated() const { return m_authenticated; }
   void Watch();
+  // Adds one encoded call to the posts that go with the next flush; false when the link is
+  // gone or the call is too long to send.
+  bool PostCall(const std::string& call);
+  // Sends the posted calls, all in one frame (or more, when they are very long).
+  void FlushPosts();
 
  protected:
   bool Serve(const Frame& request, std::string& reply) override;
   bool Notice(const Frame& notice) override;
   void InputPending() override;
+  void OutputPending() override;
   void Served() override;
   void Closed() override;
   void Log(const std::string& line) override;
@@ -42,11 +50,15 @@ class AgentLink : public Endpoint {
   bool Hello(Reader& reader, std::string& reply);
   bool WindowObjectCleared(Reader& reader);
   bool Forwarded(Operation operation, Reader& reader, std::string& reply);
+  bool PostedCallFailed(Reader& reader);
 
   Session& m_session;
   uint64_t m_id;
   bool m_authenticated = false;
   unsigned m_watch = 0;
+  unsigned m_outputWatch = 0;
+  std::string m_posts;
+  uint32_t m_postCount = 0;
 };
 
 struct StringRecord {
@@ -126,15 +138,24 @@ class Session {
   std::map<uint32_t, ClassRecord*> classes;
   uint32_t CallbackId(js::JSObjectCallAsFunctionCallback callback);
   js::JSObjectCallAsFunctionCallback Callback(uint32_t id) const;
+  // The receivers of posted calls' exceptions, by number (0: none).
+  uint32_t ReporterId(js::JSPostedCallExceptionCallback reporter);
+  js::JSPostedCallExceptionCallback Reporter(uint32_t id) const;
+  // Posted calls go out once per main-loop iteration, before it waits.
+  void SchedulePostFlush();
+  void FlushPosts();
+  // The context of an agent's context number, when this side knows it.
+  js::JSContextRef KnownContext(uint64_t link, uint64_t agentContext) const;
   uint64_t liveStrings = 0;
 
   // Scopes and the giving back of values.
   void EnterScope() { ++m_depth; }
   void LeaveScope();
   int Depth() const { return m_depth; }
-  uint64_t LiveValues() const { return m_values.size(); }
   void Flush(bool everything);
   Statistics statistics;
+  // The counts with those of the links.
+  Statistics Counts() const;
 
  private:
   Session() = default;
@@ -158,6 +179,9 @@ class Session {
   std::vector<uint64_t> m_pendingScoped;
   std::vector<uint64_t> m_pendingLoose;
   std::vector<js::JSObjectCallAsFunctionCallback> m_callbacks;
+  std::vector<js::JSPostedCallExceptionCallback> m_reporters;
+  GSource* m_postFlush = nullptr;
+  Statistics m_goneLinks;  // frame counts of links that went
 };
 
 }  // namespace remote_script

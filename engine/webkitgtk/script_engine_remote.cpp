@@ -1,8 +1,8 @@
 // The script engine interface over a page agent in another process. Strings and classes
 // stay here; values made here travel inline in the request that first uses them; type
 // tests, private data and class tests answer here from what the agent said of a value
-// when it handed it out. Everything else is one request to the agent of the value's
-// context, waiting for its answer.
+// when it handed it out. Posted calls go one way, batched. Everything else is one request
+// to the agent of the value's context, waiting for its answer.
 
 #include "bridge/script_engine.h"
 #include "engine/webkitgtk/remote_session.h"
@@ -468,6 +468,25 @@ JSValueRef JSObjectCallAsFunction(JSContextRef ctx, JSObjectRef object, JSObject
     if (!Put(writer, *context, arguments[i], exception)) return nullptr;
   }
   return AskValue(*context, Operation::kCallFunction, *request, exception);
+}
+
+bool JSObjectPostCallToProperty(JSContextRef ctx, JSObjectRef object, JSStringRef propertyName,
+                                size_t argumentCount, const JSValueRef arguments[],
+                                JSPostedCallExceptionCallback onException) {
+  Session& session = Session::Get();
+  const std::optional<ContextRecord> context = Target(ctx, nullptr);
+  remote_script::AgentLink* link = context ? session.Link(context->link) : nullptr;
+  if (!link || !propertyName) return false;
+  std::string call;
+  Writer writer(call);
+  writer.U64(context->agentContext);
+  if (!Put(writer, *context, object, nullptr)) return false;
+  writer.String(TextOf(propertyName)).U32(session.ReporterId(onException));
+  writer.U32(static_cast<uint32_t>(argumentCount));
+  for (size_t i = 0; i < argumentCount; ++i) {
+    if (!Put(writer, *context, arguments[i], nullptr)) return false;
+  }
+  return link->PostCall(call);
 }
 
 }  // namespace js

@@ -68,8 +68,8 @@ TEST(ProtocolTest, FramesThatDoNotDecodeAreMalformed) {
       {"length of all ones", Header(0xFFFFFFFF, 1, 1)},
       {"unknown kind", Header(7, 9, 1)},
       {"kind zero", Header(7, 0, 1)},
-      {"unknown operation", Header(7, 1, 6)},
-      {"operation past the last", Header(7, 1, 32)},
+      {"unknown operation", Header(7, 1, 7)},
+      {"operation past the last", Header(7, 1, 33)},
   };
   for (const auto& [name, bytes] : cases) {
     Frame frame;
