@@ -52,6 +52,10 @@ bool Connection::Fill() {
     const ssize_t count = recv(m_socket, buffer, sizeof buffer, 0);
     if (count > 0) {
       m_input.append(buffer, static_cast<size_t>(count));
+      if (m_inputLimit && BufferedInputSize() > m_inputLimit) {
+        m_overLimit = true;
+        return false;
+      }
       if (static_cast<size_t>(count) < sizeof buffer) return true;
       continue;
     }
@@ -81,11 +85,12 @@ Connection::Result Connection::Receive(Frame& frame, int timeoutMilliseconds) {
     const int count = poll(&ready, 1, MillisecondsLeft(deadline));
     if (count < 0 && errno == EINTR) continue;
     if (count == 0) return Result::kTimeout;
-    const bool failed = count < 0 || (ready.revents & POLLOUT && !WriteSome()) ||
-                        (ready.revents & (POLLIN | POLLHUP | POLLERR) && !Fill());
+    const bool failed = count < 0 || ((ready.revents & POLLOUT) && !WriteSome()) ||
+                        ((ready.revents & (POLLIN | POLLHUP | POLLERR)) && !Fill());
     if (failed) {
+      const bool overLimit = m_overLimit;
       Close();
-      return Result::kClosed;
+      return overLimit ? Result::kOverLimit : Result::kClosed;
     }
   }
 }

@@ -20,7 +20,7 @@ class Connection {
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
-  enum class Result { kFrame, kTimeout, kClosed, kMalformed };
+  enum class Result { kFrame, kTimeout, kClosed, kMalformed, kOverLimit };
   // The next frame, waiting at most the milliseconds given (0: only what has arrived).
   // Queued output is written meanwhile.
   Result Receive(Frame& frame, int timeoutMilliseconds);
@@ -40,9 +40,13 @@ class Connection {
   bool HasQueuedOutput() const { return m_outputOffset < m_output.size(); }
   size_t BufferedInputSize() const { return m_input.size() - m_inputOffset; }
   int Socket() const { return m_socket; }
+  // A peer that makes this side buffer more unread input than the limit is dropped
+  // (0: no limit).
+  void SetInputLimit(size_t bytes) { m_inputLimit = bytes; }
 
  private:
-  // Reads what the socket has; false when it closed or failed.
+  // Reads what the socket has; false when it closed or failed, or the input went over the
+  // limit (m_overLimit).
   bool Fill();
 
   int m_socket;
@@ -52,6 +56,8 @@ class Connection {
   size_t m_inputOffset = 0;
   std::string m_output;
   size_t m_outputOffset = 0;
+  size_t m_inputLimit = 0;
+  bool m_overLimit = false;
 };
 
 }  // namespace remote_script

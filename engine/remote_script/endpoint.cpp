@@ -31,8 +31,8 @@ void Endpoint::Drop(const std::string& why) {
 
 bool Endpoint::Transmit(const Frame& frame) {
   ++m_framesSent;
-  const bool sent = m_connection.Queue(frame) &&
-                    (m_nonBlockingWrites || m_connection.Drain(m_waitMilliseconds));
+  const bool sent =
+      m_connection.Queue(frame) && (m_nonBlockingWrites || m_connection.Drain(m_waitMilliseconds));
   if (!sent) {
     Close();
     return false;
@@ -70,8 +70,10 @@ Endpoint::CallResult Endpoint::Call(Operation operation, const std::string& argu
       result = CallResult::kTimedOut;
       break;
     }
-    if (received == Connection::Result::kMalformed) Drop("a frame that does not decode");
-    if (received != Connection::Result::kFrame) break;
+    if (received != Connection::Result::kFrame) {
+      Refused(received);
+      break;
+    }
     m_stalled = false;
     ++m_framesReceived;
     if (frame.kind == Kind::kReply && frame.sequence == sequence) {
@@ -102,7 +104,8 @@ bool Endpoint::ServeAvailable() {
   if (m_depth == 0 && HasDeferredWork()) RunDeferredWork();
   for (;;) {
     Frame frame;
-    switch (m_connection.Receive(frame, 0)) {
+    const Connection::Result received = m_connection.Receive(frame, 0);
+    switch (received) {
       case Connection::Result::kFrame:
         m_stalled = false;
         ++m_framesReceived;
@@ -111,14 +114,18 @@ bool Endpoint::ServeAvailable() {
       case Connection::Result::kTimeout:
         if (m_connection.HasQueuedOutput()) OutputPending();
         return IsOpen();
-      case Connection::Result::kMalformed:
-        Drop("a frame that does not decode");
-        return false;
-      case Connection::Result::kClosed:
-        Close();
+      default:
+        Refused(received);
         return false;
     }
   }
+}
+
+void Endpoint::Refused(Connection::Result received) {
+  if (received == Connection::Result::kMalformed) Drop("a frame that does not decode");
+  if (received == Connection::Result::kOverLimit)
+    Log("trawler: script connection closed: more input than the connection allows");
+  Close();
 }
 
 bool Endpoint::Handle(const Frame& frame) {

@@ -48,6 +48,8 @@ class Endpoint {
   bool HasQueuedOutput() const { return m_connection.HasQueuedOutput(); }
   int Socket() const { return m_connection.Socket(); }
   void SetWaitLimit(int milliseconds) { m_waitMilliseconds = milliseconds; }
+  // See Connection::SetInputLimit.
+  void SetInputLimit(size_t bytes) { m_connection.SetInputLimit(bytes); }
   // Writes never wait for the peer; the rest of a write waits for OutputPending's host.
   void SetNonBlockingWrites() { m_nonBlockingWrites = true; }
   // The peer let a call wait past the limit and has sent nothing since.
@@ -83,13 +85,15 @@ class Endpoint {
   void Drop(const std::string& why);
   // Calls waiting for their reply now.
   int Depth() const { return m_depth; }
-  size_t BufferedInputSize() const { return m_connection.BufferedInputSize(); }
 
  private:
   // Handles a frame that is not the awaited reply; false when the connection went.
   bool Handle(const Frame& frame);
   // Queues a frame and writes it as this side writes; false when the connection went.
   bool Transmit(const Frame& frame);
+  // Closes the connection after a receive that gave no frame, saying why when it was the
+  // other side's fault.
+  void Refused(Connection::Result received);
 
   Connection m_connection;
   uint32_t m_nextSequence = 1;

@@ -2,6 +2,7 @@
 // the default main context, removed when the run ends (also when it is interrupted).
 
 #include "engine/remote_script/sockets.h"
+#include "engine/webkitgtk/engine_text.h"
 #include "engine/webkitgtk/remote_session.h"
 
 #include <glib-unix.h>
@@ -10,12 +11,16 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 
 namespace remote_script {
 namespace {
+
+// How long listening pauses when the process has no descriptor left for a connection.
+constexpr guint kFullPauseMilliseconds = 1000;
 
 struct Listener {
   int socket = -1;
@@ -65,11 +70,34 @@ void Remember(char (&target)[4096], const std::string& path) {
   std::strncpy(target, path.c_str(), sizeof target - 1);
 }
 
+void WatchListener();
+
 void AcceptWaiting() {
-  for (int socket = AcceptFrom(TheListener().socket); socket >= 0;
-       socket = AcceptFrom(TheListener().socket)) {
-    Session::Get().AddLink(socket);
-  }
+  int socket;
+  while ((socket = AcceptFrom(TheListener().socket)) >= 0) Session::Get().AddLink(socket);
+  if (errno != EMFILE && errno != ENFILE && errno != ENOBUFS && errno != ENOMEM) return;
+  // Out of descriptors: the connection stays in the backlog, and the listener would be
+  // ready at once again. Listening pauses for a moment instead of spinning: the watch,
+  // whose callback this is, ends when it returns.
+  TheListener().watch = 0;
+  webkitgtk::DebugLine("trawler: out of file descriptors; page agents wait a moment");
+  g_timeout_add(
+      kFullPauseMilliseconds,
+      [](gpointer) {
+        if (TheListener().socket >= 0) WatchListener();
+        return gboolean(G_SOURCE_REMOVE);
+      },
+      nullptr);
+}
+
+void WatchListener() {
+  TheListener().watch = g_unix_fd_add(
+      TheListener().socket, G_IO_IN,
+      [](gint, GIOCondition, gpointer) {
+        AcceptWaiting();
+        return gboolean(TheListener().watch ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE);
+      },
+      nullptr);
 }
 
 }  // namespace
@@ -96,13 +124,7 @@ bool StartListening(AgentAddress& address) {
     return false;
   }
   Session::Get().token = token;
-  listener.watch = g_unix_fd_add(
-      listener.socket, G_IO_IN,
-      [](gint, GIOCondition, gpointer) {
-        AcceptWaiting();
-        return gboolean(G_SOURCE_CONTINUE);
-      },
-      nullptr);
+  WatchListener();
   address = listener.address;
   return true;
 }
@@ -128,7 +150,9 @@ bool AcceptAgent(int timeoutMilliseconds) {
   if (socket < 0 || poll(&incoming, 1, left()) <= 0) return false;
   const int connection = AcceptFrom(socket);
   if (connection < 0) return false;
-  const uint64_t id = Session::Get().AddLink(connection)->Id();
+  const AgentLink* added = Session::Get().AddLink(connection);
+  if (!added) return false;
+  const uint64_t id = added->Id();
   for (;;) {
     AgentLink* link = Session::Get().Link(id);
     if (!link || !link->IsOpen()) return false;

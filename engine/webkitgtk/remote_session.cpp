@@ -5,6 +5,7 @@
 #include <glib-unix.h>
 #include <glib.h>
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <utility>
@@ -38,6 +39,13 @@ Session& Session::Get() {
 }
 
 AgentLink* Session::AddLink(int socket) {
+  const size_t waiting = std::count_if(m_links.begin(), m_links.end(), [](const auto& entry) {
+    return entry.second->IsOpen() && !entry.second->Authenticated();
+  });
+  if (waiting >= AgentLink::kMaxUnauthenticated) {
+    close(socket);
+    return nullptr;
+  }
   const uint64_t id = m_nextLink++;
   auto link = std::make_unique<AgentLink>(*this, id, socket);
   link->SetWaitLimit(waitMilliseconds);
@@ -285,8 +293,11 @@ void Session::SchedulePostFlush() {
         Get().FlushPosts();
         return gboolean(FALSE);
       },
-      nullptr, [](GSource*, GSourceFunc, gpointer) { return gboolean(G_SOURCE_CONTINUE); },
-      nullptr, nullptr, nullptr};
+      nullptr,
+      [](GSource*, GSourceFunc, gpointer) { return gboolean(G_SOURCE_CONTINUE); },
+      nullptr,
+      nullptr,
+      nullptr};
   m_postFlush = g_source_new(&functions, sizeof(GSource));
   g_source_attach(m_postFlush, nullptr);
 }
@@ -377,11 +388,25 @@ AgentLink::AgentLink(Session& session, uint64_t id, int socket)
     : Endpoint(socket), m_session(session), m_id(id) {
   // Trawler never waits for a page to take what it writes.
   SetNonBlockingWrites();
+  SetInputLimit(kHelloBytes);
+  m_helloDeadline = g_timeout_add(
+      kHelloMilliseconds,
+      [](gpointer id) {
+        AgentLink* link = Session::Get().Link(reinterpret_cast<uintptr_t>(id));
+        if (link) {
+          link->m_helloDeadline = 0;
+          link->Drop("the agent presented no token in time");
+          Session::Get().Flush(false);
+        }
+        return gboolean(G_SOURCE_REMOVE);
+      },
+      reinterpret_cast<gpointer>(static_cast<uintptr_t>(id)));
 }
 
 AgentLink::~AgentLink() {
-  if (m_watch) g_source_remove(m_watch);
-  if (m_outputWatch) g_source_remove(m_outputWatch);
+  for (unsigned source : {m_watch, m_outputWatch, m_helloDeadline}) {
+    if (source) g_source_remove(source);
+  }
 }
 
 void AgentLink::Watch() {
@@ -447,8 +472,9 @@ void AgentLink::InputPending() {
 }
 
 void AgentLink::Closed() {
-  if (m_watch) g_source_remove(std::exchange(m_watch, 0));
-  if (m_outputWatch) g_source_remove(std::exchange(m_outputWatch, 0));
+  for (unsigned* source : {&m_watch, &m_outputWatch, &m_helloDeadline}) {
+    if (*source) g_source_remove(std::exchange(*source, 0));
+  }
   m_posts.clear();
   m_postCount = 0;
   m_session.LinkClosed(m_id);
@@ -519,6 +545,8 @@ bool AgentLink::Hello(Reader& reader, std::string& reply) {
     return false;
   }
   m_authenticated = true;
+  SetInputLimit(0);
+  if (m_helloDeadline) g_source_remove(std::exchange(m_helloDeadline, 0));
   Writer(reply).U8(static_cast<uint8_t>(Status::kOk)).U32(kProtocolVersion);
   return true;
 }

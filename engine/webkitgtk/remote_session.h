@@ -23,9 +23,15 @@ namespace remote_script {
 
 class Session;
 
-// One page agent's connection. Its first request must present the token.
+// One page agent's connection. Its first request must present the token, within
+// kHelloMilliseconds and kHelloBytes; until then the link is one of at most
+// kMaxUnauthenticated.
 class AgentLink : public Endpoint {
  public:
+  inline static constexpr int kHelloMilliseconds = 5000;
+  inline static constexpr size_t kHelloBytes = 4096;
+  inline static constexpr size_t kMaxUnauthenticated = 8;
+
   AgentLink(Session& session, uint64_t id, int socket);
   ~AgentLink() override;
   uint64_t Id() const { return m_id; }
@@ -57,6 +63,7 @@ class AgentLink : public Endpoint {
   bool m_authenticated = false;
   unsigned m_watch = 0;
   unsigned m_outputWatch = 0;
+  unsigned m_helloDeadline = 0;
   std::string m_posts;
   uint32_t m_postCount = 0;
 };
@@ -93,7 +100,8 @@ class Session {
  public:
   static Session& Get();
 
-  // Agents. A link stays an object until no call of it is under way, closed or not.
+  // Agents. A link stays an object until no call of it is under way, closed or not. A
+  // connection past the number of links waiting for their token is closed at once (null).
   AgentLink* AddLink(int socket);
   AgentLink* Link(uint64_t id);
   // The newest agent that presented its token.

@@ -12,13 +12,25 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 namespace webkitgtk {
 namespace {
 
 const char16_t kViewClass[] = u"TrawlerWebView";
-// A page whose web process ends again this soon after its reload is left as it is.
-constexpr gint64 kCrashReloadInterval = 2 * G_USEC_PER_SEC;
+// A page whose web process ended is loaded again, at once the first time; each further
+// end within kCrashMemory of the one before waits twice as long as the last, from
+// kFirstCrashPause up to kLongestCrashPause, so a page that keeps crashing neither spins
+// nor stays dead.
+constexpr gint64 kCrashMemory = 30 * G_USEC_PER_SEC;
+constexpr guint kFirstCrashPause = 250;  // milliseconds
+constexpr guint kLongestCrashPause = 30000;
+
+guint CrashPause(int crashesInARow) {
+  if (crashesInARow <= 1) return 0;
+  const int doublings = std::min(crashesInARow - 2, 16);
+  return std::min(kFirstCrashPause << doublings, kLongestCrashPause);
+}
 
 class WebErrorGtk : public engine::ComObject<IWebError> {};
 
@@ -206,6 +218,7 @@ HRESULT WebViewGtk::viewWindow(OLE_HANDLE* window) {
 HRESULT WebViewGtk::close() {
   if (m_closed) return S_OK;
   m_closed = true;
+  if (m_crashReload) g_source_remove(std::exchange(m_crashReload, 0));
   NotificationCenterGtk::Default().RemoveObserversOf(static_cast<IWebView*>(this));
   g_signal_handlers_disconnect_by_data(m_view.Get(), this);
   for (const auto& [resource, id] : m_resources) {
@@ -406,12 +419,23 @@ void WebViewGtk::ProcessTerminated(WebKitWebProcessTerminationReason reason) {
                                                                          : "was ended";
   const char* uri = webkit_web_view_get_uri(m_view.Get());
   const gint64 now = g_get_monotonic_time();
-  const bool reload = now - m_lastCrashReload > kCrashReloadInterval;
+  m_crashesInARow = now - m_lastCrash > kCrashMemory ? 1 : m_crashesInARow + 1;
+  m_lastCrash = now;
+  const guint pause = CrashPause(m_crashesInARow);
   DebugLine(std::string("trawler: the web process of ") + (uri ? uri : "a page") + " " + why +
-            (reload ? "; loading the page again" : "; it is left as it is"));
-  if (!reload) return;
-  m_lastCrashReload = now;
-  webkit_web_view_reload(m_view.Get());
+            "; loading the page again" +
+            (pause ? " in " + std::to_string(pause) + " ms" : std::string()));
+  if (m_crashReload) g_source_remove(m_crashReload);
+  // The source goes with the view (close() removes it), so it never outlives it.
+  m_crashReload = g_timeout_add(
+      pause,
+      [](gpointer self) {
+        auto* view = static_cast<WebViewGtk*>(self);
+        view->m_crashReload = 0;
+        webkit_web_view_reload(view->m_view.Get());
+        return gboolean(G_SOURCE_REMOVE);
+      },
+      this);
 }
 
 }  // namespace webkitgtk

@@ -66,7 +66,9 @@ class WebViewGtk : public engine::ComObject<IWebView, IWebViewPrivate> {
   bool m_closed = false;
   bool m_committed = false;
   bool m_failed = false;
-  gint64 m_lastCrashReload = 0;
+  gint64 m_lastCrash = 0;
+  int m_crashesInARow = 0;
+  guint m_crashReload = 0;  // the source that loads the page again after its process ended
   uint32_t m_nextResource = 1;
   std::map<WebKitWebResource*, uint32_t> m_resources;  // each holds a reference
   ComPtr<IWebUIDelegate> m_uiDelegate;

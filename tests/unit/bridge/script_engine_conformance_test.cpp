@@ -189,3 +189,44 @@ TEST_P(ScriptEngineConformanceTest, FunctionsFromCallbacksAndProtection) {
   EXPECT_TRUE(js::JSValueIsObject(m_context, kept));
   js::JSValueUnprotect(m_context, kept);
 }
+
+namespace {
+
+std::string g_postedExceptions;
+
+void RecordPostedException(js::JSContextRef context, js::JSValueRef exception) {
+  g_postedExceptions += StringOf(context, exception) + ";";
+}
+
+bool PostTo(js::JSContextRef context, js::JSObjectRef object, const char* name,
+            const char* argument) {
+  js::JSStringRef property = js::JSStringCreateWithUTF8CString(name);
+  js::JSStringRef text = js::JSStringCreateWithUTF8CString(argument);
+  const js::JSValueRef value = js::JSValueMakeString(context, text);
+  const bool posted =
+      js::JSObjectPostCallToProperty(context, object, property, 1, &value, RecordPostedException);
+  js::JSStringRelease(text);
+  js::JSStringRelease(property);
+  return posted;
+}
+
+}  // namespace
+
+TEST_P(ScriptEngineConformanceTest, PostedCallsRunInOrderWithTheObjectAsReceiver) {
+  g_postedExceptions.clear();
+  Evaluate(m_context,
+           "var got = [];"
+           "function take(x) { if (x === 'bad') throw new Error('no ' + x); got.push(x); }"
+           "var box = {n: 'box', take(x) { got.push(this.n + ':' + x); }};");
+  EXPECT_TRUE(PostTo(m_context, Global(), "take", "a"));
+  PostTo(m_context, Global(), "take", "bad");
+  // A property that holds no function makes no call and no exception.
+  PostTo(m_context, Global(), "missing", "x");
+  PostTo(m_context, Global(), "got", "x");
+  PostTo(m_context, js::JSValueToObject(m_context, Property(Global(), "box"), nullptr), "take",
+         "b");
+  PostTo(m_context, Global(), "take", "c");
+  // Anything the engine does after the posts sees them done.
+  EXPECT_EQ(StringOf(m_context, Evaluate(m_context, "got.join()")), "a,box:b,c");
+  EXPECT_EQ(g_postedExceptions, "Error: no bad;");
+}

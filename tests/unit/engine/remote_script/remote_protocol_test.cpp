@@ -9,14 +9,18 @@
 #include "tests/unit/engine/remote_script/remote_environment.h"
 
 #include <glib.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
+using remote_test::Address;
 using remote_test::SharedAgent;
 using script_test::Evaluate;
 using script_test::StringOf;
@@ -109,7 +113,36 @@ TEST_F(RemoteProtocolTest, ANativeExceptionIsThrownInThePage) {
   js::JSClassRelease(failing);
 }
 
-TEST_F(RemoteProtocolTest, AWaitThatRunsOutFailsAndTheNextCallWorks) {
+// Runs iterations of the main context until the condition holds, ten seconds at most.
+template <typename Condition>
+bool PumpUntil(Condition condition) {
+  const gint64 deadline = g_get_monotonic_time() + 10 * G_USEC_PER_SEC;
+  while (!condition() && g_get_monotonic_time() < deadline)
+    g_main_context_iteration(nullptr, FALSE);
+  return condition();
+}
+
+// Posts take(text) to the global object.
+void PostTake(js::JSContextRef context, const std::string& text) {
+  js::JSStringRef name = js::JSStringCreateWithUTF8CString("take");
+  const js::JSValueRef argument = Text(context, text);
+  EXPECT_TRUE(js::JSObjectPostCallToProperty(context, js::JSContextGetGlobalObject(context), name,
+                                             1, &argument, nullptr));
+  js::JSStringRelease(name);
+}
+
+TEST_F(RemoteProtocolTest, PostedCallsOfOneIterationGoInOneFrame) {
+  Run("var got = []; function take(x) { got.push(x); }");
+  for (int i = 0; i < 100; ++i) PostTake(m_context, std::to_string(i));
+  const remote_script::Statistics before = remote_script::GetStatistics();
+  g_main_context_iteration(nullptr, FALSE);
+  const remote_script::Statistics after = remote_script::GetStatistics();
+  EXPECT_EQ(after.framesSent - before.framesSent, 1u);
+  EXPECT_EQ(Run("got.length + ' ' + got[0] + ' ' + got[99]"), "100 0 99");
+}
+
+TEST_F(RemoteProtocolTest, AStalledPageCostsOneWaitAndGetsWhatWasPostedOnceItAnswers) {
+  Run("var got = []; function take(x) { got.push(x.length); }");
   remote_script::SetWaitLimit(300);
   SharedAgent().SetPaused(true);
   js::JSValueRef exception = nullptr;
@@ -118,8 +151,33 @@ TEST_F(RemoteProtocolTest, AWaitThatRunsOutFailsAndTheNextCallWorks) {
   EXPECT_EQ(StringOf(m_context, exception), "Error: the page did not answer in time");
   EXPECT_NE(headless::DebugOutput().find(u"did not answer a script call in time\n"),
             std::u16string::npos);
+  EXPECT_EQ(remote_script::GetStatistics().stalledPages, 1u);
+  // No second wait: the next call fails at once.
+  exception = nullptr;
+  EXPECT_EQ(Evaluate(m_context, "2 + 2", &exception), nullptr);
+  EXPECT_EQ(StringOf(m_context, exception), "Error: the page is busy");
+  // Far more than the socket holds goes out without waiting for the page.
+  const std::string chunk(1 << 20, 'x');
+  for (int i = 0; i < 32; ++i) {
+    PostTake(m_context, chunk);
+    g_main_context_iteration(nullptr, FALSE);
+  }
   SharedAgent().SetPaused(false);
-  EXPECT_EQ(Run("2 + 2"), "4");
+  ASSERT_TRUE(PumpUntil([] { return remote_script::GetStatistics().stalledPages == 0; }));
+  EXPECT_EQ(Run("got.length + ' ' + got[31]"), "32 1048576");
+}
+
+TEST_F(RemoteProtocolTest, StringsFarLongerThanASocketBufferCrossBothWays) {
+  // 34 million UTF-16 units: 68 MB, more than an older frame limit allowed.
+  const std::string big(34'000'000, 'u');
+  SetGlobal(m_context, "big", Text(m_context, big));
+  EXPECT_EQ(Run("String(big.length)"), "34000000");
+  const js::JSValueRef back = Evaluate(m_context, "big + '!'");
+  js::JSStringRef text = js::JSValueToStringCopy(m_context, back, nullptr);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(js::JSStringGetLength(text), 34'000'001u);
+  js::JSStringRelease(text);
+  Run("big = null");
 }
 
 TEST_F(RemoteProtocolTest, HandlesOfAClosedPageFailLikeExceptionsAndANewAgentStartsAfresh) {
@@ -174,12 +232,15 @@ TEST_F(RemoteProtocolTest, ConnectionsWithoutTheTokenOrWithBrokenFramesAreClosed
   tooLong.replace(0, 4, "\xFF\xFF\xFF\xFF");
   std::string truncated = HelloFrame(u"");
   truncated[11] = '\x7F';  // a token longer than the frame
+  // A hello that would make Trawler buffer more than any hello needs.
+  std::string oversized = HelloFrame(std::u16string(3000, u't'));
   const std::pair<const char*, std::string> cases[] = {
       {"wrong token", HelloFrame(u"not-the-token")},
       {"no token", remote_script::EncodeFrame({remote_script::Kind::kRequest, 1,
                                                remote_script::Operation::kGetProperty, ""})},
       {"length over the limit", tooLong},
       {"truncated argument", truncated},
+      {"more than a hello before the token", oversized},
   };
   for (const auto& [name, bytes] : cases) {
     headless::ResetRecords();
@@ -192,6 +253,31 @@ TEST_F(RemoteProtocolTest, ConnectionsWithoutTheTokenOrWithBrokenFramesAreClosed
         << name;
   }
   // Trawler goes on.
+  EXPECT_EQ(Run("'still here'"), "still here");
+}
+
+// Whether Trawler closed the connection: it reads as ended.
+bool ClosedByTrawler(int socket) {
+  pollfd readable{socket, POLLIN, 0};
+  char byte = 0;
+  return poll(&readable, 1, 0) > 0 && recv(socket, &byte, 1, MSG_DONTWAIT) == 0;
+}
+
+TEST_F(RemoteProtocolTest, ConnectionsThatNeverPresentTheTokenAreCappedAndTimedOut) {
+  std::vector<int> idle;
+  for (int i = 0; i < 12; ++i) {
+    idle.push_back(remote_script::ConnectTo(Address().socketPath));
+    // Accepted, so the listener's backlog never fills.
+    g_main_context_iteration(nullptr, FALSE);
+  }
+  const auto closed = [&idle] { return std::count_if(idle.begin(), idle.end(), ClosedByTrawler); };
+  // Those past the cap go at once, the others when their time for the hello is up.
+  EXPECT_TRUE(PumpUntil([&] { return closed() >= 4; }));
+  EXPECT_TRUE(PumpUntil([&] { return closed() == 12; }));
+  for (int socket : idle) close(socket);
+  EXPECT_NE(headless::DebugOutput().find(u"no token in time"), std::u16string::npos);
+  // Agents still connect, and the page still answers.
+  EXPECT_NE(remote_test::ConnectAgent(), nullptr);
   EXPECT_EQ(Run("'still here'"), "still here");
 }
 
