@@ -1,7 +1,8 @@
 // Trawler's UI page. One object holds the page's state (the search, the rows, the view's
 // search text, sort and selection); event handlers change it and ask for a render, which
 // derives the document from it at most once per animation frame and keeps only the rows
-// in sight in the document. Text from the web reaches the document through textContent
+// in sight in the document. While rows stream in, the page renders at most a few times a
+// second and reads no layout. Text from the web reaches the document through textContent
 // and title only. The page defines two globals, the native side's contract: addResult and
 // updateInputUrl.
 'use strict';
@@ -10,6 +11,11 @@
   const SERVICE_URI = 'com.quillmoor.trawler';
   const ROW_HEIGHT = 28;
   const NOTICE_MILLISECONDS = 4000;
+  // Rows arriving make a render at most this often.
+  const STREAM_RENDER_MILLISECONDS = 250;
+  // Set while the page lives; still set when the page loads again after its process died,
+  // since session storage outlives the process.
+  const ALIVE_KEY = 'trawler.pageAlive';
   const PRESETS = {
     video: {mode: 'mime', text: 'video'},
     audio: {mode: 'mime', text: 'audio'},
@@ -37,8 +43,13 @@
   const $ = (id) => document.getElementById(id);
   let elements = null;
   let renderRequested = false;
+  let streamTimer = 0;
+  let lastRender = 0;
   let noticeTimer = 0;
   const rowPool = [];
+  // The viewport's height and scroll position as last read, outside the render path.
+  let viewportHeight = 0;
+  let scrollTop = 0;
 
   // The service: the native commands, called with JSON parameters; 1 or 0.
   function callService(method, params) {
@@ -163,8 +174,20 @@
     requestAnimationFrame(render);
   }
 
+  // A render for rows that arrived: never sooner than STREAM_RENDER_MILLISECONDS after the
+  // last one.
+  function requestStreamRender() {
+    if (renderRequested || streamTimer) return;
+    const wait = Math.max(0, lastRender + STREAM_RENDER_MILLISECONDS - performance.now());
+    streamTimer = setTimeout(() => {
+      streamTimer = 0;
+      requestRender();
+    }, wait);
+  }
+
   function render() {
     renderRequested = false;
+    lastRender = performance.now();
     if (!elements) return;
     if (state.viewDirty) {
       state.viewDirty = false;
@@ -237,13 +260,13 @@
     const count = state.view.length;
     spacer.style.height = count * ROW_HEIGHT + 'px';
     grid.setAttribute('aria-rowcount', String(count + 1));
-    const slots = Math.ceil(viewport.clientHeight / ROW_HEIGHT) + 1;
+    const slots = Math.ceil(viewportHeight / ROW_HEIGHT) + 1;
     while (rowPool.length < slots) {
       const element = makeRow();
       rowPool.push(element);
       viewport.appendChild(element);
     }
-    const first = Math.max(0, Math.floor(viewport.scrollTop / ROW_HEIGHT));
+    const first = Math.max(0, Math.floor(scrollTop / ROW_HEIGHT));
     const last = Math.min(count, first + rowPool.length);
     const used = new Set();
     for (let index = first; index < last; ++index) {
@@ -370,14 +393,23 @@
     state.selected = row;
     if (row) {
       const index = state.view.indexOf(row);
-      const viewport = elements.viewport;
       const top = index * ROW_HEIGHT;
-      if (top < viewport.scrollTop) viewport.scrollTop = top;
-      if (top + ROW_HEIGHT > viewport.scrollTop + viewport.clientHeight) {
-        viewport.scrollTop = top + ROW_HEIGHT - viewport.clientHeight;
+      if (top < scrollTop) scrollTo(top);
+      if (top + ROW_HEIGHT > scrollTop + viewportHeight) {
+        scrollTo(top + ROW_HEIGHT - viewportHeight);
       }
     }
     requestRender();
+  }
+
+  function scrollTo(top) {
+    elements.viewport.scrollTop = top;
+    scrollTop = elements.viewport.scrollTop;
+  }
+
+  function measureViewport() {
+    viewportHeight = elements.viewport.clientHeight;
+    scrollTop = elements.viewport.scrollTop;
   }
 
   function moveSelection(step) {
@@ -505,6 +537,8 @@
     $('copy-csv').addEventListener('click', () => copyShown('csv'));
     $('copy-json').addEventListener('click', () => copyShown('json'));
     $('clear').addEventListener('click', () => {
+      // The native side frees the rows it keeps for this list.
+      callService('clear', {});
       state.rows = [];
       state.pending = [];
       state.view = [];
@@ -512,12 +546,36 @@
       seenUrls = new Set();
       requestRender();
     });
-    elements.viewport.addEventListener('scroll', requestRender, {passive: true});
+    elements.viewport.addEventListener('scroll', () => {
+      scrollTop = elements.viewport.scrollTop;
+      requestRender();
+    }, {passive: true});
     elements.viewport.addEventListener('click', onRowsClick);
-    window.addEventListener('resize', requestRender);
+    new ResizeObserver(() => {
+      measureViewport();
+      requestRender();
+    }).observe(elements.viewport);
     document.addEventListener('keydown', onKeyDown);
     elements.address.focus();
+    measureViewport();
     render();
+    noticeIfRestored();
+  }
+
+  // Says so when the page came back after its process died (its list comes back with it).
+  function noticeIfRestored() {
+    let restored = false;
+    try {
+      restored = sessionStorage.getItem(ALIVE_KEY) === '1';
+      sessionStorage.setItem(ALIVE_KEY, '1');
+      window.addEventListener('pagehide', () => sessionStorage.removeItem(ALIVE_KEY));
+    } catch (error) {
+      return;  // no session storage: nothing to tell
+    }
+    if (restored) {
+      notify('Trawler\u2019s page stopped unexpectedly and was loaded again; its list was ' +
+             'restored.');
+    }
   }
 
   // One row from the native side: JSON text with four strings. O(1): it waits for the
@@ -531,7 +589,7 @@
     state.pending.push(row);
     // A page loaded again during a search learns of it from the rows.
     if (state.search === 'idle') state.search = 'searching';
-    requestRender();
+    requestStreamRender();
   };
 
   // The address as the native side normalised it.

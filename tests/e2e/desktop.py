@@ -1,5 +1,5 @@
 """What a person does at the desktop, for the tests: find Trawler's windows, ask one to
-close (as a window manager's close button does), press keys, read the clipboard."""
+close (as a window manager's close button does), press keys, set and read the clipboard."""
 
 import ctypes
 import ctypes.util
@@ -64,6 +64,13 @@ def press_key_over(window, key, at=(40, 40)):
 def type_over(window, text, at=(10, 10)):
     subprocess.run(["xdotool", "mousemove", "--window", str(window), str(at[0]), str(at[1]),
                     "type", "--delay", "5", text], check=True)
+
+
+def set_clipboard(text):
+    """Puts the text on the clipboard, owned by an xclip that serves it until another owner
+    takes the clipboard."""
+    subprocess.run(["xclip", "-i", "-selection", "clipboard"], input=text.encode("utf-8"),
+                   check=True, timeout=10)
 
 
 def clipboard():

@@ -95,9 +95,28 @@ function next() {
 }
 next();
 </script>""" % {"p": p}),
+        # A page that asks for an image every 10 ms, STREAM_COUNT in all.
+        "/stream.html": Page("text/html", """<!DOCTYPE html><body><script>
+var i = 0;
+var timer = setInterval(function () {
+  fetch('%(p)s/s/' + i + '.png');
+  if (++i === %(n)d) clearInterval(timer);
+}, 10);
+</script>""" % {"p": p, "n": STREAM_COUNT}),
+        # A page that fetches a data: URL of BIG_URL_LENGTH characters, then one more file.
+        "/big.html": Page("text/html", """<!DOCTYPE html><body><script>
+var prefix = 'data:text/plain,';
+fetch(prefix + 'a'.repeat(%(n)d - prefix.length)).then(function () {
+  fetch('%(p)s/after-big.json');
+});
+</script>""" % {"p": p, "n": BIG_URL_LENGTH}),
+        "/after-big.json": Page("application/json", "{}"),
     }
     return pages
 
+
+STREAM_COUNT = 300
+BIG_URL_LENGTH = 50 * 1000 * 1000
 
 # What the site sent for one request, and when (time.monotonic()).
 Response = collections.namedtuple("Response", "path status content_type has_length length time")
@@ -220,7 +239,7 @@ class SiteServer:
                     except queue.Empty:
                         tick = b""
                     return self.send_answer(200, "text/plain", tick, log=False)
-                if path.startswith("/tick/") and path != "/tick-wait":
+                if path.startswith(("/tick/", "/s/")):
                     return self.send_answer(200, "image/png", PNG)
                 page = server.pages(phase).get(path)
                 if page is None:

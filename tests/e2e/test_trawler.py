@@ -3,6 +3,7 @@
 import os
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -10,7 +11,7 @@ import time
 import unittest
 
 import desktop
-from local_site import SiteServer
+from local_site import BIG_URL_LENGTH, STREAM_COUNT, SiteServer
 from trawler_app import Trawler, finder_file_name, finder_size, wait
 
 BIN = os.environ.get("TRAWLER_BIN", "")
@@ -58,6 +59,15 @@ class EndToEndTest(unittest.TestCase):
         popups = ("/p%d/popup-open.png" % phase, "/p%d/popup-link.png" % phase)
         self.assertTrue(self.server.wait_for(lambda: sum(
             entry[0] in popups for entry in self.server.log) == 2), self.app.debug_output())
+
+    def stream_urls(self, phase):
+        """The URL of every response of the phase's stream page."""
+        return [self.server.url("/p%d/stream.html" % phase)] + [
+            self.server.url("/p%d/s/%d.png" % (phase, i)) for i in range(STREAM_COUNT)]
+
+    def stream_served(self, phase):
+        prefix = "/p%d/s/" % phase
+        return sum(entry.path.startswith(prefix) for entry in self.server.log) == STREAM_COUNT
 
     def test_every_response_is_listed_once_with_the_finders_fields(self):
         self.load_site(1)
@@ -175,6 +185,87 @@ class EndToEndTest(unittest.TestCase):
         self.assertEqual(self.app.start(self.server.url("/p9/data.json")), 1)
         self.assertTrue(self.wait_rows(1))
 
+    def test_a_ui_page_killed_twice_comes_back_with_every_row(self):
+        self.assertEqual(self.app.start(self.server.url("/p16/stream.html")), 1)
+        self.assertTrue(self.server.wait_for(lambda: len(self.app.reports("row")) >= 20))
+        for ready in (2, 3):
+            self.assertTrue(wait(self.app.ui_page_process, 20))
+            os.kill(self.app.ui_page_process(), signal.SIGKILL)
+            self.assertTrue(self.server.wait_for(
+                lambda: len(self.app.reports("ready")) == ready, 30), self.app.debug_output())
+        # The page that came back has every row of the search, those of its downtime too.
+        expected = set(self.stream_urls(16))
+        self.assertTrue(self.server.wait_for(lambda: expected <= {
+            row["url"] for row in self.app.rows_since_last_ready()}, 60), self.app.debug_output())
+        self.assertEqual(len(self.app.rows_since_last_ready()), len(expected))
+
+    def test_a_stopped_ui_page_stops_neither_trawler_nor_its_rows(self):
+        self.assertEqual(self.app.call("copyURL", url="Trawler answers"), 1)
+        ui_page = self.app.ui_page_process()
+        ui_window = desktop.windows(self.app.process.pid)[0][0]
+        self.assertEqual(self.app.start(self.server.url("/p13/stream.html")), 1)
+        os.kill(ui_page, signal.SIGSTOP)
+        try:
+            # Trawler serves the desktop meanwhile: the clipboard's text is its own.
+            self.assertEqual(desktop.clipboard(), "Trawler answers")
+            self.assertTrue(self.server.wait_for(lambda: self.stream_served(13), 30))
+            self.assertEqual(desktop.clipboard(), "Trawler answers")
+        finally:
+            os.kill(ui_page, signal.SIGCONT)
+        expected = set(self.stream_urls(13))
+        self.assertTrue(self.server.wait_for(
+            lambda: expected <= {row["url"] for row in self.app.rows()}, 30),
+            self.app.debug_output())
+        # Closing while the page is stopped ends Trawler as always.
+        os.kill(ui_page, signal.SIGSTOP)
+        try:
+            desktop.request_close(ui_window)
+            self.assertEqual(self.app.wait_exit(10), 0, self.app.debug_output())
+        finally:
+            os.kill(ui_page, signal.SIGKILL)
+
+    def test_a_fifty_million_character_url_is_one_row_and_later_rows_follow(self):
+        self.assertEqual(self.app.start(self.server.url("/p15/big.html")), 1)
+        after = self.server.url("/p15/after-big.json")
+        self.assertTrue(self.server.wait_for(
+            lambda: any(after in row for row in self.app.reports("row")), 120),
+            self.app.debug_output())
+        self.assertEqual([len(row["url"]) for row in self.app.rows()
+                          if row["url"].startswith("data:")], [BIG_URL_LENGTH])
+        self.assertEqual(self.app.call("copyURL", url="after the big one"), 1)
+        self.assertEqual(desktop.clipboard(), "after the big one")
+
+    def test_idle_connections_to_the_agent_socket_are_closed_and_searches_go_on(self):
+        path = self.app.agent_socket()
+        self.assertIsNotNone(path)
+        idle = []
+        for _ in range(40):
+            connection = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+            connection.settimeout(2)
+            try:
+                connection.connect(path)
+                idle.append(connection)
+            except OSError:
+                connection.close()
+        self.assertTrue(idle)
+        # Trawler closes each: at once past those it lets wait for a token, the rest when
+        # their time for the token is up.
+        deadline = time.monotonic() + 20
+
+        def closed(connection):
+            try:
+                connection.settimeout(max(0.1, deadline - time.monotonic()))
+                return connection.recv(1) == b""
+            except OSError:
+                return False
+
+        self.assertEqual([closed(connection) for connection in idle], [True] * len(idle))
+        for connection in idle:
+            connection.close()
+        self.assertEqual(self.app.start(self.server.url("/p17/data.json")), 1)
+        self.assertTrue(self.server.wait_for(lambda: any(
+            row.endswith("/p17/data.json\"}\n") for row in self.app.reports("row"))))
+
     def test_an_untrusted_certificate_and_a_refused_connection_are_no_failures(self):
         self.assertEqual(self.app.start("http://127.0.0.1:1/refused"), 1)
         secure = "https://127.0.0.1:%d/p12/data.json" % self.server.tls_port
@@ -205,10 +296,36 @@ class RealPageTest(unittest.TestCase):
         self.server.stop()
         shutil.rmtree(self.work, ignore_errors=True)
 
-    def test_a_typed_address_lists_what_the_site_sent_and_copies_it(self):
+    def ui_window(self):
         self.assertTrue(wait(lambda: desktop.windows(self.app.process.pid), 20))
         time.sleep(1)  # the page is drawn and its address field has the focus
-        ui_window = desktop.windows(self.app.process.pid)[0][0]
+        return desktop.windows(self.app.process.pid)[0][0]
+
+    def copied_urls(self, ui_window):
+        """Copy all URLs (Ctrl+Shift+C) and what the clipboard then holds, sorted."""
+        desktop.press_key_over(ui_window, "ctrl+shift+c", at=(10, 10))
+        return sorted(desktop.clipboard().split("\n"))
+
+    def test_a_paste_during_a_busy_search_is_answered_and_loses_no_row(self):
+        ui_window = self.ui_window()
+        desktop.type_over(ui_window, self.server.url("/p14/stream.html"))
+        desktop.press_key_over(ui_window, "Return", at=(10, 10))
+        self.assertTrue(self.server.wait_for(
+            lambda: any(entry.path.startswith("/p14/s/") for entry in self.server.log)))
+        desktop.set_clipboard("pasted")
+        for _ in range(3):
+            desktop.press_key_over(ui_window, "ctrl+v", at=(10, 10))
+        # The keys are answered while the page still asks for images.
+        self.assertTrue(wait(lambda: self.copied_urls(ui_window)[0].startswith("http://"), 5))
+        self.assertFalse(any(entry.path == "/p14/s/%d.png" % (STREAM_COUNT - 1)
+                             for entry in self.server.log), "the search was over before")
+        expected = sorted([self.server.url("/p14/stream.html")] + [
+            self.server.url("/p14/s/%d.png" % i) for i in range(STREAM_COUNT)])
+        self.assertTrue(wait(lambda: self.copied_urls(ui_window) == expected, 30),
+                        desktop.clipboard()[:300])
+
+    def test_a_typed_address_lists_what_the_site_sent_and_copies_it(self):
+        ui_window = self.ui_window()
         # Browsing windows open over the UI window, a little lower and to the right: the
         # pointer stays in the corner they leave free.
         desktop.type_over(ui_window, self.server.url("/p11/index.html"))

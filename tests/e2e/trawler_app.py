@@ -165,6 +165,37 @@ class Trawler:
         return found
 
 
+    def ui_page_process(self):
+        """The web process of the UI page (the one with the page agent), or None."""
+        pages = [pid for pid, has_agent in self.web_processes() if has_agent]
+        return pages[0] if len(pages) == 1 else None
+
+    def agent_socket(self):
+        """The path of the socket Trawler listens at for page agents, or None."""
+        inodes = set()
+        folder = "/proc/%d/fd" % self.process.pid
+        for fd in os.listdir(folder):
+            try:
+                target = os.readlink(os.path.join(folder, fd))
+            except OSError:
+                continue
+            if target.startswith("socket:["):
+                inodes.add(target[8:-1])
+        with open("/proc/net/unix") as table:
+            for line in table.readlines()[1:]:
+                fields = line.split()
+                if len(fields) >= 8 and fields[6] in inodes and "/trawler-" in fields[7]:
+                    return fields[7]
+        return None
+
+    def rows_since_last_ready(self):
+        """The rows the UI page reported since it last (re)loaded."""
+        with self.server.lock:
+            reports = list(self.server.reports)
+        last = max(i for i, report in enumerate(reports) if report["kind"] == "ready")
+        return [json.loads(report["data"]) for report in reports[last:] if report["kind"] == "row"]
+
+
 def wait(predicate, seconds=10.0):
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:

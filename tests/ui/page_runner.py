@@ -96,8 +96,14 @@ class Page:
         self.wait(lambda: self.js("window.__frames") >= count + 1)
 
     def add_rows(self, rows):
+        """Adds rows as the native side does, and waits until the page has drawn them: rows
+        that arrive are drawn a few times a second, and the count in the status line says
+        when."""
+        status = lambda: self.js("document.querySelector('#status span').textContent")
+        before = status()
         self.js("(%s).forEach((row) => addResult(typeof row === 'string' ? row : "
                 "JSON.stringify(row)))" % json.dumps(rows))
+        self.wait(lambda: status() != before)
         self.frames()
 
     def calls(self, method=None):

@@ -148,6 +148,9 @@ class UiPageTest(unittest.TestCase):
         self.assertIn("7 results, 2 shown", page.text("#status"))
         page.js("document.getElementById('clear').click()")
         page.frames()
+        self.assertIn("0 results, 0 shown", page.text("#status"))
+        # The native side frees the rows it keeps for the list.
+        self.assertEqual(len(page.calls("clear")), 1)
         self.assertEqual(page.shown_rows(), [])
         self.assertIn("0 results, 0 shown", page.text("#status"))
         self.assertEqual(page.js("Array.from(document.querySelectorAll('#viewport .row'))"
@@ -233,6 +236,27 @@ class UiPageTest(unittest.TestCase):
         page.add_rows([row("good.png")])
         self.assertEqual([cells[0] for cells in page.shown_rows()], ["good.png"])
         self.assertEqual(len(page.js("window.__warnings")), 11)
+
+    def test_rows_streaming_in_are_drawn_a_few_times_a_second(self):
+        page = self.page
+        page.js("""(() => {
+            window.__draws = 0;
+            new MutationObserver(() => ++window.__draws).observe(
+                document.querySelector('#status span'), {childList: true});
+            window.__streamed = 0;
+            window.__began = performance.now();
+            (function next() {
+              addResult(JSON.stringify({fileName: 'r' + __streamed, mimeType: 'image/png',
+                                        size: '1B', url: 'http://h.test/r' + __streamed}));
+              if (++window.__streamed < 100) setTimeout(next, 5);
+              else window.__took = performance.now() - window.__began;
+            })();
+          })()""")
+        self.assertTrue(page.wait(lambda: page.js("window.__streamed") == 100))
+        self.assertTrue(page.wait(lambda: "100 results" in page.text("#status")))
+        took = page.js("window.__took")
+        # One draw per 250 ms at most, and the last one.
+        self.assertLessEqual(page.js("window.__draws"), took // 250 + 2, took)
 
     def test_the_keyboard_reaches_everything(self):
         page = self.page
