@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""What capture costs a real page load: a local page of 2,000 images loaded in the real
+"""What capture costs a real page load: a local page of 3,000 images loaded in the real
 trawler with a search running and with none (the same load, every response ignored), the
-UI process's CPU time per reported response, and the time from the last response the
-server sent to its row in the UI page. Prints figures; asserts nothing.
+UI process's CPU time per listed row, the messages Trawler sends its UI page per row (one
+load traced with strace), the time from the last response the server sent to its row in
+the UI page, and a burst of 10,000 resources in trawler against a bare WebKitGTK view.
+Prints figures; asserts nothing.
 
 Run (builds first): xvfb-run -a python3 bench/trawler_load_bench.py build/bin
 """
@@ -10,6 +12,7 @@ Run (builds first): xvfb-run -a python3 bench/trawler_load_bench.py build/bin
 import os
 import shutil
 import statistics
+import subprocess
 import sys
 import tempfile
 import time
@@ -19,8 +22,11 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import local_site  # noqa: E402
 from trawler_app import Trawler  # noqa: E402
 
-RESOURCES = 2000
+RESOURCES = 3000
+BURST = 10000
 ROUNDS = 6
+BURST_ROUNDS = 3
+HERE = os.path.dirname(os.path.abspath(__file__))
 
 # A UI page that only counts rows, so the figures are the engine's and not a page's.
 COUNTING_PAGE = """<!DOCTYPE html><title>Trawler</title><script>
@@ -53,15 +59,19 @@ poll();
 
 
 def bench_pages(original):
-    def pages(phase):
-        found = original(phase)
-        images = "".join('<img src="/p%d/img/%d.png">' % (phase, i) for i in range(RESOURCES))
-        found["/bench.html"] = local_site.Page("text/html", (
+    def page_of(phase, count):
+        images = "".join('<img src="/p%d/img/%d.png">' % (phase, i) for i in range(count))
+        return local_site.Page("text/html", (
             "<!DOCTYPE html><body>%s<script>onload = () => {"
             "const x = new XMLHttpRequest(); x.open('POST', '/report', false);"
             "x.send(JSON.stringify({kind: 'loaded', data: performance.now()}));};</script>"
         ) % images)
-        for i in range(RESOURCES):
+
+    def pages(phase):
+        found = original(phase)
+        found["/bench.html"] = page_of(phase, RESOURCES)
+        found["/burst.html"] = page_of(phase, BURST)
+        for i in range(BURST):
             found["/img/%d.png" % i] = local_site.Page("image/png", local_site.PNG)
         return found
     return pages
@@ -81,15 +91,15 @@ def rows_seen(app, server):
     return server.reports_of("count")[before]
 
 
-def load(app, server, phase, captured):
+def load(app, server, phase, captured, page="bench.html"):
     """Loads the page once; answers its load time (ms), the UI process's CPU time (s) and,
     when captured, the seconds from the last response sent to its row."""
     loaded_before = len(server.reports_of("loaded"))
     cpu_before = cpu_seconds(app.process.pid)
-    app.start(server.url("/p%d/bench.html" % phase))
+    app.start(server.url("/p%d/%s" % (phase, page)))
     if not captured:
         app.call("stop")
-    server.wait_for(lambda: len(app.reports("loaded")) > loaded_before, 120)
+    server.wait_for(lambda: len(app.reports("loaded")) > loaded_before, 600)
     load_time = server.reports_of("loaded")[loaded_before]
     latency = None
     if captured:
@@ -102,6 +112,34 @@ def load(app, server, phase, captured):
     return load_time, cpu_seconds(app.process.pid) - cpu_before, latency
 
 
+def messages_per_row(app, server, phase):
+    """Loads the page once, captured, with strace counting the UI process's writes to
+    sockets; answers the writes per row (each frame to the page agent is one send)."""
+    trace = os.path.join(tempfile.mkdtemp(prefix="trawler-trace-"), "sends")
+    tracer = subprocess.Popen(["strace", "-f", "-qq", "-e", "trace=sendto,sendmsg",
+                               "-e", "signal=none", "-o", trace, "-p", str(app.process.pid)])
+    time.sleep(1)  # strace has attached
+    before = rows_seen(app, server)["rows"]
+    load(app, server, phase, True)
+    rows = rows_seen(app, server)["rows"] - before
+    tracer.terminate()
+    tracer.wait()
+    with open(trace) as lines:
+        # Trawler's own socket writes: the agent link's sends (X11 goes by writev).
+        sends = sum(1 for line in lines if "sendto(" in line)
+    shutil.rmtree(os.path.dirname(trace), ignore_errors=True)
+    return sends / max(rows, 1), rows
+
+
+def bare_load(server, phase):
+    """The burst page in a bare WebKitGTK view; its load time (ms)."""
+    loaded_before = len(server.reports_of("loaded"))
+    subprocess.run(["/usr/bin/python3", os.path.join(HERE, "bare_view_load.py"),
+                    server.url("/p%d/burst.html" % phase)], check=True, timeout=300)
+    server.wait_for(lambda: len(server.reports_of("loaded")) > loaded_before, 60)
+    return server.reports_of("loaded")[loaded_before]
+
+
 def main():
     bin_folder = sys.argv[1] if len(sys.argv) > 1 else "build/bin"
     local_site.site_pages = bench_pages(local_site.site_pages)
@@ -109,6 +147,7 @@ def main():
     work = tempfile.mkdtemp(prefix="trawler-bench-")
     app = Trawler(bin_folder, server, work, page=COUNTING_PAGE)
     figures = {False: [], True: []}
+    bursts = {"trawler": [], "bare": []}
     phase = 0
     try:
         # The order alternates, so that neither kind of load always comes after the other.
@@ -116,6 +155,15 @@ def main():
             for captured in (round_number % 2 == 0, round_number % 2 == 1):
                 phase += 1
                 figures[captured].append(load(app, server, phase, captured))
+        phase += 1
+        sends, traced_rows = messages_per_row(app, server, phase)
+        for round_number in range(BURST_ROUNDS):
+            for kind in (("trawler", "bare") if round_number % 2 == 0 else ("bare", "trawler")):
+                phase += 1
+                if kind == "bare":
+                    bursts[kind].append(bare_load(server, phase))
+                else:
+                    bursts[kind].append(load(app, server, phase, True, "burst.html")[0])
     finally:
         app.close()
         server.stop()
@@ -127,11 +175,16 @@ def main():
     latency = statistics.median(latency for _, _, latency in figures[True])
     print("page load, %d resources: %.0f ms with no search running, %.0f ms captured, "
           "ratio %.3f" % (RESOURCES, ignored, captured, captured / ignored))
-    print("UI process CPU per reported response: %.1f us more than per ignored one "
+    print("UI process CPU per listed row: %.1f us more than per ignored response "
           "(per load: %.0f ms captured, %.0f ms ignored)" % (
               (cpu_captured - cpu_ignored) / RESOURCES * 1e6, cpu_captured * 1000,
               cpu_ignored * 1000))
     print("last response sent to its row in the UI page: %.1f ms" % (latency * 1000))
+    print("messages to the UI page per row: %.3f (%d rows traced)" % (sends, traced_rows))
+    trawler_burst = statistics.median(bursts["trawler"])
+    bare_burst = statistics.median(bursts["bare"])
+    print("burst of %d resources: %.0f ms in trawler, %.0f ms in a bare WebKitGTK view, "
+          "ratio %.3f" % (BURST, trawler_burst, bare_burst, trawler_burst / bare_burst))
 
 
 if __name__ == "__main__":

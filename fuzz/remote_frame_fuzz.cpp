@@ -2,7 +2,7 @@
 // and each payload is read as a list of values. A frame that decodes must encode back to
 // the same bytes, and a decoded list of values must write back to what was read.
 
-#include "engine/remote_script/protocol.h"
+#include "engine/remote_script/protocol/protocol.h"
 
 #include <cstdlib>
 

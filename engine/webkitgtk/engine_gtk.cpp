@@ -1,8 +1,8 @@
 #include "engine/webkitgtk/engine_gtk.h"
 
+#include "engine/remote_script/host/remote_script.h"
 #include "engine/webkitgtk/notification_center_gtk.h"
 #include "engine/webkitgtk/preferences_gtk.h"
-#include "engine/webkitgtk/remote_script.h"
 #include "engine/webkitgtk/url_request_gtk.h"
 #include "engine/webkitgtk/web_view_gtk.h"
 #include "platform/common/native_text.h"

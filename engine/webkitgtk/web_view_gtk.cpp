@@ -1,10 +1,10 @@
 #include "engine/webkitgtk/web_view_gtk.h"
 
+#include "engine/remote_script/host/remote_script.h"
 #include "engine/webkitgtk/context_menu_gtk.h"
 #include "engine/webkitgtk/engine_gtk.h"
 #include "engine/webkitgtk/engine_text.h"
 #include "engine/webkitgtk/notification_center_gtk.h"
-#include "engine/webkitgtk/remote_script.h"
 #include "engine/webkitgtk/url_request_gtk.h"
 #include "engine/webkitgtk/url_response_gtk.h"
 #include "engine/webkitgtk/web_frame_gtk.h"

@@ -199,6 +199,17 @@ class EndToEndTest(unittest.TestCase):
             row["url"] for row in self.app.rows_since_last_ready()}, 60), self.app.debug_output())
         self.assertEqual(len(self.app.rows_since_last_ready()), len(expected))
 
+    def test_a_broken_link_to_the_ui_page_is_made_again_and_the_page_gets_every_row(self):
+        self.assertEqual(self.app.start(self.server.url("/p18/stream.html")), 1)
+        self.assertTrue(self.server.wait_for(lambda: len(self.app.reports("row")) >= 20))
+        self.assertEqual(self.app.cut_agent_links(), 1)
+        self.assertTrue(self.server.wait_for(lambda: len(self.app.reports("ready")) == 2, 30),
+                        self.app.debug_output())
+        expected = set(self.stream_urls(18))
+        self.assertTrue(self.server.wait_for(lambda: expected <= {
+            row["url"] for row in self.app.rows_since_last_ready()}, 60), self.app.debug_output())
+        self.assertEqual(self.app.call("copyURL", url="linked again"), 1)
+
     def test_a_stopped_ui_page_stops_neither_trawler_nor_its_rows(self):
         self.assertEqual(self.app.call("copyURL", url="Trawler answers"), 1)
         ui_page = self.app.ui_page_process()

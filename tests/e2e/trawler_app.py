@@ -170,9 +170,9 @@ class Trawler:
         pages = [pid for pid, has_agent in self.web_processes() if has_agent]
         return pages[0] if len(pages) == 1 else None
 
-    def agent_socket(self):
-        """The path of the socket Trawler listens at for page agents, or None."""
-        inodes = set()
+    def _agent_sockets(self):
+        """Trawler's sockets at its agent address: (descriptor, path, connected)."""
+        descriptors = {}
         folder = "/proc/%d/fd" % self.process.pid
         for fd in os.listdir(folder):
             try:
@@ -180,13 +180,30 @@ class Trawler:
             except OSError:
                 continue
             if target.startswith("socket:["):
-                inodes.add(target[8:-1])
+                descriptors[target[8:-1]] = int(fd)
+        found = []
         with open("/proc/net/unix") as table:
             for line in table.readlines()[1:]:
                 fields = line.split()
-                if len(fields) >= 8 and fields[6] in inodes and "/trawler-" in fields[7]:
-                    return fields[7]
-        return None
+                if len(fields) >= 8 and fields[6] in descriptors and "/trawler-" in fields[7]:
+                    found.append((descriptors[fields[6]], fields[7], fields[5] == "03"))
+        return found
+
+    def agent_socket(self):
+        """The path of the socket Trawler listens at for page agents, or None."""
+        listening = [path for fd, path, connected in self._agent_sockets() if not connected]
+        return listening[0] if listening else None
+
+    def cut_agent_links(self):
+        """Shuts Trawler's connections to its page agents down from inside Trawler (with
+        gdb), as a link that broke would be; answers how many there were."""
+        links = [fd for fd, path, connected in self._agent_sockets() if connected]
+        commands = []
+        for fd in links:
+            commands += ["-ex", "call (int)shutdown(%d, 2)" % fd]
+        subprocess.run(["gdb", "-p", str(self.process.pid), "-batch", "-nx"] + commands,
+                       capture_output=True, timeout=60)
+        return len(links)
 
     def rows_since_last_ready(self):
         """The rows the UI page reported since it last (re)loaded."""

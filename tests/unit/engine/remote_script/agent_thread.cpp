@@ -1,6 +1,6 @@
 #include "tests/unit/engine/remote_script/agent_thread.h"
 
-#include "engine/remote_script/sockets.h"
+#include "engine/remote_script/protocol/sockets.h"
 
 #include <poll.h>
 

@@ -4,8 +4,8 @@
 // at, serving from its own loop. The test can pause its serving, hand it work to run on
 // its thread, and wait for the number of handles it keeps.
 
-#include "engine/page_agent/page_agent.h"
-#include "engine/webkitgtk/remote_script.h"
+#include "engine/remote_script/agent/page_agent.h"
+#include "engine/remote_script/host/remote_script.h"
 
 #include <condition_variable>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "engine/remote_script/protocol.h"
+#include "engine/remote_script/protocol/protocol.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // pages that go away, connections that must be refused, and values given back in batches.
 
 #include "bridge/webkit_service.h"
-#include "engine/remote_script/sockets.h"
+#include "engine/remote_script/protocol/sockets.h"
 #include "platform/headless/observation.h"
 #include "tests/unit/bridge/recording_handler.h"
 #include "tests/unit/bridge/script_test_support.h"

@@ -1,6 +1,6 @@
-#include "engine/page_agent/forward_classes.h"
+#include "engine/remote_script/agent/forward_classes.h"
 
-#include "engine/page_agent/page_agent.h"
+#include "engine/remote_script/agent/page_agent.h"
 
 #include <array>
 #include <mutex>

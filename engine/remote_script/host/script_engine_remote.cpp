@@ -5,9 +5,8 @@
 // to the agent of the value's context, waiting for its answer.
 
 #include "bridge/script_engine.h"
-#include "engine/webkitgtk/remote_session.h"
-
-#include <glib.h>
+#include "engine/remote_script/host/remote_session.h"
+#include "engine/remote_script/protocol/text.h"
 
 #include <cmath>
 #include <optional>
@@ -21,6 +20,7 @@ using remote_script::Operation;
 using remote_script::Reader;
 using remote_script::Session;
 using remote_script::StringRecord;
+using remote_script::Utf8Of;
 using remote_script::ValueRecord;
 using remote_script::WireValue;
 using remote_script::Writer;
@@ -35,23 +35,6 @@ JSStringRef NewString(std::u16string text) {
 }
 
 std::u16string TextOf(JSStringRef string) { return string ? RecordOf(string)->text : u""; }
-
-// The UTF-8 form of UTF-16 text; an unpaired surrogate becomes U+FFFD.
-std::string Utf8Of(const std::u16string& text) {
-  std::string utf8;
-  for (size_t i = 0; i < text.size(); ++i) {
-    uint32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    char bytes[6];
-    utf8.append(bytes, g_unichar_to_utf8(c, bytes));
-  }
-  return utf8;
-}
 
 JSType TypeOf(const ValueRecord& record) {
   switch (record.wire.tag) {
@@ -209,11 +192,8 @@ JSValueRef JSEvaluateScript(JSContextRef ctx, JSStringRef script, JSObjectRef th
 
 JSStringRef JSStringCreateWithUTF8CString(const char* string) {
   // As JavaScriptCore does, text that is not UTF-8 gives the empty string.
-  if (!string || !g_utf8_validate(string, -1, nullptr)) return NewString(u"");
-  glong count = 0;
-  gunichar2* units = g_utf8_to_utf16(string, -1, nullptr, &count, nullptr);
-  std::u16string text(reinterpret_cast<const char16_t*>(units), units ? count : 0);
-  g_free(units);
+  std::u16string text;
+  if (string) remote_script::Utf16Of(string, text);
   return NewString(std::move(text));
 }
 

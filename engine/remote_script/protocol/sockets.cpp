@@ -1,4 +1,4 @@
-#include "engine/remote_script/sockets.h"
+#include "engine/remote_script/protocol/sockets.h"
 
 #include <fcntl.h>
 #include <sys/random.h>

@@ -8,7 +8,7 @@
 // thread) calls it on the thread that runs the contexts, and serves its socket from its own
 // loop with ServeAvailable().
 
-#include "engine/remote_script/endpoint.h"
+#include "engine/remote_script/protocol/endpoint.h"
 
 #include <JavaScriptCore/JavaScript.h>
 

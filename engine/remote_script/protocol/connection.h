@@ -6,7 +6,7 @@
 // write or for a wait, which writes whenever the socket takes more. The socket is
 // non-blocking; waits use poll() with a limit. Used on one thread only.
 
-#include "engine/remote_script/protocol.h"
+#include "engine/remote_script/protocol/protocol.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "engine/remote_script/connection.h"
+#include "engine/remote_script/protocol/connection.h"
 
 #include <errno.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "engine/remote_script/endpoint.h"
+#include "engine/remote_script/protocol/endpoint.h"
 
 #include <algorithm>
 #include <cstdio>

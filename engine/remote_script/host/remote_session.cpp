@@ -1,6 +1,7 @@
-#include "engine/webkitgtk/remote_session.h"
+#include "engine/remote_script/host/remote_session.h"
 
-#include "engine/webkitgtk/engine_text.h"
+#include "engine/remote_script/protocol/text.h"
+#include "platform/win32.h"
 
 #include <glib-unix.h>
 #include <glib.h>
@@ -32,6 +33,12 @@ void EraseIf(Map& map, Match match) {
 }
 
 }  // namespace
+
+void DebugLine(const std::string& line) {
+  std::u16string text;
+  Utf16Of(line + "\n", text);
+  OutputDebugStringW(text.c_str());
+}
 
 Session& Session::Get() {
   static Session* session = new Session();
@@ -233,7 +240,7 @@ std::optional<std::string> Session::Ask(ContextRecord context, Operation operati
   std::string reply;
   switch (link->Call(operation, arguments, reply)) {
     case Endpoint::CallResult::kTimedOut:
-      webkitgtk::DebugLine("trawler: the page did not answer a script call in time");
+      DebugLine("trawler: the page did not answer a script call in time");
       return fail("Error: the page did not answer in time");
     case Endpoint::CallResult::kClosed:
       return fail("Error: the page is gone");
@@ -423,7 +430,7 @@ void AgentLink::Watch() {
       reinterpret_cast<gpointer>(static_cast<uintptr_t>(m_id)));
 }
 
-void AgentLink::Log(const std::string& line) { webkitgtk::DebugLine(line); }
+void AgentLink::Log(const std::string& line) { DebugLine(line); }
 
 bool AgentLink::PostCall(const std::string& call) {
   // A batch stays well below the frame limit; one call alone must fit in a frame.

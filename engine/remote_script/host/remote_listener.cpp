@@ -1,9 +1,8 @@
 // Where page agents connect: one listening socket per run in a private folder, served from
 // the default main context, removed when the run ends (also when it is interrupted).
 
-#include "engine/remote_script/sockets.h"
-#include "engine/webkitgtk/engine_text.h"
-#include "engine/webkitgtk/remote_session.h"
+#include "engine/remote_script/host/remote_session.h"
+#include "engine/remote_script/protocol/sockets.h"
 
 #include <glib-unix.h>
 #include <glib.h>
@@ -80,7 +79,7 @@ void AcceptWaiting() {
   // ready at once again. Listening pauses for a moment instead of spinning: the watch,
   // whose callback this is, ends when it returns.
   TheListener().watch = 0;
-  webkitgtk::DebugLine("trawler: out of file descriptors; page agents wait a moment");
+  DebugLine("trawler: out of file descriptors; page agents wait a moment");
   g_timeout_add(
       kFullPauseMilliseconds,
       [](gpointer) {

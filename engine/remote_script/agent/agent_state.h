@@ -6,7 +6,7 @@
 // one number for their life and are not protected: an object goes when the page lets go of
 // it, a global object with its context. On the agent's thread only.
 
-#include "engine/remote_script/protocol.h"
+#include "engine/remote_script/protocol/protocol.h"
 
 #include <JavaScriptCore/JavaScript.h>
 

@@ -11,7 +11,7 @@
 // anyway) finishes each write within the wait limit; a side that must never wait
 // (Trawler) writes what the socket takes and is told when the rest waits (OutputPending).
 
-#include "engine/remote_script/connection.h"
+#include "engine/remote_script/protocol/connection.h"
 
 #include <map>
 #include <string>

@@ -5,7 +5,7 @@
 // forward likewise. Their objects carry an Instance as private data, freed when the object
 // is collected.
 
-#include "engine/page_agent/agent_state.h"
+#include "engine/remote_script/agent/agent_state.h"
 
 #include <string>
 #include <vector>

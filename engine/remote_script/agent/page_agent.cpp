@@ -1,7 +1,9 @@
-#include "engine/page_agent/page_agent.h"
+#include "engine/remote_script/agent/page_agent.h"
 
-#include "engine/page_agent/agent_state.h"
-#include "engine/page_agent/forward_classes.h"
+#include "engine/remote_script/agent/agent_state.h"
+#include "engine/remote_script/agent/forward_classes.h"
+#include "engine/remote_script/agent/script_string.h"
+#include "engine/remote_script/protocol/text.h"
 
 #include <string>
 #include <vector>
@@ -12,32 +14,9 @@ namespace {
 using remote_script::Operation;
 using remote_script::Reader;
 using remote_script::Status;
+using remote_script::Utf8Of;
 using remote_script::WireValue;
 using remote_script::Writer;
-
-std::string Utf8Of(const std::u16string& text) {
-  JSStringRef string =
-      JSStringCreateWithCharacters(reinterpret_cast<const JSChar*>(text.data()), text.size());
-  std::string utf8(JSStringGetMaximumUTF8CStringSize(string), '\0');
-  utf8.resize(JSStringGetUTF8CString(string, utf8.data(), utf8.size()) - 1);
-  JSStringRelease(string);
-  return utf8;
-}
-
-// A JavaScriptCore string of the text, released when the holder goes.
-class ScriptString {
- public:
-  explicit ScriptString(const std::u16string& text)
-      : m_string(JSStringCreateWithCharacters(reinterpret_cast<const JSChar*>(text.data()),
-                                              text.size())) {}
-  ~ScriptString() { JSStringRelease(m_string); }
-  ScriptString(const ScriptString&) = delete;
-  ScriptString& operator=(const ScriptString&) = delete;
-  JSStringRef Get() const { return m_string; }
-
- private:
-  JSStringRef m_string;
-};
 
 WireValue Message(const char* text) {
   WireValue value;
@@ -189,12 +168,9 @@ class Request {
     if (!Ready() || !Resolve(wire, value)) return true;
     JSValueRef exception = nullptr;
     if (operation == Operation::kToString) {
-      JSStringRef string = JSValueToStringCopy(Ctx(), value, &exception);
-      if (string) {
-        const auto* characters =
-            reinterpret_cast<const char16_t*>(JSStringGetCharactersPtr(string));
-        Ok().String(std::u16string(characters, JSStringGetLength(string)));
-        JSStringRelease(string);
+      const ScriptString string(JSValueToStringCopy(Ctx(), value, &exception));
+      if (string.Get()) {
+        Ok().String(TextOf(string.Get()));
         return true;
       }
     } else if (operation == Operation::kToNumber) {
@@ -477,13 +453,12 @@ void PageAgent::RunPostedCall(const PostedCall& call) {
     }
   }
   if (!exception || !call.reporter) return;
-  JSStringRef text = JSValueToStringCopy(ctx, exception, nullptr);
+  const ScriptString text(JSValueToStringCopy(ctx, exception, nullptr));
   std::string report;
-  Writer(report).U64(call.context).U32(call.reporter).String(
-      text ? std::u16string(reinterpret_cast<const char16_t*>(JSStringGetCharactersPtr(text)),
-                            JSStringGetLength(text))
-           : u"exception");
-  if (text) JSStringRelease(text);
+  Writer(report)
+      .U64(call.context)
+      .U32(call.reporter)
+      .String(text.Get() ? TextOf(text.Get()) : u"exception");
   Notify(Operation::kPostedCallFailed, report);
 }
 

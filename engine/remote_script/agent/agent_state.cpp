@@ -1,17 +1,10 @@
-#include "engine/page_agent/agent_state.h"
+#include "engine/remote_script/agent/agent_state.h"
+
+#include "engine/remote_script/agent/script_string.h"
 
 #include <vector>
 
 namespace page_agent {
-namespace {
-
-std::u16string TextOf(JSStringRef string) {
-  if (!string) return std::u16string();
-  const auto* characters = reinterpret_cast<const char16_t*>(JSStringGetCharactersPtr(string));
-  return std::u16string(characters, JSStringGetLength(string));
-}
-
-}  // namespace
 
 uint64_t AgentState::AddContext(JSGlobalContextRef context, uint64_t frame) {
   JSGlobalContextRetain(context);
@@ -83,9 +76,8 @@ remote_script::WireValue AgentState::Describe(uint64_t context, JSContextRef ctx
       return wire;
     case kJSTypeString: {
       wire.tag = Tag::kString;
-      JSStringRef string = JSValueToStringCopy(ctx, value, nullptr);
-      wire.string = TextOf(string);
-      if (string) JSStringRelease(string);
+      const ScriptString string(JSValueToStringCopy(ctx, value, nullptr));
+      wire.string = TextOf(string.Get());
       return wire;
     }
     default:
@@ -142,10 +134,8 @@ bool AgentState::Resolve(uint64_t context, JSContextRef ctx, const remote_script
       value = JSValueMakeNumber(ctx, wire.number);
       return true;
     case Tag::kString: {
-      JSStringRef string = JSStringCreateWithCharacters(
-          reinterpret_cast<const JSChar*>(wire.string.data()), wire.string.size());
-      value = JSValueMakeString(ctx, string);
-      JSStringRelease(string);
+      const ScriptString string(wire.string);
+      value = JSValueMakeString(ctx, string.Get());
       return true;
     }
     case Tag::kHandle:

@@ -7,8 +7,8 @@
 // classes stay in this process. On the UI thread only.
 
 #include "bridge/script_engine.h"
-#include "engine/remote_script/endpoint.h"
-#include "engine/webkitgtk/remote_script.h"
+#include "engine/remote_script/host/remote_script.h"
+#include "engine/remote_script/protocol/endpoint.h"
 
 #include <glib.h>
 
@@ -22,6 +22,9 @@
 namespace remote_script {
 
 class Session;
+
+// A line of debug output (the line feed is added).
+void DebugLine(const std::string& line);
 
 // One page agent's connection. Its first request must present the token, within
 // kHelloMilliseconds and kHelloBytes; until then the link is one of at most
