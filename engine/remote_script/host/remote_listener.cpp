@@ -73,7 +73,8 @@ void WatchListener();
 
 void AcceptWaiting() {
   int socket;
-  while ((socket = AcceptFrom(TheListener().socket)) >= 0) Session::Get().AddLink(socket);
+  while ((socket = AcceptFrom(TheListener().socket)) >= 0)
+    Session::Get().Links().Add(Session::Get(), socket);
   if (errno != EMFILE && errno != ENFILE && errno != ENOBUFS && errno != ENOMEM) return;
   // Out of descriptors: the connection stays in the backlog, and the listener would be
   // ready at once again. Listening pauses for a moment instead of spinning: the watch,
@@ -122,7 +123,7 @@ bool StartListening(AgentAddress& address) {
     RemoveFiles();
     return false;
   }
-  Session::Get().token = token;
+  Session::Get().Links().SetToken(token);
   WatchListener();
   address = listener.address;
   return true;
@@ -149,11 +150,11 @@ bool AcceptAgent(int timeoutMilliseconds) {
   if (socket < 0 || poll(&incoming, 1, left()) <= 0) return false;
   const int connection = AcceptFrom(socket);
   if (connection < 0) return false;
-  const AgentLink* added = Session::Get().AddLink(connection);
+  const AgentLink* added = Session::Get().Links().Add(Session::Get(), connection);
   if (!added) return false;
   const uint64_t id = added->Id();
   for (;;) {
-    AgentLink* link = Session::Get().Link(id);
+    AgentLink* link = Session::Get().Links().Find(id);
     if (!link || !link->IsOpen()) return false;
     if (link->Authenticated()) return true;
     pollfd readable{link->Socket(), POLLIN, 0};
@@ -163,16 +164,14 @@ bool AcceptAgent(int timeoutMilliseconds) {
 }
 
 void SetWindowObjectHandler(WindowObjectHandler handler) {
-  Session::Get().windowObjectHandler = std::move(handler);
+  Session::Get().SetWindowObjectHandler(std::move(handler));
 }
 
 js::JSGlobalContextRef MainFrameContext(uint64_t page) {
-  const auto& contexts = Session::Get().mainFrameContexts;
-  const auto found = contexts.find(page);
-  return found == contexts.end() ? nullptr : found->second;
+  return Session::Get().Handles().MainFrame(page);
 }
 
-void SetWaitLimit(int milliseconds) { Session::Get().SetWaitLimits(milliseconds); }
+void SetWaitLimit(int milliseconds) { Session::Get().Links().SetWaitLimits(milliseconds); }
 
 ScopedCall::ScopedCall() { Session::Get().EnterScope(); }
 ScopedCall::~ScopedCall() { Session::Get().LeaveScope(); }

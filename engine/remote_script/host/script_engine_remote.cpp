@@ -30,7 +30,7 @@ StringRecord* RecordOf(JSStringRef string) { return reinterpret_cast<StringRecor
 ClassRecord* RecordOf(JSClassRef jsClass) { return reinterpret_cast<ClassRecord*>(jsClass); }
 
 JSStringRef NewString(std::u16string text) {
-  ++Session::Get().liveStrings;
+  Session::Get().StringMade();
   return reinterpret_cast<JSStringRef>(new StringRecord{1, std::move(text)});
 }
 
@@ -54,7 +54,7 @@ JSType TypeOf(const ValueRecord& record) {
 }
 
 bool HasType(JSValueRef value, JSType type) {
-  const ValueRecord* record = Session::Get().FindValue(value);
+  const ValueRecord* record = Session::Get().Handles().FindValue(value);
   return record && TypeOf(*record) == type;
 }
 
@@ -69,7 +69,7 @@ void Throw(JSContextRef ctx, JSValueRef* exception, const char* message) {
 // The record of the context a request goes to; none (with the exception set) when the
 // context is gone.
 std::optional<ContextRecord> Target(JSContextRef ctx, JSValueRef* exception) {
-  const ContextRecord* record = Session::Get().FindContext(ctx);
+  const ContextRecord* record = Session::Get().Handles().FindContext(ctx);
   if (record) return *record;
   Throw(ctx, exception, "Error: the script context is gone");
   return std::nullopt;
@@ -79,7 +79,7 @@ std::optional<ContextRecord> Target(JSContextRef ctx, JSValueRef* exception) {
 // stale or another page's.
 bool Put(Writer& writer, const ContextRecord& context, JSValueRef value, JSValueRef* exception) {
   WireValue wire;
-  if (!Session::Get().Encode(value, context.link, wire)) {
+  if (!Session::Get().Handles().Encode(value, context.link, wire)) {
     Throw(reinterpret_cast<JSContextRef>(context.handle), exception,
           "Error: the script handle is no longer valid");
     return false;
@@ -142,7 +142,7 @@ bool SupportedClass(const JSClassDefinition& definition) {
 
 JSGlobalContextRef JSGlobalContextCreate(JSClassRef globalObjectClass) {
   Session& session = Session::Get();
-  remote_script::AgentLink* link = session.NewestLink();
+  remote_script::AgentLink* link = session.Links().Newest();
   if (globalObjectClass || !link) return nullptr;
   ++session.statistics.requests;
   std::string reply;
@@ -158,23 +158,23 @@ JSGlobalContextRef JSGlobalContextCreate(JSClassRef globalObjectClass) {
       !reader.Done()) {
     return nullptr;
   }
-  return session.AddContext(link->Id(), agentContext, global, 0);
+  return session.Handles().AddContext(link->Id(), agentContext, global, 0);
 }
 
 void JSGlobalContextRelease(JSGlobalContextRef ctx) {
   Session& session = Session::Get();
-  const ContextRecord* record = session.FindContext(ctx);
+  const ContextRecord* record = session.Handles().FindContext(ctx);
   if (!record) return;
   std::string arguments;
   Writer(arguments).U64(record->agentContext);
-  if (remote_script::AgentLink* link = session.Link(record->link); link && link->IsOpen()) {
+  if (remote_script::AgentLink* link = session.Links().Find(record->link); link && link->IsOpen()) {
     link->Notify(Operation::kReleaseContext, arguments);
   }
-  session.DropContext(ctx);
+  session.Handles().DropContext(ctx);
 }
 
 JSObjectRef JSContextGetGlobalObject(JSContextRef ctx) {
-  const ContextRecord* record = Session::Get().FindContext(ctx);
+  const ContextRecord* record = Session::Get().Handles().FindContext(ctx);
   return record ? record->global : nullptr;
 }
 
@@ -203,7 +203,7 @@ JSStringRef JSStringCreateWithCharacters(const JSChar* chars, size_t numChars) {
 
 void JSStringRelease(JSStringRef string) {
   if (!string || --RecordOf(string)->references > 0) return;
-  --Session::Get().liveStrings;
+  Session::Get().StringReleased();
   delete RecordOf(string);
 }
 
@@ -236,7 +236,7 @@ bool JSValueIsString(JSContextRef, JSValueRef value) { return HasType(value, kJS
 bool JSValueIsObject(JSContextRef, JSValueRef value) { return HasType(value, kJSTypeObject); }
 
 bool JSValueIsObjectOfClass(JSContextRef, JSValueRef value, JSClassRef jsClass) {
-  const ValueRecord* record = Session::Get().FindValue(value);
+  const ValueRecord* record = Session::Get().Handles().FindValue(value);
   return record && jsClass && record->wire.tag == Tag::kHandle &&
          record->wire.classId == RecordOf(jsClass)->id;
 }
@@ -271,7 +271,7 @@ JSValueRef JSValueMakeString(JSContextRef ctx, JSStringRef string) {
 }
 
 bool JSValueToBoolean(JSContextRef, JSValueRef value) {
-  const ValueRecord* record = Session::Get().FindValue(value);
+  const ValueRecord* record = Session::Get().Handles().FindValue(value);
   if (!record) return false;
   switch (record->wire.tag) {
     case Tag::kBoolean:
@@ -288,7 +288,7 @@ bool JSValueToBoolean(JSContextRef, JSValueRef value) {
 }
 
 double JSValueToNumber(JSContextRef ctx, JSValueRef value, JSValueRef* exception) {
-  const ValueRecord* record = Session::Get().FindValue(value);
+  const ValueRecord* record = Session::Get().Handles().FindValue(value);
   if (record) {
     switch (record->wire.tag) {
       case Tag::kNumber:
@@ -310,7 +310,7 @@ double JSValueToNumber(JSContextRef ctx, JSValueRef value, JSValueRef* exception
 }
 
 JSStringRef JSValueToStringCopy(JSContextRef ctx, JSValueRef value, JSValueRef* exception) {
-  const ValueRecord* record = Session::Get().FindValue(value);
+  const ValueRecord* record = Session::Get().Handles().FindValue(value);
   if (record) {
     switch (record->wire.tag) {
       case Tag::kUndefined:
@@ -336,7 +336,7 @@ JSObjectRef JSValueToObject(JSContextRef ctx, JSValueRef value, JSValueRef* exce
   if (HasType(value, kJSTypeObject)) return const_cast<JSObjectRef>(value);
   const std::optional<std::string> answer = Convert(ctx, value, Operation::kToObject, exception);
   // The context may have gone while the page answered.
-  const ContextRecord* context = Session::Get().FindContext(ctx);
+  const ContextRecord* context = Session::Get().Handles().FindContext(ctx);
   return answer && context ? const_cast<JSObjectRef>(AdoptAnswer(*context, *answer, exception))
                            : nullptr;
 }
@@ -346,19 +346,18 @@ void JSValueUnprotect(JSContextRef, JSValueRef value) { Session::Get().Protect(v
 
 JSClassRef JSClassCreate(const JSClassDefinition* definition) {
   if (!definition || !SupportedClass(*definition)) return nullptr;
-  auto* record = new ClassRecord{
-      1, Session::Get().NextClassId(), definition->className ? definition->className : "", {}};
+  ClassRecord* record =
+      Session::Get().Natives().AddClass(definition->className ? definition->className : "");
   for (const JSStaticFunction* function = definition->staticFunctions; function && function->name;
        ++function) {
     record->functions.emplace_back(function->name, function->callAsFunction);
   }
-  Session::Get().classes[record->id] = record;
   return reinterpret_cast<JSClassRef>(record);
 }
 
 void JSClassRelease(JSClassRef jsClass) {
   if (!jsClass || --RecordOf(jsClass)->references > 0) return;
-  Session::Get().classes.erase(RecordOf(jsClass)->id);
+  Session::Get().Natives().RemoveClass(RecordOf(jsClass)->id);
   delete RecordOf(jsClass);
 }
 
@@ -379,10 +378,10 @@ JSObjectRef JSObjectMake(JSContextRef ctx, JSClassRef jsClass, void* data) {
     writer.U32(0).String(u"").U32(0);
   }
   const JSValueRef object = AskValue(*context, Operation::kMakeObject, arguments, nullptr);
-  const ValueRecord* record = Session::Get().FindValue(object);
+  const ValueRecord* record = Session::Get().Handles().FindValue(object);
   if (!record || TypeOf(*record) != kJSTypeObject) return nullptr;
   // Private data stays here, under the object's lasting number.
-  if (jsClass && data) Session::Get().privateData[{record->link, record->wire.handle}] = data;
+  if (jsClass && data) Session::Get().Handles().SetPrivate(record->link, record->wire.handle, data);
   return const_cast<JSObjectRef>(object);
 }
 
@@ -394,16 +393,15 @@ JSObjectRef JSObjectMakeFunctionWithCallback(JSContextRef ctx, JSStringRef name,
   Writer(arguments)
       .U64(context->agentContext)
       .String(TextOf(name))
-      .U32(Session::Get().CallbackId(callAsFunction));
+      .U32(Session::Get().Natives().callbacks.NumberOf(callAsFunction));
   return const_cast<JSObjectRef>(AskValue(*context, Operation::kMakeFunction, arguments, nullptr));
 }
 
 void* JSObjectGetPrivate(JSObjectRef object) {
   Session& session = Session::Get();
-  const ValueRecord* record = session.FindValue(object);
+  const ValueRecord* record = session.Handles().FindValue(object);
   if (!record || record->wire.tag != Tag::kHandle) return nullptr;
-  const auto found = session.privateData.find({record->link, record->wire.handle});
-  return found == session.privateData.end() ? nullptr : found->second;
+  return session.Handles().Private(record->link, record->wire.handle);
 }
 
 JSValueRef JSObjectGetProperty(JSContextRef ctx, JSObjectRef object, JSStringRef propertyName,
@@ -430,7 +428,7 @@ void JSObjectSetProperty(JSContextRef ctx, JSObjectRef object, JSStringRef prope
 }
 
 bool JSObjectIsFunction(JSContextRef, JSObjectRef object) {
-  const ValueRecord* record = Session::Get().FindValue(object);
+  const ValueRecord* record = Session::Get().Handles().FindValue(object);
   return record && record->wire.tag == Tag::kHandle && record->wire.isFunction;
 }
 
@@ -455,13 +453,13 @@ bool JSObjectPostCallToProperty(JSContextRef ctx, JSObjectRef object, JSStringRe
                                 JSPostedCallExceptionCallback onException) {
   Session& session = Session::Get();
   const std::optional<ContextRecord> context = Target(ctx, nullptr);
-  remote_script::AgentLink* link = context ? session.Link(context->link) : nullptr;
+  remote_script::AgentLink* link = context ? session.Links().Find(context->link) : nullptr;
   if (!link || !propertyName) return false;
   std::string call;
   Writer writer(call);
   writer.U64(context->agentContext);
   if (!Put(writer, *context, object, nullptr)) return false;
-  writer.String(TextOf(propertyName)).U32(session.ReporterId(onException));
+  writer.String(TextOf(propertyName)).U32(session.Natives().reporters.NumberOf(onException));
   writer.U32(static_cast<uint32_t>(argumentCount));
   for (size_t i = 0; i < argumentCount; ++i) {
     if (!Put(writer, *context, arguments[i], nullptr)) return false;
