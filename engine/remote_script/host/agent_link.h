@@ -32,6 +32,7 @@ class AgentLink : public Endpoint {
   bool PostCall(const std::string& call);
   // Sends the posted calls, all in one frame (or more, when they are very long).
   void FlushPosts();
+  bool HasPosts() const { return m_postCount > 0; }
 
  protected:
   bool Serve(const Frame& request, std::string& reply) override;

@@ -68,12 +68,22 @@ void LinkTable::SetWaitLimits(int milliseconds) {
 void LinkTable::SchedulePostFlush() {
   if (m_postFlush) return;
   // A source that is never ready: its prepare step runs once per iteration of the main
-  // context, after everything the iteration dispatched and before it polls, so what was
-  // posted in one iteration goes out in one write.
+  // context, after everything the iteration dispatched and before it polls. It sends what
+  // was posted when the interval since the last flush is over, or else makes the poll wake
+  // up when it is.
   static GSourceFuncs functions = {
       [](GSource*, gint* timeout) {
+        LinkTable& links = Session::Get().Links();
         *timeout = -1;
-        Session::Get().Links().FlushPosts();
+        if (!links.HasPosts()) return gboolean(FALSE);
+        const gint64 now = g_get_monotonic_time();
+        const gint64 due = links.m_lastPostFlush + kPostInterval;
+        if (now < due) {
+          *timeout = static_cast<gint>((due - now + 999) / 1000);
+        } else {
+          links.m_lastPostFlush = now;
+          links.FlushPosts();
+        }
         return gboolean(FALSE);
       },
       nullptr,
@@ -87,6 +97,11 @@ void LinkTable::SchedulePostFlush() {
 
 void LinkTable::FlushPosts() {
   for (const auto& [id, link] : m_links) link->FlushPosts();
+}
+
+bool LinkTable::HasPosts() const {
+  return std::any_of(m_links.begin(), m_links.end(),
+                     [](const auto& entry) { return entry.second->HasPosts(); });
 }
 
 void LinkTable::AddCounts(Statistics& counts) const {
