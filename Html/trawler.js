@@ -394,15 +394,15 @@
     if (row) {
       const index = state.view.indexOf(row);
       const top = index * ROW_HEIGHT;
-      if (top < scrollTop) scrollTo(top);
+      if (top < scrollTop) scrollViewportTo(top);
       if (top + ROW_HEIGHT > scrollTop + viewportHeight) {
-        scrollTo(top + ROW_HEIGHT - viewportHeight);
+        scrollViewportTo(top + ROW_HEIGHT - viewportHeight);
       }
     }
     requestRender();
   }
 
-  function scrollTo(top) {
+  function scrollViewportTo(top) {
     elements.viewport.scrollTop = top;
     scrollTop = elements.viewport.scrollTop;
   }

@@ -45,6 +45,22 @@ Extension& TheExtension() {
 
 void Connect();
 
+// Connects again after a pause that doubles with each try, up to kLongestRetryMilliseconds.
+void ScheduleConnect() {
+  Extension& extension = TheExtension();
+  if (extension.retry) return;
+  extension.retry = g_timeout_add(
+      extension.retryPause,
+      [](gpointer) {
+        TheExtension().retry = 0;
+        Connect();
+        return gboolean(G_SOURCE_REMOVE);
+      },
+      nullptr);
+  extension.retryPause =
+      std::clamp(extension.retryPause * 2, kFirstRetryMilliseconds, kLongestRetryMilliseconds);
+}
+
 // The agent of this process: frames that arrived behind a reply are served at the next
 // idle moment; a lost connection is made again.
 class ExtensionAgent : public PageAgent {
@@ -82,22 +98,6 @@ class ExtensionAgent : public PageAgent {
     if (m_accepted) ScheduleConnect();
   }
 
- public:
-  static void ScheduleConnect() {
-    Extension& extension = TheExtension();
-    if (extension.retry) return;
-    extension.retry = g_timeout_add(
-        extension.retryPause,
-        [](gpointer) {
-          TheExtension().retry = 0;
-          Connect();
-          return gboolean(G_SOURCE_REMOVE);
-        },
-        nullptr);
-    extension.retryPause =
-        std::clamp(extension.retryPause * 2, kFirstRetryMilliseconds, kLongestRetryMilliseconds);
-  }
-
  private:
   guint m_watch = 0;
   bool m_accepted = false;
@@ -132,7 +132,7 @@ void Connect() {
   const int socket = remote_script::ConnectTo(extension.address);
   if (socket < 0) {
     if (again) {
-      ExtensionAgent::ScheduleConnect();
+      ScheduleConnect();
     } else {
       g_warning("trawler page agent: cannot connect to %s", extension.address.c_str());
     }

@@ -5,6 +5,7 @@
 #include <glib-unix.h>
 #include <glib.h>
 
+#include <cstring>
 #include <utility>
 
 namespace remote_script {
@@ -53,8 +54,10 @@ void AgentLink::Log(const std::string& line) { DebugLine(line); }
 bool AgentLink::PostCall(const std::string& call) {
   // A batch stays well below the frame limit; one call alone must fit in a frame.
   constexpr size_t kBatchBytes = 16u << 20;
-  if (!IsOpen() || !FitsInFrame(call + "four")) return false;
+  if (!IsOpen() || !FitsInFrame(sizeof m_postCount + call.size())) return false;
   if (m_posts.size() + call.size() > kBatchBytes) FlushPosts();
+  // The batch begins with its count, written when it goes.
+  if (m_posts.empty()) m_posts.assign(sizeof m_postCount, '\0');
   m_posts += call;
   ++m_postCount;
   ++m_session.statistics.posted;
@@ -64,11 +67,10 @@ bool AgentLink::PostCall(const std::string& call) {
 
 void AgentLink::FlushPosts() {
   if (m_postCount == 0) return;
-  std::string batch;
-  Writer(batch).U32(std::exchange(m_postCount, 0));
-  batch += m_posts;
+  std::memcpy(m_posts.data(), &m_postCount, sizeof m_postCount);
+  m_postCount = 0;
+  Notify(Operation::kPostCalls, m_posts);
   m_posts.clear();
-  Notify(Operation::kPostCalls, batch);
 }
 
 void AgentLink::OutputPending() {

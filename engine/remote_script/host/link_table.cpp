@@ -10,7 +10,7 @@
 
 namespace remote_script {
 
-AgentLink* LinkTable::Add(Session& session, int socket) {
+AgentLink* LinkTable::Add(int socket) {
   const size_t waiting = std::count_if(m_links.begin(), m_links.end(), [](const auto& entry) {
     return entry.second->IsOpen() && !entry.second->Authenticated();
   });
@@ -19,7 +19,7 @@ AgentLink* LinkTable::Add(Session& session, int socket) {
     return nullptr;
   }
   const uint64_t id = m_nextLink++;
-  auto link = std::make_unique<AgentLink>(session, id, socket);
+  auto link = std::make_unique<AgentLink>(Session::Get(), id, socket);
   link->SetWaitLimit(m_waitMilliseconds);
   link->Watch();
   return m_links.emplace(id, std::move(link)).first->second.get();

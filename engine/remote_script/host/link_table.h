@@ -23,7 +23,7 @@ class LinkTable {
 
   // A link for the connection; null (the connection closed) past the number of links
   // waiting for their token.
-  AgentLink* Add(Session& session, int socket);
+  AgentLink* Add(int socket);
   AgentLink* Find(uint64_t id);
   // The newest link whose agent presented its token and is still there.
   AgentLink* Newest();

@@ -73,8 +73,7 @@ void WatchListener();
 
 void AcceptWaiting() {
   int socket;
-  while ((socket = AcceptFrom(TheListener().socket)) >= 0)
-    Session::Get().Links().Add(Session::Get(), socket);
+  while ((socket = AcceptFrom(TheListener().socket)) >= 0) Session::Get().Links().Add(socket);
   if (errno != EMFILE && errno != ENFILE && errno != ENOBUFS && errno != ENOMEM) return;
   // Out of descriptors: the connection stays in the backlog, and the listener would be
   // ready at once again. Listening pauses for a moment instead of spinning: the watch,
@@ -150,7 +149,7 @@ bool AcceptAgent(int timeoutMilliseconds) {
   if (socket < 0 || poll(&incoming, 1, left()) <= 0) return false;
   const int connection = AcceptFrom(socket);
   if (connection < 0) return false;
-  const AgentLink* added = Session::Get().Links().Add(Session::Get(), connection);
+  const AgentLink* added = Session::Get().Links().Add(connection);
   if (!added) return false;
   const uint64_t id = added->Id();
   for (;;) {

@@ -80,7 +80,7 @@ std::optional<ContextRecord> Target(JSContextRef ctx, JSValueRef* exception) {
 bool Put(Writer& writer, const ContextRecord& context, JSValueRef value, JSValueRef* exception) {
   WireValue wire;
   if (!Session::Get().Handles().Encode(value, context.link, wire)) {
-    Throw(reinterpret_cast<JSContextRef>(context.handle), exception,
+    Throw(remote_script::HandleOf<JSContextRef>(context.handle), exception,
           "Error: the script handle is no longer valid");
     return false;
   }
@@ -91,7 +91,7 @@ bool Put(Writer& writer, const ContextRecord& context, JSValueRef value, JSValue
 // The value an answer holds.
 JSValueRef AdoptAnswer(const ContextRecord& context, const std::string& answer,
                        JSValueRef* exception) {
-  const auto ctx = reinterpret_cast<JSContextRef>(context.handle);
+  const auto ctx = remote_script::HandleOf<JSContextRef>(context.handle);
   Reader reader(answer);
   WireValue wire;
   if (!reader.Value(wire) || !reader.Done()) {

@@ -97,7 +97,7 @@ Connection::Result Connection::Receive(Frame& frame, int timeoutMilliseconds) {
 
 bool Connection::Queue(const Frame& frame) {
   if (m_socket < 0) return false;
-  m_output += EncodeFrame(frame);
+  AppendFrame(m_output, frame);
   return WriteSome();
 }
 

@@ -5,8 +5,8 @@
 
 namespace remote_script {
 
-bool FitsInFrame(const std::string& payload) {
-  return payload.size() <= kMaxFrameLength - (kFrameHeaderLength - 4);
+bool FitsInFrame(size_t payloadBytes) {
+  return payloadBytes <= kMaxFrameLength - (kFrameHeaderLength - 4);
 }
 
 Endpoint::Endpoint(int socket) : m_connection(socket) {}
@@ -49,7 +49,7 @@ bool Endpoint::WriteQueued() {
 
 Endpoint::CallResult Endpoint::Call(Operation operation, const std::string& arguments,
                                     std::string& reply) {
-  if (!FitsInFrame(arguments)) return CallResult::kTooLarge;
+  if (!FitsInFrame(arguments.size())) return CallResult::kTooLarge;
   const uint32_t sequence = m_nextSequence++;
   if (!Transmit({Kind::kRequest, sequence, operation, arguments})) return CallResult::kClosed;
   ++m_depth;
@@ -91,7 +91,7 @@ Endpoint::CallResult Endpoint::Call(Operation operation, const std::string& argu
 }
 
 bool Endpoint::Notify(Operation operation, const std::string& arguments) {
-  return FitsInFrame(arguments) && Transmit({Kind::kRelease, 0, operation, arguments});
+  return FitsInFrame(arguments.size()) && Transmit({Kind::kRelease, 0, operation, arguments});
 }
 
 bool Endpoint::ServeAvailable() {
@@ -136,7 +136,7 @@ bool Endpoint::Handle(const Frame& frame) {
       if (!served) Drop("a request that does not decode");
       // An answer too long for the other side goes as one that does not decode, which
       // fails the call there and keeps the connection.
-      if (!FitsInFrame(reply)) reply.clear();
+      if (!FitsInFrame(reply.size())) reply.clear();
       const bool sent =
           served && IsOpen() && Transmit({Kind::kReply, frame.sequence, frame.operation, reply});
       Served();

@@ -111,7 +111,7 @@ class Endpoint {
   uint64_t m_framesReceived = 0;
 };
 
-// Whether a frame with this payload is short enough for the other side to take.
-bool FitsInFrame(const std::string& payload);
+// Whether a frame with a payload of this many bytes is short enough for the other side.
+bool FitsInFrame(size_t payloadBytes);
 
 }  // namespace remote_script

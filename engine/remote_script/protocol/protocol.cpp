@@ -143,14 +143,18 @@ bool Reader::Values(std::vector<WireValue>& values) {
   return true;
 }
 
-std::string EncodeFrame(const Frame& frame) {
-  std::string bytes;
+void AppendFrame(std::string& bytes, const Frame& frame) {
   Writer writer(bytes);
   writer.U32(static_cast<uint32_t>(kFrameHeaderLength - 4 + frame.payload.size()));
   writer.U8(static_cast<uint8_t>(frame.kind)).U32(frame.sequence);
   const uint16_t operation = static_cast<uint16_t>(frame.operation);
   bytes.append(reinterpret_cast<const char*>(&operation), sizeof operation);
   bytes += frame.payload;
+}
+
+std::string EncodeFrame(const Frame& frame) {
+  std::string bytes;
+  AppendFrame(bytes, frame);
   return bytes;
 }
 

@@ -126,7 +126,8 @@ class Reader {
   bool m_ok = true;
 };
 
-// The bytes of a frame, length first.
+// The bytes of a frame, length first; appended to bytes, or as a string of their own.
+void AppendFrame(std::string& bytes, const Frame& frame);
 std::string EncodeFrame(const Frame& frame);
 
 enum class DecodeResult { kFrame, kIncomplete, kMalformed };
