@@ -2,6 +2,7 @@
 
 #include "engine/remote_script/host/remote_script.h"
 #include "engine/webkitgtk/notification_center_gtk.h"
+#include "engine/webkitgtk/page_requests_gtk.h"
 #include "engine/webkitgtk/preferences_gtk.h"
 #include "engine/webkitgtk/url_request_gtk.h"
 #include "engine/webkitgtk/web_view_gtk.h"
@@ -35,14 +36,16 @@ EngineGtk& EngineGtk::Get() {
   return *engine;
 }
 
-WebKitSettings* EngineGtk::Settings() {
-  if (!m_settings) {
-    m_settings = GObjectPtr<WebKitSettings>(webkit_settings_new());
+WebKitSettings* EngineGtk::Settings(bool forUiPage) {
+  GObjectPtr<WebKitSettings>& settings = forUiPage ? m_uiSettings : m_browsingSettings;
+  if (!settings) {
     // A script's window.open needs no user gesture, as in the engine the system was
     // written for, so popups reach the UI delegate.
-    g_object_set(m_settings.Get(), "javascript-can-open-windows-automatically", TRUE, nullptr);
+    settings = GObjectPtr<WebKitSettings>(
+        webkit_settings_new_with_settings("javascript-can-open-windows-automatically", TRUE,
+                                          nullptr));
   }
-  return m_settings.Get();
+  return settings.Get();
 }
 
 WebKitWebsiteDataManager* EngineGtk::DataManager() {
@@ -64,6 +67,7 @@ WebKitWebsiteDataManager* EngineGtk::DataManager() {
 GObjectPtr<WebKitWebContext> EngineGtk::MakeContext(bool withAgent) {
   GObjectPtr<WebKitWebContext> context(
       webkit_web_context_new_with_website_data_manager(DataManager()));
+  RefuseDownloads(context.Get());
   remote_script::AgentAddress address;
   if (withAgent && remote_script::StartListening(address)) {
     remote_script::SetWindowObjectHandler(ReportWindowObject);

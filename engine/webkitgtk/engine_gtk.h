@@ -1,9 +1,10 @@
 #pragma once
 
-// The WebKitGTK engine's state for the run: one set of settings for every view, the data
-// manager (local storage, TLS policy) made when the first view is made, and two web
-// contexts: the UI page's, whose web process loads the page agent, and the browsing
-// windows', which never does. On the UI thread only.
+// The WebKitGTK engine's state for the run: the data manager (local storage, TLS policy)
+// made when the first view is made, and two web contexts, each with settings of its own:
+// the UI page's, whose web process loads the page agent and whose settings the engine
+// preferences change, and the browsing windows', which never loads it and keeps the web
+// security of a browser whatever the preferences say. On the UI thread only.
 
 #include "platform/gtk/gobject_ptr.h"
 
@@ -20,7 +21,9 @@ class EngineGtk {
  public:
   static EngineGtk& Get();
 
-  WebKitSettings* Settings();
+  // The settings of the views of a context; the UI page's when forUiPage is true.
+  WebKitSettings* Settings(bool forUiPage);
+  WebKitSettings* SettingsOf(WebKitWebContext* context) { return Settings(IsUiContext(context)); }
   // The context of a view that is not made as a page's popup: the UI context for the
   // first view of the run, the browsing context for every other.
   WebKitWebContext* ContextForNewView();
@@ -37,7 +40,8 @@ class EngineGtk {
   EngineGtk() = default;
   GObjectPtr<WebKitWebContext> MakeContext(bool withAgent);
 
-  GObjectPtr<WebKitSettings> m_settings;
+  GObjectPtr<WebKitSettings> m_uiSettings;
+  GObjectPtr<WebKitSettings> m_browsingSettings;
   GObjectPtr<WebKitWebsiteDataManager> m_dataManager;
   GObjectPtr<WebKitWebContext> m_uiContext;
   GObjectPtr<WebKitWebContext> m_browsingContext;

@@ -6,9 +6,9 @@
 namespace webkitgtk {
 namespace {
 
-bool Setting(const char* name) {
+bool UiPageSetting(const char* name) {
   gboolean value = FALSE;
-  g_object_get(EngineGtk::Get().Settings(), name, &value, nullptr);
+  g_object_get(EngineGtk::Get().Settings(true), name, &value, nullptr);
   return value;
 }
 
@@ -36,23 +36,27 @@ HRESULT PreferencesGtk::setLocalStorageDatabasePath(BSTR location) {
 }
 
 HRESULT PreferencesGtk::setLocalStorageEnabled(BOOL enabled) {
-  g_object_set(EngineGtk::Get().Settings(), "enable-html5-local-storage", enabled != FALSE,
-               nullptr);
+  for (bool forUiPage : {true, false}) {
+    g_object_set(EngineGtk::Get().Settings(forUiPage), "enable-html5-local-storage",
+                 enabled != FALSE, nullptr);
+  }
   return S_OK;
 }
 
 HRESULT PreferencesGtk::localStorageEnabled(BOOL* enabled) {
-  return Answer(enabled, Setting("enable-html5-local-storage"));
+  return Answer(enabled, UiPageSetting("enable-html5-local-storage"));
 }
 
 HRESULT PreferencesGtk::isWebSecurityEnabled(BOOL* enabled) {
-  return Answer(enabled, !Setting("disable-web-security"));
+  return Answer(enabled, !UiPageSetting("disable-web-security"));
 }
 
 HRESULT PreferencesGtk::setWebSecurityEnabled(BOOL enabled) {
-  // Without web security, file pages may also reach other files and any origin.
+  // Only the UI page, a file of ours, goes without it: a page from the web that could reach
+  // the user's files and any origin would hand them to its site. Without web security, the
+  // UI page may also reach other files and any origin.
   const gboolean off = enabled == FALSE;
-  g_object_set(EngineGtk::Get().Settings(), "disable-web-security", off,
+  g_object_set(EngineGtk::Get().Settings(true), "disable-web-security", off,
                "allow-file-access-from-file-urls", off, "allow-universal-access-from-file-urls",
                off, nullptr);
   return S_OK;

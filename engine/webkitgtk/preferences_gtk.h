@@ -1,8 +1,8 @@
 #pragma once
 
-// Preferences objects. Every one answers the standard preferences, which are the engine's
-// one WebKitSettings (shared by every view) and the local storage folder the data manager
-// is made with when the first view is made.
+// Preferences objects. Every one answers the standard preferences: the local storage switch
+// of every view, the web security of the UI page (browsing windows always keep theirs), and
+// the local storage folder the data manager is made with when the first view is made.
 
 #include "engine/com_object.h"
 

@@ -1,6 +1,7 @@
 #include "engine/webkitgtk/url_response_gtk.h"
 
 #include "engine/webkitgtk/engine_text.h"
+#include "engine/webkitgtk/recent_responses.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -10,14 +11,32 @@ namespace webkitgtk {
 URLResponseGtk::URLResponseGtk(WebKitURIResponse* response)
     : m_url(Utf16Of(webkit_uri_response_get_uri(response))),
       m_mimeType(Utf16Of(webkit_uri_response_get_mime_type(response))),
-      m_length(AnnouncedLength(response)) {}
+      m_length(AnnouncedLength(response)) {
+  const char* uri = webkit_uri_response_get_uri(response);
+  const guint status = webkit_uri_response_get_status_code(response);
+  RecentResponses& recent = RecentResponses::Get();
+  if (status == SOUP_STATUS_NOT_MODIFIED) {
+    if (const RecentResponses::Response* cached = recent.Recall(uri)) {
+      m_mimeType = cached->mimeType;
+      m_length = cached->length;
+    }
+  } else if (status == SOUP_STATUS_OK) {
+    recent.Remember(uri, {m_mimeType, m_length});
+  }
+}
+
+bool URLResponseGtk::IsPlaceholder(WebKitURIResponse* response) {
+  const char* uri = webkit_uri_response_get_uri(response);
+  const bool web = uri && (g_str_has_prefix(uri, "http:") || g_str_has_prefix(uri, "https:"));
+  return web && webkit_uri_response_get_status_code(response) == 0;
+}
 
 long long URLResponseGtk::AnnouncedLength(WebKitURIResponse* response) {
   SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
   if (!headers) {
+    // WebKit knows the length of a file or data resource, an empty one's too.
     const guint64 known = webkit_uri_response_get_content_length(response);
-    return known > 0 && known <= static_cast<guint64>(INT64_MAX) ? static_cast<long long>(known)
-                                                                 : -1;
+    return known <= static_cast<guint64>(INT64_MAX) ? static_cast<long long>(known) : -1;
   }
   const char* header = soup_message_headers_get_one(headers, "Content-Length");
   if (!header) return -1;

@@ -1,7 +1,9 @@
 #pragma once
 
 // A resource's response as the resource-load delegate sees it: the final URL, the MIME type
-// and the length the server announced (-1 when it announced none).
+// and the length the server announced (-1 when it announced none). A 304 that confirmed a
+// cached response stands for that response: made from one, the object takes the type and
+// length of the URL's last complete response (and made from that, remembers them).
 
 #include "engine/com_object.h"
 
@@ -20,8 +22,11 @@ class URLResponseGtk : public engine::ComObject<IWebURLResponse> {
   HRESULT URL(BSTR* result) override;
 
   // The announced length: the Content-Length header of an HTTP response (-1 without one or
-  // when it is no number); for other schemes the length WebKit knows, or -1.
+  // when it is no number); for other schemes the length WebKit knows.
   static long long AnnouncedLength(WebKitURIResponse* response);
+  // Whether it is the response without a status that WebKit reports for a media element's
+  // web resource before its real request: nothing was received yet.
+  static bool IsPlaceholder(WebKitURIResponse* response);
 
  private:
   std::u16string m_url;

@@ -5,6 +5,7 @@
 #include "engine/webkitgtk/engine_gtk.h"
 #include "engine/webkitgtk/engine_text.h"
 #include "engine/webkitgtk/notification_center_gtk.h"
+#include "engine/webkitgtk/page_requests_gtk.h"
 #include "engine/webkitgtk/url_request_gtk.h"
 #include "engine/webkitgtk/url_response_gtk.h"
 #include "engine/webkitgtk/web_frame_gtk.h"
@@ -45,6 +46,18 @@ class DelegateCall {
   remote_script::ScopedCall m_scope;
 };
 
+// While it lives, the views made are made as the view's new windows.
+class OpenerScope {
+ public:
+  explicit OpenerScope(WebViewGtk* view) : m_outer(std::exchange(EngineGtk::Get().opener, view)) {}
+  ~OpenerScope() { EngineGtk::Get().opener = m_outer; }
+  OpenerScope(const OpenerScope&) = delete;
+  OpenerScope& operator=(const OpenerScope&) = delete;
+
+ private:
+  WebViewGtk* m_outer;
+};
+
 LRESULT CALLBACK ViewWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -62,15 +75,16 @@ bool RegisterViewClass() {
 
 WebKitWebView* NewWidget() {
   EngineGtk& engine = EngineGtk::Get();
-  // A view made for a page's window.open must share its opener's web process.
+  // A view made for a page's new window shares its opener's web process and settings.
   if (engine.opener) {
-    return WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view",
-                                        engine.opener->Widget(), "settings", engine.Settings(),
+    WebKitWebView* opener = engine.opener->Widget();
+    return WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", opener,
+                                        "settings", webkit_web_view_get_settings(opener),
                                         nullptr));
   }
-  return WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context",
-                                      engine.ContextForNewView(), "settings", engine.Settings(),
-                                      nullptr));
+  WebKitWebContext* context = engine.ContextForNewView();
+  return WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "settings",
+                                      engine.SettingsOf(context), nullptr));
 }
 
 }  // namespace
@@ -78,6 +92,7 @@ WebKitWebView* NewWidget() {
 WebViewGtk::WebViewGtk() : m_view(NewWidget()), m_frame(new WebFrameGtk(this)) {
   EngineGtk::Get().views.push_back(this);
   Connect();
+  DecidePageRequests(m_view.Get());
 }
 
 WebViewGtk::~WebViewGtk() {
@@ -132,6 +147,17 @@ void WebViewGtk::Connect() {
                    G_CALLBACK(+[](WebKitWebView*, WebKitWebResource* resource, WebKitURIRequest*,
                                   gpointer self) {
                      static_cast<WebViewGtk*>(self)->ResourceLoadStarted(resource);
+                   }),
+                   this);
+  g_signal_connect(webkit_web_view_get_window_properties(view), "notify::geometry",
+                   G_CALLBACK(+[](WebKitWindowProperties* properties, GParamSpec*, gpointer self) {
+                     static_cast<WebViewGtk*>(self)->PageSetGeometry(properties);
+                   }),
+                   this);
+  g_signal_connect(view, "ready-to-show", G_CALLBACK(+[](WebKitWebView* view, gpointer self) {
+                     static_cast<WebViewGtk*>(self)->m_awaitingShow = false;
+                     static_cast<WebViewGtk*>(self)->PageSetGeometry(
+                         webkit_web_view_get_window_properties(view));
                    }),
                    this);
   g_signal_connect(
@@ -221,6 +247,7 @@ HRESULT WebViewGtk::close() {
   if (m_crashReload) g_source_remove(std::exchange(m_crashReload, 0));
   NotificationCenterGtk::Default().RemoveObserversOf(static_cast<IWebView*>(this));
   g_signal_handlers_disconnect_by_data(m_view.Get(), this);
+  g_signal_handlers_disconnect_by_data(webkit_web_view_get_window_properties(m_view.Get()), this);
   for (const auto& [resource, id] : m_resources) {
     g_signal_handlers_disconnect_by_data(resource, this);
     g_object_unref(resource);
@@ -313,6 +340,8 @@ bool WebViewGtk::DecidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisi
   ComPtr<IWebURLRequest> request = ComPtr<IWebURLRequest>::Adopt(
       new URLRequestGtk(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action))));
   ScopedBstr frameName(Utf16Of(webkit_navigation_action_get_frame_name(action)));
+  // A window the delegate opens for it shares this page's web process, as a script's does.
+  OpenerScope opener(this);
   const HRESULT result = m_policyDelegate->decidePolicyForNewWindowAction(
       this, nullptr, request.Get(), frameName.Get(), nullptr);
   if (result == E_NOTIMPL) return false;
@@ -326,14 +355,14 @@ GtkWidget* WebViewGtk::CreateView(WebKitNavigationAction* action) {
   DelegateCall call(this);
   ComPtr<IWebURLRequest> request = ComPtr<IWebURLRequest>::Adopt(
       new URLRequestGtk(webkit_uri_request_get_uri(webkit_navigation_action_get_request(action))));
-  EngineGtk& engine = EngineGtk::Get();
-  WebViewGtk* const outer = std::exchange(engine.opener, this);
   ComPtr<IWebView> created;
-  const HRESULT result =
-      m_uiDelegate->createWebViewWithRequest(this, request.Get(), created.Receive());
-  engine.opener = outer;
+  const HRESULT result = [&] {
+    OpenerScope opener(this);
+    return m_uiDelegate->createWebViewWithRequest(this, request.Get(), created.Receive());
+  }();
   auto* view = dynamic_cast<WebViewGtk*>(created.Get());
   if (FAILED(result) || !view || view->m_closed) return nullptr;
+  view->m_awaitingShow = true;
   // WebKit keeps the widget itself (and refuses one not made related to this view); the
   // window that made it keeps the view.
   return GTK_WIDGET(view->Widget());
@@ -357,6 +386,16 @@ bool WebViewGtk::ScriptDialog(WebKitScriptDialog* dialog) {
   }
   webkit_script_dialog_confirm_set_confirmed(dialog, confirmed != FALSE);
   return true;
+}
+
+void WebViewGtk::PageSetGeometry(WebKitWindowProperties* properties) {
+  GdkRectangle geometry{};
+  webkit_window_properties_get_geometry(properties, &geometry);
+  // A page that gave no size (window.open without one) leaves the window as it is.
+  if (!m_uiDelegate || m_awaitingShow || geometry.width <= 0 || geometry.height <= 0) return;
+  DelegateCall call(this);
+  RECT frame{geometry.x, geometry.y, geometry.x + geometry.width, geometry.y + geometry.height};
+  m_uiDelegate->setFrame(this, &frame);
 }
 
 bool WebViewGtk::ContextMenu(WebKitContextMenu* menu) {
@@ -398,7 +437,10 @@ void WebViewGtk::ResourceLoadStarted(WebKitWebResource* resource) {
 void WebViewGtk::ResponseReceived(WebKitWebResource* resource) {
   WebKitURIResponse* response = webkit_web_resource_get_response(resource);
   const auto found = m_resources.find(resource);
-  if (!response || !m_resourceLoadDelegate || found == m_resources.end()) return;
+  if (!response || URLResponseGtk::IsPlaceholder(response) || !m_resourceLoadDelegate ||
+      found == m_resources.end()) {
+    return;
+  }
   DelegateCall call(this);
   ComPtr<IWebURLResponse> urlResponse =
       ComPtr<IWebURLResponse>::Adopt(new URLResponseGtk(response));

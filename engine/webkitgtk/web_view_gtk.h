@@ -54,6 +54,10 @@ class WebViewGtk : public engine::ComObject<IWebView, IWebViewPrivate> {
   GtkWidget* CreateView(WebKitNavigationAction* action);
   bool ScriptDialog(WebKitScriptDialog* dialog);
   bool ContextMenu(WebKitContextMenu* menu);
+  // The page opened its window with a size, moved it or resized it. A window a page opens
+  // takes its geometry once the page is ready to show it: until then WebKit works out the
+  // frame from the window's size and its own, which must not change meanwhile.
+  void PageSetGeometry(WebKitWindowProperties* properties);
   void ResourceLoadStarted(WebKitWebResource* resource);
   void ResponseReceived(WebKitWebResource* resource);
   void ForgetResource(WebKitWebResource* resource);
@@ -66,6 +70,7 @@ class WebViewGtk : public engine::ComObject<IWebView, IWebViewPrivate> {
   bool m_closed = false;
   bool m_committed = false;
   bool m_failed = false;
+  bool m_awaitingShow = false;  // made for a page's window.open, not yet ready to show
   gint64 m_lastCrash = 0;
   int m_crashesInARow = 0;
   guint m_crashReload = 0;  // the source that loads the page again after its process ended

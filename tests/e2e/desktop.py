@@ -10,13 +10,26 @@ def windows(pid):
     """Trawler's mapped top-level windows as (id, x, y), oldest position first."""
     found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid), "--name",
                             "."], capture_output=True, text=True).stdout.split()
-    result = []
-    for window in found:
-        geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window],
-                                  capture_output=True, text=True).stdout
-        values = dict(line.split("=", 1) for line in geometry.split() if "=" in line)
-        result.append((int(window), int(values.get("X", 0)), int(values.get("Y", 0))))
+    result = [(int(window),) + geometry(window)[:2] for window in found]
     return sorted(result, key=lambda entry: (entry[1], entry[2]))
+
+
+def geometry(window):
+    """The window's (x, y, width, height)."""
+    shell = subprocess.run(["xdotool", "getwindowgeometry", "--shell", str(window)],
+                           capture_output=True, text=True).stdout
+    values = dict(line.split("=", 1) for line in shell.split() if "=" in line)
+    return tuple(int(values.get(name, 0)) for name in ("X", "Y", "WIDTH", "HEIGHT"))
+
+
+def title(window):
+    return subprocess.run(["xdotool", "getwindowname", str(window)], capture_output=True,
+                          text=True).stdout.strip()
+
+
+def close_from_server(window):
+    """Destroys the window at the X server, as xkill-like tools and some desktops do."""
+    subprocess.run(["xdotool", "windowclose", str(window)], check=True)
 
 
 class XClientMessageEvent(ctypes.Structure):

@@ -24,15 +24,40 @@ def padded(data, size):
     return data + b"\0" * max(0, size - len(data))
 
 
-class Page:
-    """One resource of the site: its content type, body, and how it is sent."""
+# What a resource's answers say of caching unless it says otherwise: fresh for a minute,
+# then revalidated by date, as a static file server sends it.
+LAST_MODIFIED = "Tue, 01 Dec 2026 10:00:00 GMT"
+CACHED = {"Cache-Control": "max-age=60", "Last-Modified": LAST_MODIFIED}
 
-    def __init__(self, content_type, body, status=200, chunked=False, location=None):
+
+class Page:
+    """One resource of the site: its content type, body, how it is sent, and the further
+    headers of its answers (caching, disposition)."""
+
+    def __init__(self, content_type, body, status=200, chunked=False, location=None,
+                 headers=None):
         self.content_type = content_type
         self.body = body if isinstance(body, bytes) else body.encode()
         self.status = status
         self.chunked = chunked
         self.location = location
+        self.headers = CACHED if headers is None else headers
+
+    def unchanged(self, request_headers):
+        """Whether a conditional request names what this page still is (its answer: 304)."""
+        tag = self.headers.get("ETag")
+        if request_headers.get("If-None-Match") is not None:
+            return tag is not None and request_headers["If-None-Match"] == tag
+        since = request_headers.get("If-Modified-Since")
+        return since is not None and since == self.headers.get("Last-Modified")
+
+    def part(self, range_header):
+        """(first, last) of a satisfiable single byte range the request asks for, or None."""
+        found = re.fullmatch(r"bytes=(\d+)-(\d*)", range_header or "")
+        if self.chunked or self.status != 200 or not found or int(found.group(1)) >= len(self.body):
+            return None
+        last = int(found.group(2)) if found.group(2) else len(self.body) - 1
+        return int(found.group(1)), min(last, len(self.body) - 1)
 
 
 def site_pages(phase):
@@ -111,11 +136,70 @@ fetch(prefix + 'a'.repeat(%(n)d - prefix.length)).then(function () {
 });
 </script>""" % {"p": p, "n": BIG_URL_LENGTH}),
         "/after-big.json": Page("application/json", "{}"),
+        # The same images under each kind of caching a site uses.
+        "/cache.html": Page("text/html", "".join(
+            '<img src="%s/cache/%s.png">' % (p, name) for name in CACHE_HEADERS)),
+        # A page that tries to read a local file and another origin's answer, by fetch, by
+        # XHR and in a popup, and tells its server what it got (the query says where to look).
+        "/leak.html": Page("text/html", """<!DOCTYPE html><body><script>
+var where = new URLSearchParams(location.search);
+function tell(what, text) { new Image().src = '%(p)s/told/' + what + '?' + encodeURIComponent(text); }
+function read(what, url) {
+  fetch(url).then(function (r) { return r.text(); })
+            .then(function (t) { tell(what, t); }, function () { tell(what, 'refused'); });
+}
+read('fetch-file', where.get('file'));
+read('other-origin', where.get('origin'));
+try {
+  var x = new XMLHttpRequest();
+  x.open('GET', where.get('file'), false);
+  x.send();
+  tell('xhr-file', x.responseText);
+} catch (e) { tell('xhr-file', 'refused'); }
+var popup = window.open(where.get('file'));
+setTimeout(function () {
+  try { tell('popup-file', popup.document.body.innerText); } catch (e) { tell('popup-file', 'refused'); }
+}, 500);
+</script>""" % {"p": p}),
+        "/secret.json": Page("application/json", '{"secret": "other origin"}'),
+        # Answers a browser saves as files instead of showing them.
+        "/attachment.html": Page("text/html", '<iframe src="%s/files/.bashrc"></iframe>' % p),
+        "/files/.bashrc": Page("text/plain", "echo owned", headers={
+            "Content-Disposition": 'attachment; filename=".bashrc"'}),
+        "/files/evil.desktop": Page("application/x-desktop", "[Desktop Entry]\n", headers={
+            "Content-Disposition": 'attachment; filename="evil.desktop"'}),
+        "/media.html": Page("text/html", """<!DOCTYPE html>
+<audio src="%(p)s/media/sound.mp3" preload="auto" autoplay muted></audio>
+<video src="%(p)s/media/movie.mp4" preload="auto" autoplay muted></video>""" % {"p": p}),
+        "/media/sound.mp3": Page("audio/mpeg", b"\xff\xfb\x90\x00" * 3000),
+        "/media/movie.mp4": Page("video/mp4", b"\0\0\0\x18ftypmp42" + b"\0" * 60000),
+        # Windows a page sizes and moves: when it opens them, and by script once open.
+        "/sizes.html": Page("text/html", """<!DOCTYPE html><body><script>
+window.open('%(p)s/sized.html', 'sized', 'left=40,top=50,width=420,height=300');
+window.open('%(p)s/moved.html', 'moved', 'width=300,height=200');
+</script>""" % {"p": p}),
+        "/sized.html": Page("text/html", "<title>sized</title>"),
+        "/moved.html": Page("text/html", "<title>moved</title><script>"
+                            "moveTo(200, 150); resizeTo(500, 350);</script>"),
+        "/empty.html": Page("text/html", "<script>fetch('data:text/plain,');"
+                            "fetch('%s/empty.txt');</script>" % p),
+        "/empty.txt": Page("text/plain", ""),
+        # A page that prints, then shows an alert.
+        "/alert.html": Page("text/html", "<script>print(); alert('printed');</script>"),
     }
+    for size, (name, headers) in enumerate(CACHE_HEADERS.items(), 1):
+        pages["/cache/%s.png" % name] = Page("image/png", padded(PNG, 1000 * size), headers=headers)
     return pages
 
 
 STREAM_COUNT = 300
+# The headers of each cached image of /cache.html, by name.
+CACHE_HEADERS = {
+    "last-modified": {"Last-Modified": LAST_MODIFIED},
+    "etag": {"ETag": '"e1"', "Cache-Control": "max-age=0"},
+    "no-cache": {"ETag": '"n1"', "Cache-Control": "no-cache"},
+    "max-age": {"Cache-Control": "max-age=3600"},
+}
 BIG_URL_LENGTH = 50 * 1000 * 1000
 
 # What the site sent for one request, and when (time.monotonic()).
@@ -169,7 +253,8 @@ class SiteServer:
             return self.sites[phase]
 
     def url(self, path):
-        return "http://127.0.0.1:%d%s" % (self.port, path)
+        """The address of a path of the site; an address is left as it is."""
+        return path if "://" in path else "http://127.0.0.1:%d%s" % (self.port, path)
 
     def stop(self):
         for httpd in self.servers:
@@ -244,20 +329,33 @@ class SiteServer:
                 page = server.pages(phase).get(path)
                 if page is None:
                     return self.send_answer(404, "text/plain", b"not here")
-                self.send_answer(page.status, page.content_type, page.body, page.chunked,
-                                 page.location)
+                if page.unchanged(self.headers):
+                    return self.send_answer(304, None, b"", headers=page.headers)
+                headers = dict(page.headers)
+                if page.location:
+                    headers["Location"] = page.location
+                part = page.part(self.headers.get("Range"))
+                if part is None:
+                    return self.send_answer(page.status, page.content_type, page.body,
+                                            page.chunked, headers)
+                headers["Content-Range"] = "bytes %d-%d/%d" % (part + (len(page.body),))
+                self.send_answer(206, page.content_type, page.body[part[0]:part[1] + 1],
+                                 headers=headers)
 
-            def send_answer(self, status, content_type, body, chunked=False, location=None,
+            def send_answer(self, status, content_type, body, chunked=False, headers=None,
                             log=True):
+                """Sends an answer; without headers of its own it is never cached."""
                 self.send_response(status)
-                self.send_header("Content-Type", content_type)
-                self.send_header("Cache-Control", "no-store")
-                if location:
-                    self.send_header("Location", location)
+                if content_type:
+                    self.send_header("Content-Type", content_type)
+                for name, value in (headers or {"Cache-Control": "no-store"}).items():
+                    self.send_header(name, value)
                 if chunked:
                     self.send_header("Transfer-Encoding", "chunked")
-                else:
+                elif status != 304:  # a 304 has no body, and says nothing of its length
                     self.send_header("Content-Length", str(len(body)))
+                    if status in (200, 206):
+                        self.send_header("Accept-Ranges", "bytes")
                 self.end_headers()
                 if chunked:
                     for start in range(0, len(body), 1000):

@@ -9,9 +9,10 @@ import sys
 import tempfile
 import time
 import unittest
+import urllib.parse
 
 import desktop
-from local_site import BIG_URL_LENGTH, STREAM_COUNT, SiteServer
+from local_site import BIG_URL_LENGTH, CACHE_HEADERS, STREAM_COUNT, SiteServer
 from trawler_app import Trawler, finder_file_name, finder_size, wait
 
 BIN = os.environ.get("TRAWLER_BIN", "")
@@ -284,6 +285,127 @@ class EndToEndTest(unittest.TestCase):
         self.assertTrue(self.server.wait_for(
             lambda: any(secure in row for row in self.app.reports("row"))), self.app.debug_output())
         self.assertIsNone(self.app.process.poll())
+
+    def rows_after(self, before, count):
+        """The rows from the before-th on, once there are count of them and no more come."""
+        self.assertTrue(self.wait_rows(before + count), self.app.debug_output())
+        time.sleep(0.5)  # nothing more may come
+        rows = self.app.rows()[before:]
+        self.assertEqual(len(rows), count, rows)
+        return sorted(rows, key=lambda row: row["url"])
+
+    def test_repeat_visits_list_every_resource_with_what_the_page_received(self):
+        url = self.server.url("/p20/cache.html")
+        count = 1 + len(CACHE_HEADERS)
+        self.assertEqual(self.app.start(url), 1)
+        first = self.rows_after(0, count)
+        self.assertEqual(first, sorted(self.expected_rows(20), key=lambda row: row["url"]))
+        # From the memory cache and by revalidation in the same web process, then from a web
+        # process that starts empty (the page is loaded again when its process dies).
+        self.assertEqual(self.app.start(url), 1)
+        self.assertEqual(self.rows_after(count, count), first)
+        self.assertIn(304, [entry.status for entry in self.server.logged()])
+        for pid in self.app.browsing_processes():
+            os.kill(pid, signal.SIGKILL)
+        self.assertEqual(self.rows_after(2 * count, count), first)
+
+    def test_a_page_reads_neither_local_files_nor_other_origins(self):
+        secret = os.path.join(self.work, "secret.txt")
+        with open(secret, "w") as out:
+            out.write("the user's secret")
+        query = urllib.parse.urlencode({
+            "file": "file://" + secret,
+            "origin": "http://127.0.0.1:%d/p21/secret.json" % self.server.control_port})
+        page = self.server.url("/p21/leak.html?" + query)
+        self.assertEqual(self.app.start(page), 1)
+        told = lambda: [urllib.parse.unquote(entry.path) for entry in self.server.logged()
+                        if "/told/" in entry.path]
+        self.assertTrue(self.server.wait_for(lambda: len(told()) == 4), told())
+        self.assertFalse([text for text in told() if "secret" in text], told())
+        urls = [row["url"] for row in self.app.rows()]
+        self.assertIn(page, urls)
+        self.assertFalse([url for url in urls if url.startswith("file:")], urls)
+
+    def test_an_attachment_is_listed_and_never_saved(self):
+        # In a frame of a page, and as the page itself.
+        attachments = [self.server.url("/p22/files/" + name) for name in (".bashrc", "evil.desktop")]
+        for start, attachment in zip(("/p22/attachment.html", attachments[1]), attachments):
+            self.assertEqual(self.app.start(self.server.url(start)), 1)
+            self.assertTrue(self.server.wait_for(
+                lambda: attachment in [row["url"] for row in self.app.rows()]))
+            self.assertTrue(wait(lambda: "not saving " + attachment in self.app.debug_output()),
+                            self.app.debug_output())
+        saved = [name for folder, _, names in os.walk(self.work) for name in names
+                 if "bashrc" in name or "evil" in name]
+        self.assertEqual(saved, [])
+
+    def test_media_elements_give_one_row_per_response(self):
+        self.assertEqual(self.app.start(self.server.url("/p23/media.html")), 1)
+        media = lambda: [entry for entry in self.server.logged() if "/media/" in entry.path]
+        self.assertTrue(self.server.wait_for(lambda: {entry.path for entry in media()} == {
+            "/p23/media/sound.mp3", "/p23/media/movie.mp4"}), self.app.debug_output())
+        expected = lambda: sorted((self.server.url(entry.path), entry.content_type,
+                                   finder_size(entry.length)) for entry in media())
+        listed = lambda: sorted((row["url"], row["mimeType"], row["size"])
+                                for row in self.app.rows() if "/media/" in row["url"])
+        self.assertTrue(self.server.wait_for(lambda: listed() == expected()), (listed(), expected()))
+        time.sleep(0.5)  # nothing more may come
+        self.assertEqual(listed(), expected())
+
+    def test_empty_resources_have_zero_bytes(self):
+        empty = os.path.join(self.work, "empty.txt")
+        open(empty, "w").close()
+        urls = ["file://" + empty, "data:text/plain,", self.server.url("/p24/empty.txt")]
+        sizes = lambda: {row["url"]: row["size"] for row in self.app.rows()}
+        for start, listed in (("file://" + empty, urls[:1]), ("/p24/empty.html", urls[1:])):
+            self.assertEqual(self.app.start(self.server.url(start)), 1)
+            self.assertTrue(self.server.wait_for(lambda: set(listed) <= set(sizes())), sizes())
+        self.assertEqual([sizes()[url] for url in urls], ["0B"] * 3)
+
+    def test_a_page_sizes_and_moves_the_windows_it_opens(self):
+        self.assertEqual(self.app.start(self.server.url("/p25/sizes.html")), 1)
+        wanted = {(40, 50, 420, 300), (200, 150, 500, 350)}
+        frames = lambda: {desktop.geometry(window)
+                          for window, _, _ in desktop.windows(self.app.process.pid)}
+        self.assertTrue(wait(lambda: wanted <= frames()), frames())
+
+    def test_popups_share_their_openers_web_process(self):
+        self.load_site(26)
+        self.assertEqual(len(self.app.browsing_processes()), 1, self.app.web_processes())
+
+    def test_a_browsing_pages_alert_blocks_only_its_window(self):
+        self.assertTrue(wait(lambda: len(desktop.windows(self.app.process.pid)) == 1))
+        ui_window = desktop.windows(self.app.process.pid)[0][0]
+        # The page prints first, which shows nothing.
+        self.assertEqual(self.app.start(self.server.url("/p27/alert.html")), 1)
+        others = lambda: [window for window, _, _ in desktop.windows(self.app.process.pid)
+                          if window != ui_window]
+        self.assertTrue(wait(lambda: len(others()) == 2), self.app.debug_output())
+        self.assertEqual([desktop.title(window) for window in others()], ["Trawler"] * 2)
+        self.assertEqual(self.app.call("pause"), 1)
+        desktop.request_close(ui_window)
+        self.assertEqual(self.app.wait_exit(), 0, self.app.debug_output())
+
+    def test_closing_the_ui_window_at_the_x_server_ends_trawler_with_zero(self):
+        self.load_site(28)
+        socket_path = self.app.agent_socket()
+        ui_window = desktop.windows(self.app.process.pid)[0][0]
+        desktop.close_from_server(ui_window)
+        self.assertEqual(self.app.wait_exit(), 0, self.app.debug_output())
+        self.assertFalse(os.path.exists(socket_path))
+
+    def test_a_socket_left_by_a_killed_run_is_removed_at_the_next_start(self):
+        left = self.app.agent_socket()
+        self.app.close()
+        self.assertTrue(os.path.exists(left))
+        work = tempfile.mkdtemp(prefix="trawler-e2e-")
+        try:
+            self.app = Trawler(BIN, self.server, work, runtime=self.app.runtime)
+            self.assertFalse(os.path.exists(left))
+            self.assertEqual(self.app.call("copyURL", url="next run"), 1)
+        finally:
+            self.app.close()
+            shutil.rmtree(work, ignore_errors=True)
 
     def test_closing_the_ui_window_ends_trawler_with_zero(self):
         self.load_site(8)

@@ -50,11 +50,14 @@ def die_with_parent():
 
 
 class Trawler:
-    def __init__(self, bin_folder, server, work, page=None, real_page=False):
+    def __init__(self, bin_folder, server, work, page=None, real_page=False, runtime=None):
         """Starts trawler with the driver page, the page given (__PORT__ in either becomes
-        the port of the test's own channel), or Trawler's real page."""
+        the port of the test's own channel), or Trawler's real page; runtime is the folder
+        for its sockets (one of its own in work unless given)."""
         self.server = server
         self.work = work
+        self.runtime = runtime or os.path.join(work, "runtime")
+        os.makedirs(self.runtime, mode=0o700, exist_ok=True)
         app = os.path.join(work, "app")
         os.makedirs(app)
         shutil.copy2(os.path.join(bin_folder, "trawler"), app)
@@ -102,7 +105,7 @@ class Trawler:
             defaults.write("[Default Applications]\n"
                            "x-scheme-handler/http=trawler-test-browser.desktop\n")
         environment = dict(os.environ, XDG_DATA_HOME=data, XDG_CONFIG_HOME=config,
-                           HOME=self.work)
+                           HOME=self.work, XDG_RUNTIME_DIR=self.runtime)
         return environment
 
     def send(self, command):
@@ -164,6 +167,8 @@ class Trawler:
                 continue
         return found
 
+    def browsing_processes(self):
+        return [pid for pid, has_agent in self.web_processes() if not has_agent]
 
     def ui_page_process(self):
         """The web process of the UI page (the one with the page agent), or None."""
