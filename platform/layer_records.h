@@ -5,6 +5,7 @@
 
 #include "platform/backend.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,5 +57,10 @@ HGLOBAL ClipboardData();
 
 // Drops every posted message and a pending quit.
 void DiscardQueuedMessages();
+
+// The loop of a modal dialog: dispatches posted messages and waits for events until
+// finished() holds (true), or until a quit is taken (false; the quit stays queued for the
+// loop outside) or no event can come any more (false).
+bool RunModalLoop(const std::function<bool()>& finished);
 
 }  // namespace platform

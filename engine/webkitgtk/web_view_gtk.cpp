@@ -258,7 +258,8 @@ HRESULT WebViewGtk::close() {
   m_frameLoadDelegate.Reset();
   m_policyDelegate.Reset();
   webkit_web_view_stop_loading(m_view.Get());
-  // The child window's peer takes the widget out of the window with it.
+  // The child window's peer takes the widget out of the window with it; the widget itself
+  // ends with the last reference (WebKit holds one while it emits a signal).
   if (m_window && IsWindow(m_window)) DestroyWindow(m_window);
   m_window = nullptr;
   auto& views = EngineGtk::Get().views;

@@ -1,5 +1,6 @@
 // The posted-message queue and the loop functions. When the queue is empty, GetMessageW
-// lets the back end wait for events; if none can ever arrive the run ends.
+// lets the back end wait for events; if none can ever arrive the run ends. A modal
+// dialog's loop dispatches posted messages as the main loop does.
 
 #include "platform/layer_records.h"
 
@@ -39,6 +40,21 @@ bool TakeMessage(MSG& message) {
 }  // namespace
 
 void platform::DiscardQueuedMessages() { Queue() = MessageQueue(); }
+
+bool platform::RunModalLoop(const std::function<bool()>& finished) {
+  MSG message{};
+  while (!finished()) {
+    if (!TakeMessage(message)) {
+      if (!GetBackend().WaitForEvents()) return false;
+    } else if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return false;
+    } else {
+      DispatchMessageW(&message);
+    }
+  }
+  return true;
+}
 
 BOOL GetMessageW(LPMSG message, HWND, UINT, UINT) {
   if (!message) {

@@ -23,8 +23,8 @@ std::unique_ptr<WindowPeer> GtkBackend::CreatePeer(HWND window, HWND parent,
 }
 
 bool GtkBackend::WaitForEvents() {
-  // With no window left and nothing ready, nothing could ever end the wait.
-  if (LiveWindows().empty() && !g_main_context_pending(nullptr)) return false;
+  // With no window and no dialog left and nothing ready, nothing could ever end the wait.
+  if (LiveWindows().empty() && !m_dialogsShown && !g_main_context_pending(nullptr)) return false;
   g_main_context_iteration(nullptr, TRUE);
   return true;
 }

@@ -18,6 +18,9 @@ class GtkBackend : public Backend {
   uintptr_t ShellExecute(const std::u16string& verb, const std::u16string& target) override;
   bool SetClipboardText(const std::u16string& text) override;
   void WriteDebugOutput(const std::u16string& text) override;
+
+ private:
+  int m_dialogsShown = 0;  // message boxes running now: their events can still come
 };
 
 }  // namespace platform::gtk

@@ -1,11 +1,14 @@
-// Message boxes as modal GTK message dialogs. The dialog runs a nested main loop, so GTK
-// events keep flowing while the layer's posted messages wait in its queue.
+// Message boxes as GTK message dialogs, modal to their owner only: each top-level window has
+// a window group of its own, GTK's grab holds within a group, and the dialog joins its
+// owner's. The dialog runs the layer's modal loop, so posted messages are dispatched while it
+// is shown, and a quit ends it.
 
 #include "platform/gtk/backend_gtk.h"
 
 #include "platform/common/native_text.h"
 #include "platform/gtk/gobject_ptr.h"
 #include "platform/gtk/peer_widget.h"
+#include "platform/layer_records.h"
 
 namespace platform::gtk {
 namespace {
@@ -19,9 +22,25 @@ int AnswerOf(int response, bool yesNo) {
     case GTK_RESPONSE_OK:
       return IDOK;
     default:
-      // Closed without a button.
+      // Closed without a button, destroyed with its owner, or ended by a quit.
       return yesNo ? IDNO : IDOK;
   }
+}
+
+// How the dialog ended: its response, or destroyed.
+struct Outcome {
+  int response = GTK_RESPONSE_NONE;
+  bool ended = false;
+};
+
+void JoinGroup(GtkWindow* dialog, GtkWindow* owner) {
+  if (owner) {
+    gtk_window_group_add_window(gtk_window_get_group(owner), dialog);
+    return;
+  }
+  // A dialog without an owner blocks no window.
+  GObjectPtr<GtkWindowGroup> group(gtk_window_group_new());
+  gtk_window_group_add_window(group.Get(), dialog);
 }
 
 }  // namespace
@@ -39,11 +58,28 @@ int GtkBackend::ShowMessageBox(HWND owner, const std::u16string& text,
   GObjectPtr<GtkWidget> dialog(GTK_WIDGET(g_object_ref(gtk_message_dialog_new(
       parent, GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), GTK_MESSAGE_OTHER,
       yesNo ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s", Utf8(text).c_str()))));
-  gtk_window_set_title(GTK_WINDOW(dialog.Get()), Utf8(caption).c_str());
-  if (type & MB_SETFOREGROUND) gtk_window_present(GTK_WINDOW(dialog.Get()));
-  const int response = gtk_dialog_run(GTK_DIALOG(dialog.Get()));
+  GtkWindow* window = GTK_WINDOW(dialog.Get());
+  gtk_window_set_title(window, Utf8(caption).c_str());
+  JoinGroup(window, parent);
+  Outcome outcome;
+  g_signal_connect(window, "response", G_CALLBACK(+[](GtkDialog*, gint response, gpointer data) {
+                     auto* outcome = static_cast<Outcome*>(data);
+                     outcome->response = response;
+                     outcome->ended = true;
+                   }),
+                   &outcome);
+  g_signal_connect(window, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer data) {
+                     static_cast<Outcome*>(data)->ended = true;
+                   }),
+                   &outcome);
+  gtk_widget_show(dialog.Get());
+  if (type & MB_SETFOREGROUND) gtk_window_present(window);
+  ++m_dialogsShown;
+  RunModalLoop([&outcome] { return outcome.ended; });
+  --m_dialogsShown;
+  g_signal_handlers_disconnect_by_data(window, &outcome);
   gtk_widget_destroy(dialog.Get());
-  return AnswerOf(response, yesNo);
+  return AnswerOf(outcome.response, yesNo);
 }
 
 }  // namespace platform::gtk

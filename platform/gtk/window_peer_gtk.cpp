@@ -71,6 +71,11 @@ GtkPeer::GtkPeer(HWND window) : m_window(window), m_clientArea(gtk_layout_new(nu
 
 GtkPeer::~GtkPeer() = default;
 
+void GtkPeer::TakeOutContent() {
+  if (m_content) gtk_container_remove(GTK_CONTAINER(ClientArea()), m_content.Get());
+  m_content.Reset();
+}
+
 void GtkPeer::Place(GtkWidget* widget) {
   m_content = GObjectPtr<GtkWidget>(GTK_WIDGET(g_object_ref(widget)));
   gtk_layout_put(ClientArea(), widget, 0, 0);
@@ -86,6 +91,9 @@ void GtkPeer::FitContent(int width, int height) {
 TopLevelPeer::TopLevelPeer(HWND window, const std::u16string& title)
     : GtkPeer(window), m_gtkWindow(GTK_WIDGET(g_object_ref(gtk_window_new(GTK_WINDOW_TOPLEVEL)))) {
   gtk_container_add(GTK_CONTAINER(m_gtkWindow.Get()), m_clientArea.Get());
+  // A group of its own: a dialog modal to another window never blocks this one.
+  GObjectPtr<GtkWindowGroup> group(gtk_window_group_new());
+  gtk_window_group_add_window(group.Get(), TopLevel());
   SetTitle(title);
   const RECT bounds = BoundsOf(window);
   gtk_window_set_default_size(TopLevel(), Width(bounds), Height(bounds));
@@ -97,6 +105,7 @@ TopLevelPeer::~TopLevelPeer() {
   // No handler may run on this peer once it is gone.
   g_signal_handlers_disconnect_by_data(m_gtkWindow.Get(), this);
   g_signal_handlers_disconnect_by_data(m_clientArea.Get(), this);
+  TakeOutContent();
   gtk_widget_destroy(m_gtkWindow.Get());
 }
 
@@ -226,7 +235,10 @@ ChildPeer::ChildPeer(HWND window, GtkPeer& parent) : GtkPeer(window), m_parent(p
   gtk_widget_set_size_request(m_clientArea.Get(), Width(bounds), Height(bounds));
 }
 
-ChildPeer::~ChildPeer() { gtk_widget_destroy(m_clientArea.Get()); }
+ChildPeer::~ChildPeer() {
+  TakeOutContent();
+  gtk_widget_destroy(m_clientArea.Get());
+}
 
 void ChildPeer::SetVisible(bool visible) { gtk_widget_set_visible(m_clientArea.Get(), visible); }
 

@@ -26,6 +26,10 @@ class GtkPeer : public WindowPeer {
   explicit GtkPeer(HWND window);
   // The client area has the size now: what was placed in it follows.
   void FitContent(int width, int height);
+  // Takes what was placed out of the client area before the window goes, so that it is not
+  // destroyed with it: it ends when its last reference goes (a web view, for one, may be
+  // inside a signal of its own when its window is destroyed).
+  void TakeOutContent();
 
   HWND m_window;
   GObjectPtr<GtkWidget> m_clientArea;

@@ -63,15 +63,24 @@ class GtkDialogsTest : public recording::RecordingWindowTest {
   bool m_acted = false;
 };
 
-TEST_F(GtkDialogsTest, ButtonsAnswerAndTheDialogIsTheOwnersModalChild) {
+// The window's group holds a grab: a modal dialog blocks the windows of its group.
+GtkWidget* GrabOf(GtkWindow* window) {
+  return gtk_window_group_get_current_grab(gtk_window_get_group(window));
+}
+
+TEST_F(GtkDialogsTest, ButtonsAnswerAndTheDialogIsModalToItsOwnerOnly) {
   HWND owner = Create();
+  HWND other = Create();
   ShowWindow(owner, SW_SHOW);
+  ShowWindow(other, SW_SHOW);
+  GtkWindow* ownerWindow = platform::gtk::TopLevelWidget(owner);
   EXPECT_EQ(Answer(owner, u"Sure? <b>\u00E9</b>", MB_YESNO | MB_SETFOREGROUND,
                    [&](GtkMessageDialog* dialog) {
                      EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(dialog)), "Trawler");
                      EXPECT_TRUE(gtk_window_get_modal(GTK_WINDOW(dialog)));
-                     EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(dialog)),
-                               platform::gtk::TopLevelWidget(owner));
+                     EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(dialog)), ownerWindow);
+                     EXPECT_EQ(GrabOf(ownerWindow), GTK_WIDGET(dialog));
+                     EXPECT_EQ(GrabOf(platform::gtk::TopLevelWidget(other)), nullptr);
                      // Shown as it is, never as markup.
                      EXPECT_EQ(Property(dialog, "text"), "Sure? <b>\xC3\xA9</b>");
                      Press(dialog, GTK_RESPONSE_YES);
@@ -88,19 +97,30 @@ TEST_F(GtkDialogsTest, ClosingWithoutAButtonAnswersNoOrOk) {
   EXPECT_EQ(Answer(nullptr, u"Note", MB_OK, close), IDOK);
 }
 
-TEST_F(GtkDialogsTest, PostedMessagesWaitWhileGtkEventsFlow) {
+TEST_F(GtkDialogsTest, PostedMessagesAreDispatchedWhileTheDialogRuns) {
   HWND window = Create();
   g_seen.clear();
-  EXPECT_EQ(Answer(nullptr, u"Wait", MB_OK,
+  EXPECT_EQ(Answer(window, u"Wait", MB_OK,
                    [window](GtkMessageDialog* dialog) {
                      PostMessageW(window, WM_USER, 1, 0);
-                     gtk_window_close(GTK_WINDOW(dialog));
+                     // Closed once the message has come, from the dialog's own loop.
+                     g_timeout_add(10, [](gpointer dialog) {
+                       if (g_seen.empty()) return G_SOURCE_CONTINUE;
+                       gtk_window_close(GTK_WINDOW(dialog));
+                       return G_SOURCE_REMOVE;
+                     }, dialog);
                    }),
             IDOK);
-  EXPECT_TRUE(g_seen.empty());
+  ASSERT_FALSE(g_seen.empty());
+  EXPECT_EQ(g_seen.back().message, UINT{WM_USER});
+}
+
+TEST_F(GtkDialogsTest, AQuitEndsTheDialogAndReachesTheLoopOutside) {
+  EXPECT_EQ(Answer(Create(), u"Sure?", MB_YESNO, [](GtkMessageDialog*) { PostQuitMessage(3); }),
+            IDNO);
   MSG message{};
-  ASSERT_TRUE(GetMessageW(&message, nullptr, 0, 0));
-  EXPECT_EQ(message.message, UINT{WM_USER});
+  EXPECT_FALSE(GetMessageW(&message, nullptr, 0, 0));
+  EXPECT_EQ(message.wParam, WPARAM{3});
 }
 
 TEST_F(GtkDialogsTest, AnOwnerDestroyedWhileItsDialogRunsEndsTheDialog) {
