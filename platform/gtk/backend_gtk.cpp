@@ -10,7 +10,11 @@
 namespace platform::gtk {
 
 bool EnsureToolkit() {
-  static const bool started = gtk_init_check(nullptr, nullptr);
+  static const bool started = [] {
+    if (!gtk_init_check(nullptr, nullptr)) return false;
+    IgnoreErrorsOfGoneWindows();
+    return true;
+  }();
   return started;
 }
 

@@ -8,6 +8,9 @@
 
 namespace platform::gtk {
 
+// Keeps X errors about windows the server destroyed by itself from ending the process.
+void IgnoreErrorsOfGoneWindows();
+
 class GtkBackend : public Backend {
  public:
   std::unique_ptr<WindowPeer> CreatePeer(HWND window, HWND parent,
