@@ -41,9 +41,8 @@ WebKitSettings* EngineGtk::Settings(bool forUiPage) {
   if (!settings) {
     // A script's window.open needs no user gesture, as in the engine the system was
     // written for, so popups reach the UI delegate.
-    settings = GObjectPtr<WebKitSettings>(
-        webkit_settings_new_with_settings("javascript-can-open-windows-automatically", TRUE,
-                                          nullptr));
+    settings = GObjectPtr<WebKitSettings>(webkit_settings_new_with_settings(
+        "javascript-can-open-windows-automatically", TRUE, nullptr));
   }
   return settings.Get();
 }

@@ -5,10 +5,9 @@
 namespace webkitgtk {
 
 void DecidePageRequests(WebKitWebView* view) {
-  g_signal_connect(view, "print", G_CALLBACK(+[](WebKitWebView*, WebKitPrintOperation*) {
-                     return gboolean(TRUE);
-                   }),
-                   nullptr);
+  g_signal_connect(
+      view, "print",
+      G_CALLBACK(+[](WebKitWebView*, WebKitPrintOperation*) { return gboolean(TRUE); }), nullptr);
   g_signal_connect(view, "run-file-chooser",
                    G_CALLBACK(+[](WebKitWebView*, WebKitFileChooserRequest* request) {
                      webkit_file_chooser_request_cancel(request);

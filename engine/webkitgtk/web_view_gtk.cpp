@@ -78,9 +78,8 @@ WebKitWebView* NewWidget() {
   // A view made for a page's new window shares its opener's web process and settings.
   if (engine.opener) {
     WebKitWebView* opener = engine.opener->Widget();
-    return WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", opener,
-                                        "settings", webkit_web_view_get_settings(opener),
-                                        nullptr));
+    return WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", opener, "settings",
+                                        webkit_web_view_get_settings(opener), nullptr));
   }
   WebKitWebContext* context = engine.ContextForNewView();
   return WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context, "settings",

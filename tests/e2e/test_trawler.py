@@ -397,14 +397,16 @@ class EndToEndTest(unittest.TestCase):
     def test_a_socket_left_by_a_killed_run_is_removed_at_the_next_start(self):
         left = self.app.agent_socket()
         self.app.close()
-        self.assertTrue(os.path.exists(left))
+        self.assertTrue(os.path.exists(left), left)
         work = tempfile.mkdtemp(prefix="trawler-e2e-")
+        server = SiteServer()
         try:
-            self.app = Trawler(BIN, self.server, work, runtime=self.app.runtime)
-            self.assertFalse(os.path.exists(left))
+            self.app = Trawler(BIN, server, work, runtime=self.app.runtime)
+            self.assertFalse(os.path.exists(left), os.listdir(self.app.runtime))
             self.assertEqual(self.app.call("copyURL", url="next run"), 1)
         finally:
             self.app.close()
+            server.stop()
             shutil.rmtree(work, ignore_errors=True)
 
     def test_closing_the_ui_window_ends_trawler_with_zero(self):

@@ -2,6 +2,7 @@
 // the default main context, removed when the run ends (also when it is interrupted).
 
 #include "engine/remote_script/host/remote_session.h"
+#include "engine/remote_script/host/socket_names.h"
 #include "engine/remote_script/protocol/sockets.h"
 
 #include <glib-unix.h>
@@ -112,8 +113,10 @@ bool StartListening(AgentAddress& address) {
   const std::string token = RandomToken();
   const std::string name = RandomToken();
   if (folder.empty() || token.empty() || name.empty()) return false;
-  if (!runtime || folder != runtime) listener.madeFolder = folder;
-  listener.address = {folder + "/trawler-" + name.substr(0, 12) + ".sock", token};
+  const bool shared = runtime && folder == runtime;
+  if (!shared) listener.madeFolder = folder;
+  RemoveLeftSockets(folder, shared);
+  listener.address = {SocketPath(folder, name.substr(0, 12)), token};
   RemoveFilesOnExit();
   Remember(g_socketPath, listener.address.socketPath);
   Remember(g_folderPath, listener.madeFolder);

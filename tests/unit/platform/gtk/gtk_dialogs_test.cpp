@@ -104,11 +104,14 @@ TEST_F(GtkDialogsTest, PostedMessagesAreDispatchedWhileTheDialogRuns) {
                    [window](GtkMessageDialog* dialog) {
                      PostMessageW(window, WM_USER, 1, 0);
                      // Closed once the message has come, from the dialog's own loop.
-                     g_timeout_add(10, [](gpointer dialog) {
-                       if (g_seen.empty()) return G_SOURCE_CONTINUE;
-                       gtk_window_close(GTK_WINDOW(dialog));
-                       return G_SOURCE_REMOVE;
-                     }, dialog);
+                     g_timeout_add(
+                         10,
+                         [](gpointer dialog) {
+                           if (g_seen.empty()) return G_SOURCE_CONTINUE;
+                           gtk_window_close(GTK_WINDOW(dialog));
+                           return G_SOURCE_REMOVE;
+                         },
+                         dialog);
                    }),
             IDOK);
   ASSERT_FALSE(g_seen.empty());
