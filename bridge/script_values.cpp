@@ -31,9 +31,10 @@ class ScriptString {
 
 bool ReportException(js::JSContextRef context, js::JSValueRef exception, int depth);
 
-// The string form of a value, reporting an exception raised on the way at depth + 1.
-bool ValueToWide(js::JSContextRef context, js::JSValueRef value, std::u16string& output,
-                 int depth) {
+// The string form of a value, reporting an exception raised on the way at depth + 1; its
+// whole length, before any cut at a NUL, goes to wholeLength when given.
+bool ValueToWide(js::JSContextRef context, js::JSValueRef value, std::u16string& output, int depth,
+                 size_t* wholeLength = nullptr) {
   output.clear();
   js::JSValueRef exception = nullptr;
   ScriptString string(js::JSValueToStringCopy(context, value, &exception));
@@ -41,6 +42,7 @@ bool ValueToWide(js::JSContextRef context, js::JSValueRef value, std::u16string&
     ReportException(context, exception, depth + 1);
     return false;
   }
+  if (string.Get() && wholeLength) *wholeLength = js::JSStringGetLength(string.Get());
   return string.Get() && ScriptStringToWide(string.Get(), output);
 }
 
@@ -109,6 +111,19 @@ bool GetStringProperty(js::JSContextRef context, js::JSObjectRef object, const c
   js::JSValueRef value = nullptr;
   if (!GetDefinedProperty(name, context, object, value)) return false;
   return ScriptValueToWide(context, value, output);
+}
+
+bool GetWholeStringProperty(js::JSContextRef context, js::JSObjectRef object, const char* name,
+                            std::u16string& output) {
+  js::JSValueRef value = nullptr;
+  size_t wholeLength = 0;
+  if (!GetDefinedProperty(name, context, object, value) ||
+      !ValueToWide(context, value, output, 0, &wholeLength)) {
+    return false;
+  }
+  if (output.size() == wholeLength) return true;
+  output.clear();
+  return false;
 }
 
 bool GetScriptFunction(js::JSContextRef context, js::JSObjectRef object,

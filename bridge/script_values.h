@@ -44,6 +44,11 @@ bool GetDefinedProperty(const char* name, js::JSContextRef context, js::JSObject
 // A defined property with a non-empty string form; otherwise the output stays as it was.
 bool GetStringProperty(js::JSContextRef context, js::JSObjectRef object, const char* name,
                        std::u16string& output);
+// The same for a text that must match as a whole: one with an embedded NUL (which the
+// conversion cuts, so it could pass for its part before the NUL) gives false and an empty
+// output.
+bool GetWholeStringProperty(js::JSContextRef context, js::JSObjectRef object, const char* name,
+                            std::u16string& output);
 // Fills the record's context and receiver, then looks up an object-valued property.
 bool GetScriptFunction(js::JSContextRef context, js::JSObjectRef object,
                        ScriptFunctionRef& function, const char* name);

@@ -85,8 +85,9 @@ bool CWebKitAbstractService::Install(CWebKitWindow* owner, js::JSContextRef cont
 js::JSValueRef CWebKitService::call() {
   std::u16string uri;
   std::u16string method;
-  GetStringProperty(m_context, m_scriptObject, "uri", uri);
-  GetStringProperty(m_context, m_scriptObject, "method", method);
+  // "start\0x" must not run "start".
+  GetWholeStringProperty(m_context, m_scriptObject, "uri", uri);
+  GetWholeStringProperty(m_context, m_scriptObject, "method", method);
   js::JSValueRef paramsValue = nullptr;
   std::string params;
   const bool hasParams = GetDefinedProperty("params", m_context, m_scriptObject, paramsValue) &&

@@ -23,6 +23,15 @@ bool UrlParameter(const Json::Value& params, std::u16string& url) {
   return Utf8ToUtf16(params["url"].asString(), url);
 }
 
+// Whether the address is a web or a file address, the only ones handed to the desktop: any
+// other scheme (javascript:, an application's own) or a bare path could run something.
+bool Openable(const std::u16string& url) {
+  std::u16string scheme = url.substr(0, url.find(u':'));
+  for (char16_t& c : scheme) c = c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c;
+  return url.find(u':') != std::u16string::npos &&
+         (scheme == u"http" || scheme == u"https" || scheme == u"file");
+}
+
 // Calls the page's updateInputUrl, if the page has one.
 void UpdateInputUrl(CLocalWindow& window, const std::string& url) {
   ScriptFunctionRef function;
@@ -125,6 +134,10 @@ int ClearResults(FinderState& state) {
 int OpenUrl(const Json::Value& params) {
   std::u16string url;
   if (!UrlParameter(params, url)) return 0;
+  if (!Openable(url)) {
+    OutputDebugStringW(u"trawler: only web and file addresses are opened\n");
+    return 0;
+  }
   const HINSTANCE result = ShellExecuteW(nullptr, u"open", url.c_str(), nullptr, nullptr, SW_SHOW);
   return reinterpret_cast<uintptr_t>(result) > 32 ? 1 : 0;
 }

@@ -57,6 +57,16 @@ TEST_F(WebKitServiceTest, InstalledServiceDispatchesThePagesRequest) {
   EXPECT_EQ(m_seen.calls, 2);
 }
 
+TEST_F(WebKitServiceTest, AMethodOrUriWithANulMatchesNothing) {
+  m_service->Install(kOwner, m_context, m_global, &m_seen);
+  Run("service.uri = 'u'; service.method = 'start\\0x'; service.call()");
+  EXPECT_EQ(m_seen.uri, u"u");
+  EXPECT_EQ(m_seen.method, u"");
+  Run("service.uri = 'u\\0'; service.method = 'start'; service.call()");
+  EXPECT_EQ(m_seen.uri, u"");
+  EXPECT_EQ(m_seen.method, u"start");
+}
+
 TEST_F(WebKitServiceTest, MissingRequestPropertiesAreEmptyAndParamsAbsent) {
   m_service->Install(kOwner, m_context, m_global, &m_seen);
   Run("service.params = {url: 'x'}; service.call()");

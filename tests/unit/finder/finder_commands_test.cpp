@@ -135,6 +135,17 @@ TEST_F(FinderTest, OpenAndCopyHandTheAddressOnAsUtf16) {
   ASSERT_EQ(headless::ClipboardTexts().size(), 1u);
   EXPECT_EQ(headless::ClipboardTexts()[0], u"http://h.test/\u00E9t\u00E9");
 
+  // Web and file addresses only: nothing else reaches the desktop.
+  for (const char* params : {R"({"url": "HTTPS://h.test/"})", R"({"url": "file:///tmp/a.mp4"})"}) {
+    EXPECT_EQ(Call(u"open", params), 1) << params;
+  }
+  for (const char* params : {R"j({"url": "javascript:alert(1)"})j", R"({"url": "evil.desktop"})",
+                             R"({"url": "/usr/bin/xterm"})", R"({"url": "ftp://h.test/"})",
+                             R"({"url": "httpx://h.test/"})", R"({"url": "http"})"}) {
+    EXPECT_EQ(Call(u"open", params), 0) << params;
+  }
+  EXPECT_EQ(headless::ShellOpens().size(), 3u);
+
   headless::SetShellSucceeds(false);
   EXPECT_EQ(Call(u"open", R"({"url": "http://h.test/"})"), 0);
   for (const char* params : {R"({"url": ""})", "{}", R"({"url": 1})", "null", "[1]"}) {
