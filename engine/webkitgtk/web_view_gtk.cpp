@@ -153,10 +153,8 @@ void WebViewGtk::Connect() {
                      static_cast<WebViewGtk*>(self)->PageSetGeometry(properties);
                    }),
                    this);
-  g_signal_connect(view, "ready-to-show", G_CALLBACK(+[](WebKitWebView* view, gpointer self) {
-                     static_cast<WebViewGtk*>(self)->m_awaitingShow = false;
-                     static_cast<WebViewGtk*>(self)->PageSetGeometry(
-                         webkit_web_view_get_window_properties(view));
+  g_signal_connect(view, "ready-to-show", G_CALLBACK(+[](WebKitWebView*, gpointer self) {
+                     static_cast<WebViewGtk*>(self)->ReadyToShow();
                    }),
                    this);
   g_signal_connect(
@@ -386,6 +384,11 @@ bool WebViewGtk::ScriptDialog(WebKitScriptDialog* dialog) {
   }
   webkit_script_dialog_confirm_set_confirmed(dialog, confirmed != FALSE);
   return true;
+}
+
+void WebViewGtk::ReadyToShow() {
+  m_awaitingShow = false;
+  PageSetGeometry(webkit_web_view_get_window_properties(m_view.Get()));
 }
 
 void WebViewGtk::PageSetGeometry(WebKitWindowProperties* properties) {

@@ -58,6 +58,7 @@ class WebViewGtk : public engine::ComObject<IWebView, IWebViewPrivate> {
   // takes its geometry once the page is ready to show it: until then WebKit works out the
   // frame from the window's size and its own, which must not change meanwhile.
   void PageSetGeometry(WebKitWindowProperties* properties);
+  void ReadyToShow();
   void ResourceLoadStarted(WebKitWebResource* resource);
   void ResponseReceived(WebKitWebResource* resource);
   void ForgetResource(WebKitWebResource* resource);

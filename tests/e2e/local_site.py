@@ -178,8 +178,8 @@ setTimeout(function () {
 window.open('%(p)s/sized.html', 'sized', 'left=40,top=50,width=420,height=300');
 window.open('%(p)s/moved.html', 'moved', 'width=300,height=200');
 </script>""" % {"p": p}),
-        "/sized.html": Page("text/html", "<title>sized</title>"),
-        "/moved.html": Page("text/html", "<title>moved</title><script>"
+        "/sized.html": Page("text/html", "<title>sized</title><h1>Sized</h1>"),
+        "/moved.html": Page("text/html", "<title>moved</title><h1>Moved</h1><script>"
                             "moveTo(200, 150); resizeTo(500, 350);</script>"),
         "/empty.html": Page("text/html", "<script>fetch('data:text/plain,');"
                             "fetch('%s/empty.txt');</script>" % p),
