@@ -167,9 +167,11 @@ void WebViewGtk::Connect() {
 
 HRESULT WebViewGtk::initWithFrame(RECT frame, BSTR, BSTR) {
   if (!m_host || m_window || m_closed || !RegisterViewClass()) return E_FAIL;
-  m_window =
-      CreateWindowExW(0, kViewClass, u"", WS_CHILD, frame.left, frame.top, frame.right - frame.left,
-                      frame.bottom - frame.top, m_host, nullptr, nullptr, nullptr);
+  // Visible from the start: a view made for a page's window.open is loaded by WebKit, and
+  // nobody else would show it.
+  m_window = CreateWindowExW(0, kViewClass, u"", WS_CHILD | WS_VISIBLE, frame.left, frame.top,
+                             frame.right - frame.left, frame.bottom - frame.top, m_host, nullptr,
+                             nullptr, nullptr);
   if (!m_window || !platform::gtk::PlaceWidget(m_window, GTK_WIDGET(m_view.Get()))) return E_FAIL;
   // The page takes the keys its window receives.
   gtk_widget_grab_focus(GTK_WIDGET(m_view.Get()));

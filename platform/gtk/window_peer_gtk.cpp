@@ -23,6 +23,20 @@ RECT BoundsOf(HWND window) {
 int Width(const RECT& bounds) { return bounds.right - bounds.left; }
 int Height(const RECT& bounds) { return bounds.bottom - bounds.top; }
 
+// Sizes a widget that lies in a GtkLayout at (x, y): by its request from now on, and at once.
+// A layout allocates its children by their requests only while it is allocated itself, and
+// the new size is often set just then (WM_SIZE comes from the client area's allocation),
+// when a request alone would wait for the next event and the old picture would stay.
+void SizeInLayout(GtkWidget* widget, int x, int y, int width, int height) {
+  gtk_widget_set_size_request(widget, width, height);
+  if (!gtk_widget_get_visible(widget)) return;
+  GtkRequisition measured;
+  gtk_widget_get_preferred_size(widget, &measured, nullptr);
+  GtkAllocation allocation{x, y, std::max(width, measured.width),
+                           std::max(height, measured.height)};
+  gtk_widget_size_allocate(widget, &allocation);
+}
+
 // The image of an icon handle, loaded once from the file it names.
 GdkPixbuf* IconPixbuf(HICON icon) {
   static std::map<HICON, GObjectPtr<GdkPixbuf>> pixbufs;
@@ -85,7 +99,7 @@ void GtkPeer::Place(GtkWidget* widget) {
 }
 
 void GtkPeer::FitContent(int width, int height) {
-  if (m_content) gtk_widget_set_size_request(m_content.Get(), width, height);
+  if (m_content) SizeInLayout(m_content.Get(), 0, 0, width, height);
 }
 
 TopLevelPeer::TopLevelPeer(HWND window, const std::u16string& title)
@@ -244,7 +258,7 @@ void ChildPeer::SetVisible(bool visible) { gtk_widget_set_visible(m_clientArea.G
 
 void ChildPeer::SetBounds(const RECT& bounds) {
   gtk_layout_move(m_parent.ClientArea(), m_clientArea.Get(), bounds.left, bounds.top);
-  gtk_widget_set_size_request(m_clientArea.Get(), Width(bounds), Height(bounds));
+  SizeInLayout(m_clientArea.Get(), bounds.left, bounds.top, Width(bounds), Height(bounds));
   FitContent(Width(bounds), Height(bounds));
 }
 

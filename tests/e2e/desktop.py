@@ -22,6 +22,20 @@ def geometry(window):
     return tuple(int(values.get(name, 0)) for name in ("X", "Y", "WIDTH", "HEIGHT"))
 
 
+def pixel(window, x, y):
+    """The colour the screen shows at (x, y) of the window, as "RRGGBB"."""
+    left, top = geometry(window)[:2]
+    screen = subprocess.run(["import", "-window", "root", "miff:-"], capture_output=True,
+                            timeout=20).stdout
+    return subprocess.run(["convert", "miff:-", "-depth", "8", "-format",
+                           "%%[hex:u.p{%d,%d}]" % (left + x, top + y), "info:"],
+                          input=screen, capture_output=True, timeout=20).stdout.decode().strip()
+
+
+def resize(window, width, height):
+    subprocess.run(["xdotool", "windowsize", str(window), str(width), str(height)], check=True)
+
+
 def title(window):
     return subprocess.run(["xdotool", "getwindowname", str(window)], capture_output=True,
                           text=True).stdout.strip()

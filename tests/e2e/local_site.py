@@ -178,9 +178,21 @@ setTimeout(function () {
 window.open('%(p)s/sized.html', 'sized', 'left=40,top=50,width=420,height=300');
 window.open('%(p)s/moved.html', 'moved', 'width=300,height=200');
 </script>""" % {"p": p}),
-        "/sized.html": Page("text/html", "<title>sized</title><h1>Sized</h1>"),
-        "/moved.html": Page("text/html", "<title>moved</title><h1>Moved</h1><script>"
-                            "moveTo(200, 150); resizeTo(500, 350);</script>"),
+        "/sized.html": Page("text/html", "<title>sized</title><body style='background:#00c000'>"),
+        # WebKit works a new frame out from the window's frame as last reported, so a page
+        # that moves its window right after resizing it may undo the resize: it moves once
+        # the new size has taken effect.
+        "/moved.html": Page("text/html", """<title>moved</title>
+<body style="background:#0000c0"><script>
+var moved = false;
+addEventListener('resize', function () {
+  if (!moved && outerWidth === 500 && outerHeight === 350) {
+    moved = true;
+    moveTo(200, 150);
+  }
+});
+resizeTo(500, 350);
+</script>"""),
         "/empty.html": Page("text/html", "<script>fetch('data:text/plain,');"
                             "fetch('%s/empty.txt');</script>" % p),
         "/empty.txt": Page("text/plain", ""),

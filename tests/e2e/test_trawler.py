@@ -369,6 +369,26 @@ class EndToEndTest(unittest.TestCase):
                           for window, _, _ in desktop.windows(self.app.process.pid)}
         self.assertTrue(wait(lambda: wanted <= frames()), frames())
 
+    def test_windows_draw_their_pages_and_repaint_at_a_new_size(self):
+        self.assertTrue(wait(lambda: len(desktop.windows(self.app.process.pid)) == 1))
+        ui_window = desktop.windows(self.app.process.pid)[0][0]
+        self.assertEqual(self.app.start(self.server.url("/p29/sizes.html")), 1)
+        by_frame = lambda: {desktop.geometry(window): window
+                            for window, _, _ in desktop.windows(self.app.process.pid)}
+        self.assertTrue(wait(lambda: len(by_frame()) == 4), by_frame())
+        # Each page's colour, where no other window lies over it.
+        sized, moved = by_frame()[(40, 50, 420, 300)], by_frame()[(200, 150, 500, 350)]
+        self.assertTrue(wait(lambda: desktop.pixel(sized, 20, 20) == "00C000"),
+                        desktop.pixel(sized, 20, 20))
+        self.assertTrue(wait(lambda: desktop.pixel(moved, 250, 175) == "0000C0"),
+                        desktop.pixel(moved, 250, 175))
+        # The UI window grown: its page fills the new size without another event.
+        x, y, width, height = desktop.geometry(ui_window)
+        desktop.resize(ui_window, width + 60, height + 60)
+        corner = (width + 50, height + 50)
+        self.assertTrue(wait(lambda: desktop.pixel(ui_window, *corner) == "FFFFFF"),
+                        desktop.pixel(ui_window, *corner))
+
     def test_popups_share_their_openers_web_process(self):
         self.load_site(26)
         self.assertEqual(len(self.app.browsing_processes()), 1, self.app.web_processes())
