@@ -42,12 +42,17 @@ void MinimizedChanged(HWND window, bool minimized);
 // Every live window, in creation order.
 std::vector<HWND> LiveWindows();
 
-// The file an icon handle was loaded from, and its size in pixels (empty for unknown).
+// The file an icon handle was loaded from, its size in pixels and its resource identifier
+// (empty for unknown).
 struct IconImage {
   std::u16string path;
   int size = 0;
+  uintptr_t resource = 0;
 };
 IconImage IconImageOf(HICON icon);
+// Every image of the icon's resource, one handle per size, largest first: a window gives the
+// desktop all of them, as a Win32 icon resource holds several sizes.
+std::vector<HICON> IconFamilyOf(HICON icon);
 
 // How many OleInitialize calls have not been balanced by OleUninitialize.
 int OleInitializationCount();

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <vector>
@@ -96,31 +97,30 @@ IconCache& Icons() {
   return cache;
 }
 
-// One handle per icon file, as shared icons are: loading the same image twice gives the
-// same handle, which stays valid for the whole run.
-HICON IconFor(const std::u16string& path, int size) {
-  IconCache& cache = Icons();
-  const auto found = cache.byPath.find(path);
-  if (found != cache.byPath.end()) return found->second;
-  const HICON icon = reinterpret_cast<HICON>(uintptr_t{0x70000} + 4 * cache.byPath.size());
-  cache.byPath.emplace(path, icon);
-  cache.images.emplace(icon, platform::IconImage{path, size});
-  return icon;
-}
-
 std::u16string IconPath(uintptr_t id, int size) {
   return ModuleFolder() + u"/res/icon-" + platform::Utf16(std::to_string(id)) + u"-" +
          platform::Utf16(std::to_string(size)) + u".png";
 }
 
-// The size of the icon image closest to the one asked for (the larger of two as close),
-// among res/icon-<id>-<size>.png; 0 when the icon has no image at all.
-int NearestIconSize(uintptr_t id, int wanted) {
-  if (PathFileExistsW(IconPath(id, wanted).c_str())) return wanted;
+// One handle per icon file, as shared icons are: loading the same image twice gives the
+// same handle, which stays valid for the whole run.
+HICON IconFor(uintptr_t id, int size) {
+  IconCache& cache = Icons();
+  const std::u16string path = IconPath(id, size);
+  const auto found = cache.byPath.find(path);
+  if (found != cache.byPath.end()) return found->second;
+  const HICON icon = reinterpret_cast<HICON>(uintptr_t{0x70000} + 4 * cache.byPath.size());
+  cache.byPath.emplace(path, icon);
+  cache.images.emplace(icon, platform::IconImage{path, size, id});
+  return icon;
+}
+
+// The sizes of icon id's images, res/icon-<id>-<size>.png, in no particular order.
+std::vector<int> IconSizes(uintptr_t id) {
+  std::vector<int> sizes;
   const std::string prefix = "icon-" + std::to_string(id) + "-";
   DIR* folder = opendir(platform::Utf8(ModuleFolder() + u"/res").c_str());
-  if (!folder) return 0;
-  int nearest = 0;
+  if (!folder) return sizes;
   for (const dirent* entry = readdir(folder); entry; entry = readdir(folder)) {
     const std::string file = entry->d_name;
     if (file.rfind(prefix, 0) != 0 || file.size() <= prefix.size() + 4 ||
@@ -128,12 +128,22 @@ int NearestIconSize(uintptr_t id, int wanted) {
       continue;
     }
     const int size = std::atoi(file.c_str() + prefix.size());
-    if (size <= 0) continue;
+    if (size > 0) sizes.push_back(size);
+  }
+  closedir(folder);
+  return sizes;
+}
+
+// The size of the icon image closest to the one asked for (the larger of two as close);
+// 0 when the icon has no image at all.
+int NearestIconSize(uintptr_t id, int wanted) {
+  if (PathFileExistsW(IconPath(id, wanted).c_str())) return wanted;
+  int nearest = 0;
+  for (int size : IconSizes(id)) {
     const int distance = std::abs(size - wanted);
     const int best = std::abs(nearest - wanted);
     if (nearest == 0 || distance < best || (distance == best && size > nearest)) nearest = size;
   }
-  closedir(folder);
   return nearest;
 }
 
@@ -144,6 +154,15 @@ const HCURSOR kArrowCursor = reinterpret_cast<HCURSOR>(uintptr_t{0x6FFFC});
 platform::IconImage platform::IconImageOf(HICON icon) {
   const auto found = Icons().images.find(icon);
   return found == Icons().images.end() ? IconImage{} : found->second;
+}
+
+std::vector<HICON> platform::IconFamilyOf(HICON icon) {
+  const IconImage image = IconImageOf(icon);
+  std::vector<int> sizes = image.resource ? IconSizes(image.resource) : std::vector<int>();
+  std::sort(sizes.rbegin(), sizes.rend());
+  std::vector<HICON> family;
+  for (int size : sizes) family.push_back(IconFor(image.resource, size));
+  return family;
 }
 
 HRESULT SHGetFolderLocation(HWND, int folder, HANDLE, DWORD, PIDLIST_ABSOLUTE* list) {
@@ -218,5 +237,5 @@ HANDLE LoadImageW(HINSTANCE, LPCWSTR name, UINT type, int width, int, UINT) {
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
   }
-  return IconFor(IconPath(reinterpret_cast<uintptr_t>(name), size), size);
+  return IconFor(reinterpret_cast<uintptr_t>(name), size);
 }

@@ -234,8 +234,15 @@ void TopLevelPeer::SetBounds(const RECT& bounds) {
 void TopLevelPeer::SetIcon(WPARAM, HICON) {
   // The icon list holds the big and the small icon together.
   const WindowRecord* record = FindWindowRecord(m_window);
+  if (!record) return;
+  // The big and the small icon first, then every other size of the big one's resource, so
+  // that the desktop has a large image where it shows one.
+  std::vector<HICON> chosen{record->bigIcon, record->smallIcon};
+  for (HICON icon : IconFamilyOf(record->bigIcon)) {
+    if (std::find(chosen.begin(), chosen.end(), icon) == chosen.end()) chosen.push_back(icon);
+  }
   GList* icons = nullptr;
-  for (HICON icon : {record ? record->bigIcon : nullptr, record ? record->smallIcon : nullptr}) {
+  for (HICON icon : chosen) {
     if (GdkPixbuf* pixbuf = IconPixbuf(icon)) icons = g_list_append(icons, pixbuf);
   }
   gtk_window_set_icon_list(TopLevel(), icons);

@@ -3,6 +3,7 @@ close (as a window manager's close button does), press keys, set and read the cl
 
 import ctypes
 import ctypes.util
+import re
 import subprocess
 
 
@@ -30,6 +31,18 @@ def pixel(window, x, y):
     return subprocess.run(["convert", "miff:-", "-depth", "8", "-format",
                            "%%[hex:u.p{%d,%d}]" % (left + x, top + y), "info:"],
                           input=screen, capture_output=True, timeout=20).stdout.decode().strip()
+
+
+def colours(window):
+    """The colours the screen shows in the window, as "RRGGBB" texts."""
+    x, y, width, height = geometry(window)
+    screen = subprocess.run(["import", "-window", "root", "miff:-"], capture_output=True,
+                            timeout=20).stdout
+    histogram = subprocess.run(["convert", "miff:-", "-crop",
+                                "%dx%d+%d+%d" % (width, height, x, y), "-depth", "8",
+                                "-format", "%c", "histogram:info:"],
+                               input=screen, capture_output=True, timeout=20).stdout.decode()
+    return set(re.findall(r"#([0-9A-F]{6})", histogram))
 
 
 def resize(window, width, height):

@@ -159,10 +159,12 @@ TEST(ModuleTest, MissingIconResourceLoadsNothing) {
 }
 
 TEST(ModuleTest, AMissingIconSizeLoadsTheNearestImage) {
-  // res/ holds the 16, 32 and 48 pixel images of icon 101; of two as near, the larger.
+  // res/ holds the 16, 24, 32, 48, 64, 128 and 256 pixel images of icon 101; of two as
+  // near, the larger.
   const std::pair<int, const char16_t*> cases[] = {
-      {16, u"/res/icon-101-16.png"}, {24, u"/res/icon-101-32.png"},  {20, u"/res/icon-101-16.png"},
-      {40, u"/res/icon-101-48.png"}, {256, u"/res/icon-101-48.png"},
+      {16, u"/res/icon-101-16.png"},  {20, u"/res/icon-101-24.png"},
+      {40, u"/res/icon-101-48.png"},  {90, u"/res/icon-101-64.png"},
+      {100, u"/res/icon-101-128.png"}, {1000, u"/res/icon-101-256.png"},
   };
   for (const auto& [size, file] : cases) {
     const HANDLE icon = LoadImageW(nullptr, MAKEINTRESOURCEW(101), IMAGE_ICON, size, size, 0);
