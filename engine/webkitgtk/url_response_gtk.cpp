@@ -38,7 +38,10 @@ long long URLResponseGtk::AnnouncedLength(WebKitURIResponse* response) {
     const guint64 known = webkit_uri_response_get_content_length(response);
     return known <= static_cast<guint64>(INT64_MAX) ? static_cast<long long>(known) : -1;
   }
-  const char* header = soup_message_headers_get_one(headers, "Content-Length");
+  return LengthOf(soup_message_headers_get_one(headers, "Content-Length"));
+}
+
+long long URLResponseGtk::LengthOf(const char* header) {
   if (!header) return -1;
   char* end = nullptr;
   errno = 0;

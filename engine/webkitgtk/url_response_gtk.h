@@ -24,6 +24,9 @@ class URLResponseGtk : public engine::ComObject<IWebURLResponse> {
   // The announced length: the Content-Length header of an HTTP response (-1 without one or
   // when it is no number); for other schemes the length WebKit knows.
   static long long AnnouncedLength(WebKitURIResponse* response);
+  // The length a Content-Length header's value says: -1 when there is none, or it is no
+  // whole non-negative number.
+  static long long LengthOf(const char* header);
   // Whether it is the response without a status that WebKit reports for a media element's
   // web resource before its real request: nothing was received yet.
   static bool IsPlaceholder(WebKitURIResponse* response);

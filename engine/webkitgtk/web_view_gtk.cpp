@@ -269,6 +269,8 @@ HRESULT WebViewGtk::close() {
 HRESULT WebViewGtk::Load(const URLRequestGtk& request) {
   const std::string url = platform::Utf8(request.Url());
   if (m_closed || url.empty()) return E_INVALIDARG;
+  // A new load replaces the one that would bring back the page of a crashed process.
+  if (m_crashReload) g_source_remove(std::exchange(m_crashReload, 0));
   GObjectPtr<WebKitURIRequest> uriRequest(webkit_uri_request_new(url.c_str()));
   webkit_web_view_load_request(m_view.Get(), uriRequest.Get());
   return S_OK;

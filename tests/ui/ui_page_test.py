@@ -156,6 +156,19 @@ class UiPageTest(unittest.TestCase):
         self.assertEqual(page.js("Array.from(document.querySelectorAll('#viewport .row'))"
                                  ".filter((row) => row.offsetHeight > 0).length"), 0)
 
+    def test_scrolling_draws_every_row_in_sight_the_partly_visible_ones_too(self):
+        page = self.page
+        page.add_rows([row("r%03d.png" % index) for index in range(200)])
+        height = page.js("document.getElementById('viewport').clientHeight")
+        row_height = page.js("document.querySelector('#viewport .row').offsetHeight")
+        for top in (row_height * 10 + row_height // 2, row_height * 57 + 3):
+            page.js("document.getElementById('viewport').scrollTop = %d" % top)
+            page.frames()
+            first, last = top // row_height, (top + height - 1) // row_height
+            self.assertEqual([cells[0] for cells in page.shown_rows()
+                              if first <= int(cells[0][1:4]) <= last],
+                             ["r%03d.png" % index for index in range(first, last + 1)], top)
+
     def test_rows_open_and_copy_and_say_when_that_failed(self):
         page = self.page
         page.add_rows([row("a.png")])
@@ -171,23 +184,27 @@ class UiPageTest(unittest.TestCase):
     def test_copies_and_exports_hold_exactly_the_shown_rows(self):
         page = self.page
         page.add_rows([row("a.png"), row('q"u,o\nte.js', "text/javascript", "unknown",
-                                         'http://h.test/q"u,o\nte.js'), row("c.css", "text/css")])
+                                         'http://h.test/q"u,o\nte.js'), row("c.css", "text/css"),
+                       row('say"hi.png')])
         self.narrow(".")
         exported = {}
         for button in ("copy-all", "copy-csv", "copy-json"):
             page.js("document.getElementById(%s).click()" % json.dumps(button))
             exported[button] = page.calls("copyURL")[-1]["params"]["url"]
         self.assertEqual(exported["copy-all"],
-                         'http://h.test/a.png\nhttp://h.test/q"u,o\nte.js\nhttp://h.test/c.css')
+                         'http://h.test/a.png\nhttp://h.test/q"u,o\nte.js\nhttp://h.test/c.css\n'
+                         'http://h.test/say"hi.png')
         self.assertEqual(exported["copy-csv"],
                          'fileName,mimeType,size,url\n'
                          'a.png,image/png,1.50KB,http://h.test/a.png\n'
                          '"q""u,o\nte.js",text/javascript,unknown,"http://h.test/q""u,o\nte.js"\n'
-                         'c.css,text/css,1.50KB,http://h.test/c.css')
+                         'c.css,text/css,1.50KB,http://h.test/c.css\n'
+                         # A quote alone is reason enough to quote the field.
+                         '"say""hi.png",image/png,1.50KB,"http://h.test/say""hi.png"')
         self.assertEqual(json.loads(exported["copy-json"]),
                          [row("a.png"), row('q"u,o\nte.js', "text/javascript", "unknown",
                                             'http://h.test/q"u,o\nte.js'),
-                          row("c.css", "text/css")])
+                          row("c.css", "text/css"), row('say"hi.png')])
 
     def test_hostile_texts_are_shown_as_text(self):
         payloads = [
@@ -273,7 +290,11 @@ class UiPageTest(unittest.TestCase):
                                  ".textContent"), "b.png")
         page.keys("ctrl+c")
         self.assertEqual(page.calls("copyURL")[-1]["params"], {"url": "http://h.test/b.png"})
-        page.keys("ctrl+shift+c")
+        # With only a caret in a text field, Ctrl+C is the field's own: no row is copied.
+        copies = len(page.calls("copyURL"))
+        page.js("document.getElementById('address').focus()")
+        page.keys("ctrl+c", "ctrl+shift+c")
+        self.assertEqual(len(page.calls("copyURL")), copies + 1)
         self.assertEqual(page.calls("copyURL")[-1]["params"]["url"],
                          "http://h.test/a.png\nhttp://h.test/b.png\nhttp://h.test/c.png")
         page.keys("Escape")

@@ -76,6 +76,11 @@ TEST(ProtocolTest, FramesThatDoNotDecodeAreMalformed) {
     size_t used = 0;
     EXPECT_EQ(DecodeFrame(bytes, frame, used), DecodeResult::kMalformed) << name;
   }
+  // A frame of exactly the limit is one: its header waits for the rest.
+  Frame frame;
+  size_t used = 0;
+  EXPECT_EQ(DecodeFrame(Header(remote_script::kMaxFrameLength, 1, 1), frame, used),
+            DecodeResult::kIncomplete);
 }
 
 TEST(ProtocolTest, TruncatedOrImpossibleArgumentsFailAndStayFailed) {

@@ -124,10 +124,12 @@ TEST_F(GtkWindowsTest, FocusChangesBecomeSetFocusAndKillFocus) {
   ShowWindow(window, SW_SHOW);
   gtk_test::RunUntil(
       [&] { return gtk_widget_get_mapped(GTK_WIDGET(platform::gtk::TopLevelWidget(window))); });
-  g_seen.clear();
-  SendFocus(platform::gtk::TopLevelWidget(window), true);
-  SendFocus(platform::gtk::TopLevelWidget(window), false);
-  EXPECT_EQ(Messages(window), (std::vector<UINT>{WM_SETFOCUS, WM_KILLFOCUS}));
+  // Each event on its own: focus-in gives WM_SETFOCUS alone, focus-out WM_KILLFOCUS alone.
+  for (const auto& [in, message] : {std::pair{true, UINT{WM_SETFOCUS}}, {false, WM_KILLFOCUS}}) {
+    g_seen.clear();
+    SendFocus(platform::gtk::TopLevelWidget(window), in);
+    EXPECT_EQ(Messages(window), std::vector<UINT>{message}) << in;
+  }
 }
 
 TEST_F(GtkWindowsTest, IconsGoToTheWindowAtBothSizesThenEveryOther) {
