@@ -267,7 +267,8 @@ struct IWebPreferencesPrivate : IUnknown {
   X(plugInFailedWithError, (IWebView*, IWebError*, IWebDataSource*))
 
 #define WEB_ENGINE_PURE_OPERATION(name, parameters) virtual HRESULT name parameters = 0;
-#define WEB_ENGINE_COUNT_OPERATION(name, parameters) +1
+// Adds up as "0 +1 +1 ...", so it takes no parentheses.
+#define WEB_ENGINE_COUNT_OPERATION(name, parameters) +1  // NOLINT(bugprone-macro-parentheses)
 
 struct IWebFrameLoadDelegate : IUnknown {
   WEB_FRAME_LOAD_DELEGATE_OPERATIONS(WEB_ENGINE_PURE_OPERATION)

@@ -162,8 +162,8 @@ TEST(ModuleTest, AMissingIconSizeLoadsTheNearestImage) {
   // res/ holds the 16, 24, 32, 48, 64, 128 and 256 pixel images of icon 101; of two as
   // near, the larger.
   const std::pair<int, const char16_t*> cases[] = {
-      {16, u"/res/icon-101-16.png"},  {20, u"/res/icon-101-24.png"},
-      {40, u"/res/icon-101-48.png"},  {90, u"/res/icon-101-64.png"},
+      {16, u"/res/icon-101-16.png"},   {20, u"/res/icon-101-24.png"},
+      {40, u"/res/icon-101-48.png"},   {90, u"/res/icon-101-64.png"},
       {100, u"/res/icon-101-128.png"}, {1000, u"/res/icon-101-256.png"},
   };
   for (const auto& [size, file] : cases) {
