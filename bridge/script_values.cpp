@@ -1,7 +1,6 @@
 #include "bridge/script_values.h"
 
-#include "finder/text_conversion.h"
-#include "platform/win32.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <memory>
@@ -78,7 +77,8 @@ bool ScriptStringToUtf8(js::JSStringRef string, std::string& output) {
   output.clear();
   std::u16string text;
   if (!ScriptStringToWide(string, text) || text.empty()) return false;
-  return Utf16ToUtf8(text, output);
+  output = platform::Utf8(text);
+  return true;
 }
 
 bool ScriptValueToWide(js::JSContextRef context, js::JSValueRef value, std::u16string& output) {
@@ -89,7 +89,8 @@ bool ScriptValueToUtf8(js::JSContextRef context, js::JSValueRef value, std::stri
   output.clear();
   std::u16string text;
   if (!ScriptValueToWide(context, value, text) || text.empty()) return false;
-  return Utf16ToUtf8(text, output);
+  output = platform::Utf8(text);
+  return true;
 }
 
 bool ReportScriptException(js::JSContextRef context, js::JSValueRef exception) {

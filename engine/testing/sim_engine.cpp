@@ -4,7 +4,7 @@
 #include "engine/testing/scheduler.h"
 #include "engine/testing/sim_objects.h"
 #include "engine/testing/sim_web_view.h"
-#include "finder/text_conversion.h"
+#include "platform/text.h"
 
 namespace sim {
 
@@ -22,10 +22,10 @@ void SetPage(const std::u16string& url, Page page) { State().pages[url] = std::m
 
 namespace {
 
+// The text up to its first NUL, as the finder converts it.
 std::u16string Wide(const std::string& text) {
-  std::u16string wide;
-  Utf8ToUtf16(text, wide);
-  return wide;
+  const std::u16string wide = platform::Utf16(text);
+  return wide.substr(0, wide.find(u'\0'));
 }
 
 bool ReadResponse(const Json::Value& value, Response& response, std::string& error) {

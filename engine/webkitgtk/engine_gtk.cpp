@@ -6,7 +6,7 @@
 #include "engine/webkitgtk/preferences_gtk.h"
 #include "engine/webkitgtk/url_request_gtk.h"
 #include "engine/webkitgtk/web_view_gtk.h"
-#include "platform/common/native_text.h"
+#include "platform/text.h"
 #include "platform/gtk/peer_widget.h"
 
 namespace webkitgtk {

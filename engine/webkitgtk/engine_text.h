@@ -3,7 +3,7 @@
 // Text between WebKitGTK (UTF-8) and the engine interface (BSTR, UTF-16), and debug lines.
 
 #include "engine/engine_strings.h"
-#include "platform/common/native_text.h"
+#include "platform/text.h"
 
 #include <string>
 

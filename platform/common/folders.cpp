@@ -1,7 +1,7 @@
 // The user's folders (CSIDL_APPDATA is the XDG data folder), folder creation, the
 // executable's path, and the icon and cursor resources beside the executable.
 
-#include "platform/common/native_text.h"
+#include "platform/text.h"
 #include "platform/layer_records.h"
 
 #include <dirent.h>

@@ -1,6 +1,6 @@
 // Path helpers with "/" as the separator, and file URLs of paths.
 
-#include "platform/common/native_text.h"
+#include "platform/text.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

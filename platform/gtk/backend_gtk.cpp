@@ -1,6 +1,6 @@
 #include "platform/gtk/backend_gtk.h"
 
-#include "platform/common/native_text.h"
+#include "platform/text.h"
 #include "platform/gtk/peer_widget.h"
 #include "platform/gtk/window_peer_gtk.h"
 #include "platform/layer_records.h"

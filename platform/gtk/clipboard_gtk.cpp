@@ -3,7 +3,7 @@
 
 #include "platform/gtk/backend_gtk.h"
 
-#include "platform/common/native_text.h"
+#include "platform/text.h"
 #include "platform/gtk/peer_widget.h"
 
 namespace platform::gtk {

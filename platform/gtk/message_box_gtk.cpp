@@ -5,7 +5,7 @@
 
 #include "platform/gtk/backend_gtk.h"
 
-#include "platform/common/native_text.h"
+#include "platform/text.h"
 #include "platform/gtk/gobject_ptr.h"
 #include "platform/gtk/peer_widget.h"
 #include "platform/layer_records.h"

@@ -4,7 +4,7 @@
 
 #include "platform/gtk/backend_gtk.h"
 
-#include "platform/common/native_text.h"
+#include "platform/text.h"
 
 #include <gio/gio.h>
 

@@ -1,6 +1,6 @@
 #include "platform/gtk/window_peer_gtk.h"
 
-#include "platform/common/native_text.h"
+#include "platform/text.h"
 #include "platform/drops.h"
 #include "platform/gtk/peer_widget.h"
 #include "platform/layer_records.h"

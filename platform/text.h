@@ -1,6 +1,7 @@
 #pragma once
 
-// Conversions between the layer's UTF-16 text and the UTF-8 text of Linux calls.
+// Conversions between the UTF-16 text of the Win32 subset and the UTF-8 text of Linux calls,
+// over the subset's own code-page functions: for every layer that talks to both.
 
 #include "platform/win32.h"
 
