@@ -21,10 +21,8 @@ HRESULT URLRequestGtk::initWithURL(BSTR url, WebURLRequestCachePolicy, double) {
 
 HRESULT URLRequestGtk::URL(BSTR* result) { return Answer(result, m_url); }
 
-HRESULT URLRequestGtk::setHTTPMethod(BSTR method) {
-  m_method = TextOf(method);
-  return S_OK;
-}
+// A page load is always a GET in WebKitGTK, which is the only method the system asks for.
+HRESULT URLRequestGtk::setHTTPMethod(BSTR) { return S_OK; }
 
 HRESULT URLRequestGtk::setAllowsAnyHTTPSCertificate() {
   g_acceptsAnyCertificate = true;

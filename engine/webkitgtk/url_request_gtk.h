@@ -21,14 +21,12 @@ class URLRequestGtk : public engine::ComObject<IWebMutableURLRequest> {
   HRESULT setAllowsAnyHTTPSCertificate() override;
 
   const std::u16string& Url() const { return m_url; }
-  const std::u16string& Method() const { return m_method; }
   // Whether any request asked that every certificate be accepted: the data manager's TLS
   // policy is "ignore" from then on.
   static bool AcceptsAnyCertificate();
 
  private:
   std::u16string m_url;
-  std::u16string m_method = u"GET";
 };
 
 }  // namespace webkitgtk

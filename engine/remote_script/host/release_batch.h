@@ -20,7 +20,6 @@ class ReleaseBatch {
   void EnterScope() { ++m_depth; }
   // Closing the outermost scope flushes.
   void LeaveScope();
-  int Depth() const { return m_depth; }
   void Add(uint64_t handle);
   // The handles now due, taken out of the batch.
   std::vector<uint64_t> TakeDue(bool everything);

@@ -115,7 +115,6 @@ class Reader {
   bool Values(std::vector<WireValue>& values);
   // True when everything was read and nothing is left over.
   bool Done() const { return m_ok && m_offset == m_payload.size(); }
-  bool Ok() const { return m_ok; }
   size_t Remaining() const { return m_payload.size() - m_offset; }
 
  private:
