@@ -1,21 +1,19 @@
 #pragma once
 
-// The WebKitGTK engine's state for the run: the data manager (local storage, TLS policy)
-// made when the first view is made, and two web contexts, each with settings of its own:
-// the UI page's, whose web process loads the page agent and whose settings the engine
-// preferences change, and the browsing windows', which never loads it and keeps the web
-// security of a browser whatever the preferences say. On the UI thread only.
+// The WebKitGTK engine's state for the run, and its one owner: the data manager (local
+// storage, TLS policy) made when the first view is made, and two web contexts, each with
+// settings of its own: the UI page's, whose web process loads the page agent and whose
+// settings the engine preferences change, and the browsing windows', which never loads it
+// and keeps the web security of a browser whatever the preferences say. The views keep
+// their own registry (web_view_gtk.cpp). On the UI thread only.
 
 #include "platform/gtk/gobject_ptr.h"
 
 #include <webkit2/webkit2.h>
 
 #include <string>
-#include <vector>
 
 namespace webkitgtk {
-
-class WebViewGtk;
 
 class EngineGtk {
  public:
@@ -30,11 +28,10 @@ class EngineGtk {
   WebKitWebsiteDataManager* DataManager();
   bool IsUiContext(WebKitWebContext* context) const { return context == m_uiContext.Get(); }
 
+  // From the first request that asks it on, every certificate is accepted.
+  void AcceptAnyCertificate();
+
   std::u16string localStoragePath;
-  std::vector<WebViewGtk*> views;  // alive now
-  // The view inside whose "create" signal a new view is being made: the new one is made
-  // related to it.
-  WebViewGtk* opener = nullptr;
 
  private:
   EngineGtk() = default;
@@ -45,6 +42,7 @@ class EngineGtk {
   GObjectPtr<WebKitWebsiteDataManager> m_dataManager;
   GObjectPtr<WebKitWebContext> m_uiContext;
   GObjectPtr<WebKitWebContext> m_browsingContext;
+  bool m_acceptsAnyCertificate = false;
 };
 
 }  // namespace webkitgtk

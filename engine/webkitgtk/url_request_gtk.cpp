@@ -4,15 +4,8 @@
 #include "engine/webkitgtk/engine_text.h"
 
 namespace webkitgtk {
-namespace {
-
-bool g_acceptsAnyCertificate = false;
-
-}  // namespace
 
 URLRequestGtk::URLRequestGtk(const char* url) : m_url(Utf16Of(url)) {}
-
-bool URLRequestGtk::AcceptsAnyCertificate() { return g_acceptsAnyCertificate; }
 
 HRESULT URLRequestGtk::initWithURL(BSTR url, WebURLRequestCachePolicy, double) {
   m_url = TextOf(url);
@@ -25,9 +18,7 @@ HRESULT URLRequestGtk::URL(BSTR* result) { return Answer(result, m_url); }
 HRESULT URLRequestGtk::setHTTPMethod(BSTR) { return S_OK; }
 
 HRESULT URLRequestGtk::setAllowsAnyHTTPSCertificate() {
-  g_acceptsAnyCertificate = true;
-  webkit_website_data_manager_set_tls_errors_policy(EngineGtk::Get().DataManager(),
-                                                    WEBKIT_TLS_ERRORS_POLICY_IGNORE);
+  EngineGtk::Get().AcceptAnyCertificate();
   return S_OK;
 }
 

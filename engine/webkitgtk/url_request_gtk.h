@@ -21,9 +21,6 @@ class URLRequestGtk : public engine::ComObject<IWebMutableURLRequest> {
   HRESULT setAllowsAnyHTTPSCertificate() override;
 
   const std::u16string& Url() const { return m_url; }
-  // Whether any request asked that every certificate be accepted: the data manager's TLS
-  // policy is "ignore" from then on.
-  static bool AcceptsAnyCertificate();
 
  private:
   std::u16string m_url;

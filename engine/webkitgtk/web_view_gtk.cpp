@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace webkitgtk {
 namespace {
@@ -35,6 +36,27 @@ guint CrashPause(int crashesInARow) {
 
 class WebErrorGtk : public engine::ComObject<IWebError> {};
 
+// The views alive now, in the order they were made.
+std::vector<WebViewGtk*>& LiveViews() {
+  static std::vector<WebViewGtk*>* views = new std::vector<WebViewGtk*>();
+  return *views;
+}
+
+// The view inside whose "create" signal or new-window decision a view is being made: the
+// new one is made related to it.
+WebViewGtk* g_opener = nullptr;
+
+// A new window object in the UI page reaches the frame-load delegate of the view whose page
+// it is. The view is found first and called once, outside the loop: the delegate may close
+// views.
+void ReportWindowObject(uint64_t page, uint64_t, bool, js::JSGlobalContextRef context,
+                        js::JSObjectRef windowObject) {
+  const std::vector<WebViewGtk*>& views = LiveViews();
+  const auto found = std::find_if(views.begin(), views.end(),
+                                  [page](WebViewGtk* view) { return view->PageId() == page; });
+  if (found != views.end()) (*found)->WindowObjectCleared(context, windowObject);
+}
+
 // Held around every delegate call: the view outlives a delegate that closes it, and the
 // page values the delegate obtains stay valid until the call returns.
 class DelegateCall {
@@ -49,8 +71,8 @@ class DelegateCall {
 // While it lives, the views made are made as the view's new windows.
 class OpenerScope {
  public:
-  explicit OpenerScope(WebViewGtk* view) : m_outer(std::exchange(EngineGtk::Get().opener, view)) {}
-  ~OpenerScope() { EngineGtk::Get().opener = m_outer; }
+  explicit OpenerScope(WebViewGtk* view) : m_outer(std::exchange(g_opener, view)) {}
+  ~OpenerScope() { g_opener = m_outer; }
   OpenerScope(const OpenerScope&) = delete;
   OpenerScope& operator=(const OpenerScope&) = delete;
 
@@ -76,8 +98,8 @@ bool RegisterViewClass() {
 WebKitWebView* NewWidget() {
   EngineGtk& engine = EngineGtk::Get();
   // A view made for a page's new window shares its opener's web process and settings.
-  if (engine.opener) {
-    WebKitWebView* opener = engine.opener->Widget();
+  if (g_opener) {
+    WebKitWebView* opener = g_opener->Widget();
     return WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", opener, "settings",
                                         webkit_web_view_get_settings(opener), nullptr));
   }
@@ -88,16 +110,18 @@ WebKitWebView* NewWidget() {
 
 }  // namespace
 
-WebViewGtk::WebViewGtk() : m_view(NewWidget()), m_frame(new WebFrameGtk(this)) {
-  EngineGtk::Get().views.push_back(this);
+WebViewGtk::WebViewGtk()
+    : m_view(NewWidget()), m_frame(ComPtr<WebFrameGtk>::Adopt(new WebFrameGtk(this))) {
+  remote_script::SetWindowObjectHandler(ReportWindowObject);
+  LiveViews().push_back(this);
   Connect();
   DecidePageRequests(m_view.Get());
 }
 
 WebViewGtk::~WebViewGtk() {
   close();
+  // The frame may outlive the view in a caller's hands; it does nothing from now on.
   m_frame->Detach();
-  m_frame->Release();
 }
 
 void WebViewGtk::Connect() {
@@ -208,7 +232,7 @@ HRESULT WebViewGtk::setPolicyDelegate(IWebPolicyDelegate* d) {
 
 HRESULT WebViewGtk::mainFrame(IWebFrame** frame) {
   if (!frame) return E_POINTER;
-  *frame = m_frame;
+  *frame = m_frame.Get();
   m_frame->AddRef();
   return S_OK;
 }
@@ -247,9 +271,8 @@ HRESULT WebViewGtk::close() {
   NotificationCenterGtk::Default().RemoveObserversOf(static_cast<IWebView*>(this));
   g_signal_handlers_disconnect_by_data(m_view.Get(), this);
   g_signal_handlers_disconnect_by_data(webkit_web_view_get_window_properties(m_view.Get()), this);
-  for (const auto& [resource, id] : m_resources) {
+  for (const auto& [resource, tracked] : m_resources) {
     g_signal_handlers_disconnect_by_data(resource, this);
-    g_object_unref(resource);
   }
   m_resources.clear();
   m_uiDelegate.Reset();
@@ -261,7 +284,7 @@ HRESULT WebViewGtk::close() {
   // ends with the last reference (WebKit holds one while it emits a signal).
   if (m_window && IsWindow(m_window)) DestroyWindow(m_window);
   m_window = nullptr;
-  auto& views = EngineGtk::Get().views;
+  auto& views = LiveViews();
   views.erase(std::remove(views.begin(), views.end(), this), views.end());
   return S_OK;
 }
@@ -286,7 +309,7 @@ js::JSGlobalContextRef WebViewGtk::PageContext() const {
 void WebViewGtk::WindowObjectCleared(js::JSGlobalContextRef context, js::JSObjectRef windowObject) {
   if (!m_frameLoadDelegate) return;
   DelegateCall call(this);
-  m_frameLoadDelegate->didClearWindowObject(this, context, windowObject, m_frame);
+  m_frameLoadDelegate->didClearWindowObject(this, context, windowObject, m_frame.Get());
 }
 
 void WebViewGtk::Post(const char16_t* notification) {
@@ -306,7 +329,7 @@ void WebViewGtk::LoadChanged(WebKitLoadEvent event) {
     case WEBKIT_LOAD_FINISHED:
       if (m_frameLoadDelegate && !m_failed) {
         DelegateCall call(this);
-        m_frameLoadDelegate->didFinishLoadForFrame(this, m_frame);
+        m_frameLoadDelegate->didFinishLoadForFrame(this, m_frame.Get());
       }
       Post(u"WebProgressFinishedNotification");
       return;
@@ -321,9 +344,9 @@ void WebViewGtk::LoadFailed(WebKitLoadEvent event) {
   DelegateCall call(this);
   ComPtr<IWebError> error = ComPtr<IWebError>::Adopt(new WebErrorGtk());
   if (m_committed || event == WEBKIT_LOAD_COMMITTED) {
-    m_frameLoadDelegate->didFailLoadWithError(this, error.Get(), m_frame);
+    m_frameLoadDelegate->didFailLoadWithError(this, error.Get(), m_frame.Get());
   } else {
-    m_frameLoadDelegate->didFailProvisionalLoadWithError(this, error.Get(), m_frame);
+    m_frameLoadDelegate->didFailProvisionalLoadWithError(this, error.Get(), m_frame.Get());
   }
 }
 
@@ -422,8 +445,10 @@ bool WebViewGtk::ContextMenu(WebKitContextMenu* menu) {
 
 void WebViewGtk::ResourceLoadStarted(WebKitWebResource* resource) {
   if (!m_resourceLoadDelegate || m_resources.count(resource)) return;
-  m_resources[resource] = m_nextResource++;
-  g_object_ref(resource);
+  m_resources.emplace(
+      resource,
+      TrackedResource{GObjectPtr<WebKitWebResource>(WEBKIT_WEB_RESOURCE(g_object_ref(resource))),
+                      m_nextResource++});
   g_signal_connect(resource, "notify::response",
                    G_CALLBACK(+[](WebKitWebResource* resource, GParamSpec*, gpointer self) {
                      static_cast<WebViewGtk*>(self)->ResponseReceived(resource);
@@ -451,7 +476,8 @@ void WebViewGtk::ResponseReceived(WebKitWebResource* resource) {
   DelegateCall call(this);
   ComPtr<IWebURLResponse> urlResponse =
       ComPtr<IWebURLResponse>::Adopt(new URLResponseGtk(response));
-  m_resourceLoadDelegate->didReceiveResponse(this, found->second, urlResponse.Get(), nullptr);
+  m_resourceLoadDelegate->didReceiveResponse(this, found->second.identifier, urlResponse.Get(),
+                                             nullptr);
 }
 
 void WebViewGtk::ForgetResource(WebKitWebResource* resource) {
@@ -459,7 +485,6 @@ void WebViewGtk::ForgetResource(WebKitWebResource* resource) {
   if (found == m_resources.end()) return;
   g_signal_handlers_disconnect_by_data(resource, this);
   m_resources.erase(found);
-  g_object_unref(resource);
 }
 
 void WebViewGtk::ProcessTerminated(WebKitWebProcessTerminationReason reason) {

@@ -7,6 +7,7 @@
 // everything, and the last COM reference frees it. On the UI thread only.
 
 #include "engine/com_object.h"
+#include "engine/webkitgtk/web_frame_gtk.h"
 #include "platform/gtk/gobject_ptr.h"
 #include "webview/com_ptr.h"
 
@@ -17,9 +18,8 @@
 namespace webkitgtk {
 
 class URLRequestGtk;
-class WebFrameGtk;
 
-class WebViewGtk : public engine::ComObject<IWebView, IWebViewPrivate> {
+class WebViewGtk : public engine::ComObject<IWebView, IWebViewPrivate>, public FrameHost {
  public:
   WebViewGtk();
   ~WebViewGtk() override;
@@ -37,11 +37,11 @@ class WebViewGtk : public engine::ComObject<IWebView, IWebViewPrivate> {
   HRESULT close() override;
   HRESULT viewWindow(OLE_HANDLE* window) override;
 
-  HRESULT Load(const URLRequestGtk& request);
+  HRESULT Load(const URLRequestGtk& request) override;
   // The identifier of the page in its web process, and the script context its agent last
   // reported (null for views without an agent).
   uint64_t PageId() const;
-  js::JSGlobalContextRef PageContext() const;
+  js::JSGlobalContextRef PageContext() const override;
   void WindowObjectCleared(js::JSGlobalContextRef context, js::JSObjectRef windowObject);
   WebKitWebView* Widget() const { return m_view.Get(); }
 
@@ -65,7 +65,7 @@ class WebViewGtk : public engine::ComObject<IWebView, IWebViewPrivate> {
   void ProcessTerminated(WebKitWebProcessTerminationReason reason);
 
   GObjectPtr<WebKitWebView> m_view;
-  WebFrameGtk* m_frame;
+  ComPtr<WebFrameGtk> m_frame;
   HWND m_host = nullptr;
   HWND m_window = nullptr;
   bool m_closed = false;
@@ -76,7 +76,11 @@ class WebViewGtk : public engine::ComObject<IWebView, IWebViewPrivate> {
   int m_crashesInARow = 0;
   guint m_crashReload = 0;  // the source that loads the page again after its process ended
   uint32_t m_nextResource = 1;
-  std::map<WebKitWebResource*, uint32_t> m_resources;  // each holds a reference
+  struct TrackedResource {
+    GObjectPtr<WebKitWebResource> resource;  // kept until it finishes or fails
+    uint32_t identifier;
+  };
+  std::map<WebKitWebResource*, TrackedResource> m_resources;
   ComPtr<IWebUIDelegate> m_uiDelegate;
   ComPtr<IWebResourceLoadDelegate> m_resourceLoadDelegate;
   ComPtr<IWebFrameLoadDelegate> m_frameLoadDelegate;

@@ -1,0 +1,34 @@
+// The engine's entry points: WebKitCreateInstance makes the engine's objects, and
+// shutDownWebKit ends what the run started.
+
+#include "engine/remote_script/host/remote_script.h"
+#include "engine/webkitgtk/notification_center_gtk.h"
+#include "engine/webkitgtk/preferences_gtk.h"
+#include "engine/webkitgtk/url_request_gtk.h"
+#include "engine/webkitgtk/web_view_gtk.h"
+#include "platform/gtk/peer_widget.h"
+
+HRESULT WebKitCreateInstance(REFCLSID clsid, IUnknown* outer, REFIID iid, void** object) {
+  using namespace webkitgtk;
+  return engine::CreateInstance(outer, iid, object, [&clsid](IUnknown*& created) {
+    if (clsid == CLSID_WebView) {
+      // Without a display there can be no web view.
+      if (!platform::gtk::EnsureToolkit()) return E_FAIL;
+      created = static_cast<IWebView*>(new WebViewGtk());
+    } else if (clsid == CLSID_WebPreferences) {
+      created = static_cast<IWebPreferences*>(new PreferencesGtk());
+    } else if (clsid == CLSID_WebNotificationCenter) {
+      created = new NotificationCenterGtk();
+    } else if (clsid == CLSID_WebMutableURLRequest) {
+      created = new URLRequestGtk();
+    } else {
+      return REGDB_E_CLASSNOTREG;
+    }
+    return S_OK;
+  });
+}
+
+void shutDownWebKit() {
+  webkitgtk::NotificationCenterGtk::Default().RemoveAllObservers();
+  remote_script::StopListening();
+}
