@@ -6,6 +6,7 @@
 #include "engine/webkitgtk/engine_text.h"
 #include "engine/webkitgtk/notification_center_gtk.h"
 #include "engine/webkitgtk/page_requests_gtk.h"
+#include "engine/webkitgtk/signal_thunk.h"
 #include "engine/webkitgtk/url_request_gtk.h"
 #include "engine/webkitgtk/url_response_gtk.h"
 #include "engine/webkitgtk/web_frame_gtk.h"
@@ -126,67 +127,18 @@ WebViewGtk::~WebViewGtk() {
 
 void WebViewGtk::Connect() {
   WebKitWebView* view = m_view.Get();
-  g_signal_connect(view, "load-changed",
-                   G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer self) {
-                     static_cast<WebViewGtk*>(self)->LoadChanged(event);
-                   }),
-                   this);
-  g_signal_connect(
-      view, "load-failed",
-      G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gchar*, GError*, gpointer self) {
-        static_cast<WebViewGtk*>(self)->LoadFailed(event);
-        return FALSE;
-      }),
-      this);
-  g_signal_connect(
-      view, "notify::estimated-load-progress",
-      G_CALLBACK(+[](GObject*, GParamSpec*, gpointer self) {
-        static_cast<WebViewGtk*>(self)->Post(u"WebProgressEstimateChangedNotification");
-      }),
-      this);
-  g_signal_connect(view, "decide-policy",
-                   G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* decision,
-                                  WebKitPolicyDecisionType type, gpointer self) {
-                     return gboolean(static_cast<WebViewGtk*>(self)->DecidePolicy(decision, type));
-                   }),
-                   this);
-  g_signal_connect(view, "create",
-                   G_CALLBACK(+[](WebKitWebView*, WebKitNavigationAction* action, gpointer self) {
-                     return static_cast<WebViewGtk*>(self)->CreateView(action);
-                   }),
-                   this);
-  g_signal_connect(view, "script-dialog",
-                   G_CALLBACK(+[](WebKitWebView*, WebKitScriptDialog* dialog, gpointer self) {
-                     return gboolean(static_cast<WebViewGtk*>(self)->ScriptDialog(dialog));
-                   }),
-                   this);
-  g_signal_connect(view, "context-menu",
-                   G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
-                                  WebKitHitTestResult*, gpointer self) {
-                     return gboolean(static_cast<WebViewGtk*>(self)->ContextMenu(menu));
-                   }),
-                   this);
-  g_signal_connect(view, "resource-load-started",
-                   G_CALLBACK(+[](WebKitWebView*, WebKitWebResource* resource, WebKitURIRequest*,
-                                  gpointer self) {
-                     static_cast<WebViewGtk*>(self)->ResourceLoadStarted(resource);
-                   }),
-                   this);
-  g_signal_connect(webkit_web_view_get_window_properties(view), "notify::geometry",
-                   G_CALLBACK(+[](WebKitWindowProperties* properties, GParamSpec*, gpointer self) {
-                     static_cast<WebViewGtk*>(self)->PageSetGeometry(properties);
-                   }),
-                   this);
-  g_signal_connect(view, "ready-to-show", G_CALLBACK(+[](WebKitWebView*, gpointer self) {
-                     static_cast<WebViewGtk*>(self)->ReadyToShow();
-                   }),
-                   this);
-  g_signal_connect(
-      view, "web-process-terminated",
-      G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer self) {
-        static_cast<WebViewGtk*>(self)->ProcessTerminated(reason);
-      }),
-      this);
+  ConnectSignal<&WebViewGtk::LoadChanged>(view, "load-changed", this);
+  ConnectSignal<&WebViewGtk::LoadFailed>(view, "load-failed", this);
+  ConnectSignal<&WebViewGtk::ProgressChanged>(view, "notify::estimated-load-progress", this);
+  ConnectSignal<&WebViewGtk::DecidePolicy>(view, "decide-policy", this);
+  ConnectSignal<&WebViewGtk::CreateView>(view, "create", this);
+  ConnectSignal<&WebViewGtk::ScriptDialog>(view, "script-dialog", this);
+  ConnectSignal<&WebViewGtk::ContextMenu>(view, "context-menu", this);
+  ConnectSignal<&WebViewGtk::ResourceLoadStarted>(view, "resource-load-started", this);
+  ConnectSignal<&WebViewGtk::PageSetGeometry>(webkit_web_view_get_window_properties(view),
+                                              "notify::geometry", this);
+  ConnectSignal<&WebViewGtk::ReadyToShow>(view, "ready-to-show", this);
+  ConnectSignal<&WebViewGtk::ProcessTerminated>(view, "web-process-terminated", this);
 }
 
 HRESULT WebViewGtk::initWithFrame(RECT frame, BSTR, BSTR) {
@@ -317,7 +269,11 @@ void WebViewGtk::Post(const char16_t* notification) {
   NotificationCenterGtk::Default().Post(notification, static_cast<IWebView*>(this));
 }
 
-void WebViewGtk::LoadChanged(WebKitLoadEvent event) {
+void WebViewGtk::ProgressChanged(GObject*, GParamSpec*) {
+  Post(u"WebProgressEstimateChangedNotification");
+}
+
+void WebViewGtk::LoadChanged(WebKitWebView*, WebKitLoadEvent event) {
   switch (event) {
     case WEBKIT_LOAD_STARTED:
       m_committed = m_failed = false;
@@ -338,9 +294,10 @@ void WebViewGtk::LoadChanged(WebKitLoadEvent event) {
   }
 }
 
-void WebViewGtk::LoadFailed(WebKitLoadEvent event) {
+gboolean WebViewGtk::LoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar*, GError*) {
   m_failed = true;
-  if (!m_frameLoadDelegate) return;
+  // WebKit's own error page follows.
+  if (!m_frameLoadDelegate) return FALSE;
   DelegateCall call(this);
   ComPtr<IWebError> error = ComPtr<IWebError>::Adopt(new WebErrorGtk());
   if (m_committed || event == WEBKIT_LOAD_COMMITTED) {
@@ -348,9 +305,11 @@ void WebViewGtk::LoadFailed(WebKitLoadEvent event) {
   } else {
     m_frameLoadDelegate->didFailProvisionalLoadWithError(this, error.Get(), m_frame.Get());
   }
+  return FALSE;
 }
 
-bool WebViewGtk::DecidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type) {
+gboolean WebViewGtk::DecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                  WebKitPolicyDecisionType type) {
   if (type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION || !m_policyDelegate) return false;
   WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
       WEBKIT_NAVIGATION_POLICY_DECISION(decision));
@@ -375,7 +334,7 @@ bool WebViewGtk::DecidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisi
   return true;
 }
 
-GtkWidget* WebViewGtk::CreateView(WebKitNavigationAction* action) {
+GtkWidget* WebViewGtk::CreateView(WebKitWebView*, WebKitNavigationAction* action) {
   if (!m_uiDelegate) return nullptr;
   DelegateCall call(this);
   ComPtr<IWebURLRequest> request = ComPtr<IWebURLRequest>::Adopt(
@@ -393,7 +352,7 @@ GtkWidget* WebViewGtk::CreateView(WebKitNavigationAction* action) {
   return GTK_WIDGET(view->Widget());
 }
 
-bool WebViewGtk::ScriptDialog(WebKitScriptDialog* dialog) {
+gboolean WebViewGtk::ScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog) {
   const WebKitScriptDialogType type = webkit_script_dialog_get_dialog_type(dialog);
   if (!m_uiDelegate ||
       (type != WEBKIT_SCRIPT_DIALOG_ALERT && type != WEBKIT_SCRIPT_DIALOG_CONFIRM)) {
@@ -413,12 +372,12 @@ bool WebViewGtk::ScriptDialog(WebKitScriptDialog* dialog) {
   return true;
 }
 
-void WebViewGtk::ReadyToShow() {
+void WebViewGtk::ReadyToShow(WebKitWebView* view) {
   m_awaitingShow = false;
-  PageSetGeometry(webkit_web_view_get_window_properties(m_view.Get()));
+  PageSetGeometry(webkit_web_view_get_window_properties(view), nullptr);
 }
 
-void WebViewGtk::PageSetGeometry(WebKitWindowProperties* properties) {
+void WebViewGtk::PageSetGeometry(WebKitWindowProperties* properties, GParamSpec*) {
   GdkRectangle geometry{};
   webkit_window_properties_get_geometry(properties, &geometry);
   // A page that gave no size (window.open without one) leaves the window as it is.
@@ -428,7 +387,8 @@ void WebViewGtk::PageSetGeometry(WebKitWindowProperties* properties) {
   m_uiDelegate->setFrame(this, &frame);
 }
 
-bool WebViewGtk::ContextMenu(WebKitContextMenu* menu) {
+gboolean WebViewGtk::ContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
+                                 WebKitHitTestResult*) {
   if (!m_uiDelegate) return false;
   DelegateCall call(this);
   const HMENU items = MenuOf(menu);
@@ -443,30 +403,19 @@ bool WebViewGtk::ContextMenu(WebKitContextMenu* menu) {
   return answer != E_NOTIMPL && !webkit_context_menu_get_n_items(menu);
 }
 
-void WebViewGtk::ResourceLoadStarted(WebKitWebResource* resource) {
+void WebViewGtk::ResourceLoadStarted(WebKitWebView*, WebKitWebResource* resource,
+                                     WebKitURIRequest*) {
   if (!m_resourceLoadDelegate || m_resources.count(resource)) return;
   m_resources.emplace(
       resource,
       TrackedResource{GObjectPtr<WebKitWebResource>(WEBKIT_WEB_RESOURCE(g_object_ref(resource))),
                       m_nextResource++});
-  g_signal_connect(resource, "notify::response",
-                   G_CALLBACK(+[](WebKitWebResource* resource, GParamSpec*, gpointer self) {
-                     static_cast<WebViewGtk*>(self)->ResponseReceived(resource);
-                   }),
-                   this);
-  g_signal_connect(resource, "finished",
-                   G_CALLBACK(+[](WebKitWebResource* resource, gpointer self) {
-                     static_cast<WebViewGtk*>(self)->ForgetResource(resource);
-                   }),
-                   this);
-  g_signal_connect(resource, "failed",
-                   G_CALLBACK(+[](WebKitWebResource* resource, GError*, gpointer self) {
-                     static_cast<WebViewGtk*>(self)->ForgetResource(resource);
-                   }),
-                   this);
+  ConnectSignal<&WebViewGtk::ResponseReceived>(resource, "notify::response", this);
+  ConnectSignal<&WebViewGtk::ForgetResource>(resource, "finished", this);
+  ConnectSignal<&WebViewGtk::ResourceFailed>(resource, "failed", this);
 }
 
-void WebViewGtk::ResponseReceived(WebKitWebResource* resource) {
+void WebViewGtk::ResponseReceived(WebKitWebResource* resource, GParamSpec*) {
   WebKitURIResponse* response = webkit_web_resource_get_response(resource);
   const auto found = m_resources.find(resource);
   if (!response || URLResponseGtk::IsPlaceholder(response) || !m_resourceLoadDelegate ||
@@ -480,6 +429,8 @@ void WebViewGtk::ResponseReceived(WebKitWebResource* resource) {
                                              nullptr);
 }
 
+void WebViewGtk::ResourceFailed(WebKitWebResource* resource, GError*) { ForgetResource(resource); }
+
 void WebViewGtk::ForgetResource(WebKitWebResource* resource) {
   const auto found = m_resources.find(resource);
   if (found == m_resources.end()) return;
@@ -487,7 +438,7 @@ void WebViewGtk::ForgetResource(WebKitWebResource* resource) {
   m_resources.erase(found);
 }
 
-void WebViewGtk::ProcessTerminated(WebKitWebProcessTerminationReason reason) {
+void WebViewGtk::ProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason) {
   const char* why = reason == WEBKIT_WEB_PROCESS_CRASHED                 ? "crashed"
                     : reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "ran out of memory"
                                                                          : "was ended";

@@ -48,21 +48,25 @@ class WebViewGtk : public engine::ComObject<IWebView, IWebViewPrivate>, public F
  private:
   void Connect();
   void Post(const char16_t* notification);
-  void LoadChanged(WebKitLoadEvent event);
-  void LoadFailed(WebKitLoadEvent event);
-  bool DecidePolicy(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
-  GtkWidget* CreateView(WebKitNavigationAction* action);
-  bool ScriptDialog(WebKitScriptDialog* dialog);
-  bool ContextMenu(WebKitContextMenu* menu);
+  // The handlers of WebKitGTK's signals, each with its signal's parameters and result.
+  void LoadChanged(WebKitWebView*, WebKitLoadEvent event);
+  gboolean LoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar*, GError*);
+  void ProgressChanged(GObject*, GParamSpec*);
+  gboolean DecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                        WebKitPolicyDecisionType type);
+  GtkWidget* CreateView(WebKitWebView*, WebKitNavigationAction* action);
+  gboolean ScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog);
+  gboolean ContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*, WebKitHitTestResult*);
   // The page opened its window with a size, moved it or resized it. A window a page opens
   // takes its geometry once the page is ready to show it: until then WebKit works out the
   // frame from the window's size and its own, which must not change meanwhile.
-  void PageSetGeometry(WebKitWindowProperties* properties);
-  void ReadyToShow();
-  void ResourceLoadStarted(WebKitWebResource* resource);
-  void ResponseReceived(WebKitWebResource* resource);
+  void PageSetGeometry(WebKitWindowProperties* properties, GParamSpec*);
+  void ReadyToShow(WebKitWebView* view);
+  void ResourceLoadStarted(WebKitWebView*, WebKitWebResource* resource, WebKitURIRequest*);
+  void ResponseReceived(WebKitWebResource* resource, GParamSpec*);
+  void ResourceFailed(WebKitWebResource* resource, GError*);
   void ForgetResource(WebKitWebResource* resource);
-  void ProcessTerminated(WebKitWebProcessTerminationReason reason);
+  void ProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason);
 
   GObjectPtr<WebKitWebView> m_view;
   ComPtr<WebFrameGtk> m_frame;
