@@ -1,0 +1,295 @@
+// WebViewGtk on the real WebKitGTK, in the manner of WebKitGTK's own API tests: pages come
+// from a server on 127.0.0.1 in this process, and each test runs the main loop until the
+// delegate it watches has been called (or a deadline passes), never for a fixed time.
+
+#include "tests/unit/engine/test_delegates.h"
+#include "webview/com_ptr.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <libsoup/soup.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Utf8(BSTR text) {
+  std::string result;
+  for (const char16_t* c = text; c && *c; ++c) result += static_cast<char>(*c);
+  return result;
+}
+
+// Runs the main loop until the condition holds; false when 20 s pass first. A ticking
+// source wakes the loop to look at the deadline.
+bool RunUntil(const std::function<bool()>& condition) {
+  const gint64 deadline = g_get_monotonic_time() + 20 * G_USEC_PER_SEC;
+  const guint tick = g_timeout_add(
+      50, [](gpointer) { return gboolean(G_SOURCE_CONTINUE); }, nullptr);
+  while (!condition() && g_get_monotonic_time() < deadline) g_main_context_iteration(nullptr, TRUE);
+  g_source_remove(tick);
+  return condition();
+}
+
+// The test site: path → (MIME type, body), and the paths asked for, in order.
+class Site {
+ public:
+  Site() : m_server(soup_server_new(nullptr, nullptr)) {
+    soup_server_add_handler(m_server, nullptr, &Site::Serve, this, nullptr);
+    soup_server_listen_local(m_server, 0, SOUP_SERVER_LISTEN_IPV4_ONLY, nullptr);
+    GSList* uris = soup_server_get_uris(m_server);
+    m_port = g_uri_get_port(static_cast<GUri*>(uris->data));
+    g_slist_free_full(uris, reinterpret_cast<GDestroyNotify>(g_uri_unref));
+  }
+  ~Site() { g_object_unref(m_server); }
+
+  void Add(const std::string& path, const std::string& type, const std::string& body) {
+    m_pages[path] = {type, body};
+  }
+  std::string Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(m_port) + path;
+  }
+  const std::vector<std::string>& Asked() const { return m_asked; }
+
+ private:
+  static void Serve(SoupServer*, SoupServerMessage* message, const char* path, GHashTable*,
+                    gpointer self) {
+    auto* site = static_cast<Site*>(self);
+    site->m_asked.push_back(path);
+    const auto found = site->m_pages.find(path);
+    if (found == site->m_pages.end()) {
+      soup_server_message_set_status(message, 404, nullptr);
+      return;
+    }
+    soup_server_message_set_status(message, 200, nullptr);
+    soup_server_message_set_response(message, found->second.first.c_str(), SOUP_MEMORY_COPY,
+                                     found->second.second.data(), found->second.second.size());
+  }
+
+  SoupServer* m_server;
+  int m_port = 0;
+  std::map<std::string, std::pair<std::string, std::string>> m_pages;
+  std::vector<std::string> m_asked;
+};
+
+struct Seen {
+  std::vector<std::string> responses;  // "URL MIME length"
+  int finished = 0;
+  int failed = 0;       // before the page committed
+  int failedLater = 0;  // after it
+  std::vector<std::string> alerts;
+  std::vector<std::string> confirms;
+  std::vector<std::string> created;     // createWebViewWithRequest's URLs
+  std::vector<std::string> newWindows;  // decidePolicyForNewWindowAction's URLs
+};
+
+class FrameLoad : public TestFrameLoadDelegate {
+ public:
+  explicit FrameLoad(Seen& seen) : m_seen(seen) {}
+  HRESULT didFinishLoadForFrame(IWebView*, IWebFrame*) override {
+    ++m_seen.finished;
+    return S_OK;
+  }
+  HRESULT didFailProvisionalLoadWithError(IWebView*, IWebError*, IWebFrame*) override {
+    ++m_seen.failed;
+    return S_OK;
+  }
+  HRESULT didFailLoadWithError(IWebView*, IWebError*, IWebFrame*) override {
+    ++m_seen.failedLater;
+    return S_OK;
+  }
+
+ private:
+  Seen& m_seen;
+};
+
+class ResourceLoad : public TestResourceLoadDelegate {
+ public:
+  explicit ResourceLoad(Seen& seen) : m_seen(seen) {}
+  HRESULT didReceiveResponse(IWebView*, unsigned long, IWebURLResponse* response,
+                             IWebDataSource*) override {
+    ScopedBstr url, type;
+    long long length = 0;
+    response->URL(url.Receive());
+    response->MIMEType(type.Receive());
+    response->expectedContentLength(&length);
+    m_seen.responses.push_back(Utf8(url.Get()) + " " + Utf8(type.Get()) + " " +
+                               std::to_string(length));
+    return S_OK;
+  }
+
+ private:
+  Seen& m_seen;
+};
+
+class Ui : public TestUIDelegate {
+ public:
+  explicit Ui(Seen& seen) : m_seen(seen) {}
+  HRESULT runJavaScriptAlertPanelWithMessage(IWebView*, BSTR message) override {
+    m_seen.alerts.push_back(Utf8(message));
+    return S_OK;
+  }
+  HRESULT runJavaScriptConfirmPanelWithMessage(IWebView*, BSTR message, BOOL* result) override {
+    m_seen.confirms.push_back(Utf8(message));
+    *result = TRUE;
+    return S_OK;
+  }
+  HRESULT createWebViewWithRequest(IWebView*, IWebURLRequest* request, IWebView**) override {
+    ScopedBstr url;
+    request->URL(url.Receive());
+    m_seen.created.push_back(Utf8(url.Get()));
+    return E_FAIL;  // no new window
+  }
+
+ private:
+  Seen& m_seen;
+};
+
+class Policy : public TestPolicyDelegate {
+ public:
+  explicit Policy(Seen& seen) : m_seen(seen) {}
+  HRESULT decidePolicyForNewWindowAction(IWebView*, IPropertyBag*, IWebURLRequest* request, BSTR,
+                                         IWebPolicyDecisionListener*) override {
+    ScopedBstr url;
+    request->URL(url.Receive());
+    m_seen.newWindows.push_back(Utf8(url.Get()));
+    return S_OK;
+  }
+
+ private:
+  Seen& m_seen;
+};
+
+LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+class WebViewGtkTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = HostProc;
+    windowClass.lpszClassName = u"WebViewGtkTestHost";
+    RegisterClassExW(&windowClass);
+    m_host = CreateWindowExW(0, u"WebViewGtkTestHost", u"Host", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300,
+                             nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(m_host, nullptr) << "the WebKitGTK tests need a display (xvfb-run)";
+    ASSERT_EQ(WebKitCreateInstance(CLSID_WebView, nullptr, IID_IWebView,
+                                   reinterpret_cast<void**>(&m_view)),
+              S_OK);
+    m_view->setHostWindow(reinterpret_cast<OLE_HANDLE>(m_host));
+    m_view->setFrameLoadDelegate(&m_frameLoad);
+    m_view->setResourceLoadDelegate(&m_resourceLoad);
+    m_view->setUIDelegate(&m_ui);
+    m_view->setPolicyDelegate(&m_policy);
+    ASSERT_EQ(m_view->initWithFrame(RECT{0, 0, 400, 300}, nullptr, nullptr), S_OK);
+    ShowWindow(m_host, SW_SHOW);
+  }
+  void TearDown() override {
+    if (m_view) Close();
+    DestroyWindow(m_host);
+  }
+  void Close() {
+    m_view->close();
+    m_view->Release();
+    m_view = nullptr;
+  }
+  void Load(const std::string& url) {
+    IWebFrame* frame = nullptr;
+    IWebMutableURLRequest* request = nullptr;
+    ASSERT_EQ(m_view->mainFrame(&frame), S_OK);
+    ASSERT_EQ(WebKitCreateInstance(CLSID_WebMutableURLRequest, nullptr, IID_IWebMutableURLRequest,
+                                   reinterpret_cast<void**>(&request)),
+              S_OK);
+    ScopedBstr text(std::u16string(url.begin(), url.end()));
+    request->initWithURL(text.Get(), WebURLRequestUseProtocolCachePolicy, 60);
+    EXPECT_EQ(frame->loadRequest(request), S_OK);
+    request->Release();
+    frame->Release();
+  }
+
+  Site m_site;
+  Seen m_seen;
+  FrameLoad m_frameLoad{m_seen};
+  ResourceLoad m_resourceLoad{m_seen};
+  Ui m_ui{m_seen};
+  Policy m_policy{m_seen};
+  HWND m_host = nullptr;
+  IWebView* m_view = nullptr;
+};
+
+TEST_F(WebViewGtkTest, ALoadReportsEachResponseThenItsEnd) {
+  const std::string page = "<img src=/pic.png><script src=/a.js></script>";
+  m_site.Add("/page.html", "text/html", page);
+  m_site.Add("/pic.png", "image/png", std::string(1536, 'p'));
+  m_site.Add("/a.js", "application/javascript", "var a = 1;");
+  Load(m_site.Url("/page.html"));
+  ASSERT_TRUE(RunUntil([&] { return m_seen.finished == 1 && m_seen.responses.size() == 3; }));
+  std::sort(m_seen.responses.begin(), m_seen.responses.end());
+  EXPECT_EQ(m_seen.responses,
+            (std::vector<std::string>{
+                m_site.Url("/a.js") + " application/javascript 10",
+                m_site.Url("/page.html") + " text/html " + std::to_string(page.size()),
+                m_site.Url("/pic.png") + " image/png 1536"}));
+  EXPECT_EQ(m_seen.failed, 0);
+}
+
+TEST_F(WebViewGtkTest, ARefusedConnectionIsAFailedProvisionalLoad) {
+  // A port nothing listens at (port 1 itself is one WebKit refuses to load at all).
+  const int closed = [] {
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    bind(listener, reinterpret_cast<sockaddr*>(&address), size);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+    close(listener);
+    return ntohs(address.sin_port);
+  }();
+  Load("http://127.0.0.1:" + std::to_string(closed) + "/refused");
+  ASSERT_TRUE(RunUntil([&] { return m_seen.failed + m_seen.failedLater + m_seen.finished > 0; }))
+      << m_seen.responses.size();
+  EXPECT_EQ(m_seen.failed, 1);
+  EXPECT_EQ(m_seen.failedLater, 0);
+  EXPECT_EQ(m_seen.finished, 0);
+}
+
+TEST_F(WebViewGtkTest, DialogsAndNewWindowsReachTheirDelegates) {
+  m_site.Add("/page.html", "text/html",
+             "<a id=l href=/linked.html target=_blank>l</a><script>"
+             "alert('hello'); var yes = confirm('sure?');"
+             "window.open('/opened.html', 'o', 'left=10,top=20,width=300,height=200');"
+             "document.getElementById('l').click();"
+             "fetch('/done?' + yes);</script>");
+  Load(m_site.Url("/page.html"));
+  ASSERT_TRUE(RunUntil([&] {
+    return !m_site.Asked().empty() && m_site.Asked().back() == "/done" &&
+           !m_seen.newWindows.empty();
+  }));
+  EXPECT_EQ(m_seen.alerts, std::vector<std::string>{"hello"});
+  EXPECT_EQ(m_seen.confirms, std::vector<std::string>{"sure?"});
+  EXPECT_EQ(m_seen.created, std::vector<std::string>{m_site.Url("/opened.html")});
+  EXPECT_EQ(m_seen.newWindows, std::vector<std::string>{m_site.Url("/linked.html")});
+}
+
+TEST_F(WebViewGtkTest, ClosingGivesBackEveryDelegate) {
+  m_site.Add("/page.html", "text/html", "<p>page</p>");
+  Load(m_site.Url("/page.html"));
+  ASSERT_TRUE(RunUntil([&] { return m_seen.finished == 1; }));
+  Close();
+  // Each delegate has only the test's own reference left.
+  EXPECT_EQ(m_frameLoad.References(), 1u);
+  EXPECT_EQ(m_resourceLoad.References(), 1u);
+  EXPECT_EQ(m_ui.References(), 1u);
+  EXPECT_EQ(m_policy.References(), 1u);
+}
+
+}  // namespace
