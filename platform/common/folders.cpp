@@ -1,8 +1,8 @@
 // The user's folders (CSIDL_APPDATA is the XDG data folder), folder creation, the
 // executable's path, and the icon and cursor resources beside the executable.
 
-#include "platform/text.h"
 #include "platform/layer_records.h"
+#include "platform/text.h"
 
 #include <dirent.h>
 #include <errno.h>

@@ -1,9 +1,9 @@
 #include "platform/gtk/backend_gtk.h"
 
-#include "platform/text.h"
 #include "platform/gtk/peer_widget.h"
 #include "platform/gtk/window_peer_gtk.h"
 #include "platform/layer_records.h"
+#include "platform/text.h"
 
 #include <unistd.h>
 

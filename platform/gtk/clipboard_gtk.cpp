@@ -3,8 +3,8 @@
 
 #include "platform/gtk/backend_gtk.h"
 
-#include "platform/text.h"
 #include "platform/gtk/peer_widget.h"
+#include "platform/text.h"
 
 namespace platform::gtk {
 

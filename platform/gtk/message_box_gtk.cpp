@@ -5,10 +5,10 @@
 
 #include "platform/gtk/backend_gtk.h"
 
-#include "platform/text.h"
 #include "platform/gtk/gobject_ptr.h"
 #include "platform/gtk/peer_widget.h"
 #include "platform/layer_records.h"
+#include "platform/text.h"
 
 namespace platform::gtk {
 namespace {

@@ -1,9 +1,9 @@
 #include "platform/gtk/window_peer_gtk.h"
 
-#include "platform/text.h"
 #include "platform/drops.h"
 #include "platform/gtk/peer_widget.h"
 #include "platform/layer_records.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <map>
