@@ -3,22 +3,13 @@
 #include "finder/text_conversion.h"
 
 #include <boost/algorithm/string/erase.hpp>
-#include <boost/algorithm/string/predicate.hpp>
 
 namespace {
 
 const std::u16string kSchemeSeparator = u"://";
-const std::u16string kHttp = u"http://";
 const std::u16string kStopCharacters = u":?#[]@*+,;=";
 
 }  // namespace
-
-std::u16string NormalizeUrl(const std::u16string& text) {
-  if (boost::starts_with(text, u"http://www.")) return text;
-  if (boost::starts_with(text, u"www.")) return kHttp + text;
-  if (boost::contains(text, kSchemeSeparator)) return text;
-  return kHttp + text;
-}
 
 std::string NormalizeUrlUtf8(const char* text) {
   if (!text) return std::string();

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "webview/address.h"
+
 #include <string>
 
-// Puts "http://" in front of a typed address that has no scheme separator or that begins
-// with "www."; anything else comes back unchanged. Nothing is trimmed, decoded or re-cased.
-std::u16string NormalizeUrl(const std::u16string& text);
-// The same on UTF-8 text; an empty (or null) text comes back empty.
+// NormalizeUrl (webview/address.h) on UTF-8 text; an empty (or null) text comes back empty.
 std::string NormalizeUrlUtf8(const char* text);
 
 // The file name of a resource URL: its last path segment up to the first of the stop

@@ -42,10 +42,8 @@ RULES = {
 # Files that may use the real JavaScriptCore although their folder may not.
 TOOLKIT_FILES = {"bridge/script_engine_local.cpp"}
 
-# The arrows still to mend: (including file, included header).
-KNOWN = {
-    ("webview/web_view_loading.cpp", "finder/url_names.h"),
-}
+# The arrows still to mend, if any: (including file, included header).
+KNOWN = set()
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 

@@ -3,7 +3,7 @@
 #include "webview/com_ptr.h"
 #include "webview/webkit_window.h"
 
-#include "finder/url_names.h"
+#include "webview/address.h"
 
 #include <cstring>
 #include <memory>
