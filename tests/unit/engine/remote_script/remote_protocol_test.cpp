@@ -322,6 +322,20 @@ TEST_F(RemoteProtocolTest, ValuesGoBackInBatchesUnlessProtected) {
   EXPECT_TRUE(SharedAgent().WaitForLiveHandles(0));
 }
 
+TEST_F(RemoteProtocolTest, WhenAContextGoesTheRestOfItsReleaseBatchStillGoesBack) {
+  // Values of a second context wait in the batch first, then values of the test's own.
+  const js::JSGlobalContextRef other = js::JSGlobalContextCreate(nullptr);
+  ASSERT_NE(other, nullptr);
+  for (int i = 0; i < 10; ++i) Property(other, js::JSContextGetGlobalObject(other), "Object");
+  Run("var box = {}");
+  const js::JSObjectRef global = js::JSContextGetGlobalObject(m_context);
+  for (int i = 0; i < 10; ++i) Property(m_context, global, "box");
+  // The second context goes, with its values, before the batch is flushed.
+  js::JSGlobalContextRelease(other);
+  remote_script::FlushReleases();
+  EXPECT_TRUE(SharedAgent().WaitForLiveHandles(0));
+}
+
 TEST_F(RemoteProtocolTest, TheServiceObjectWorksOverTheRemoteEngine) {
   CWebKitService service;
   Seen seen;
