@@ -1,7 +1,7 @@
-// Trawler's UI page. One object holds the page's state (the search, the rows, the view's
-// search text, sort and selection); event handlers change it and ask for a render, which
-// derives the document from it at most once per animation frame and keeps only the rows
-// in sight in the document. While rows stream in, the page renders at most a few times a
+// Trawler's UI page. One object holds the page's state (the search, and the results of
+// result_model.js: the rows, the view's search text, sort and selection); event handlers
+// change it and ask for a render, which derives the document from it at most once per
+// animation frame and keeps only the rows in sight in the document. While rows stream in, the page renders at most a few times a
 // second and reads no layout. Text from the web reaches the document through textContent
 // and title only. The page defines two globals, the native side's contract: addResult and
 // updateInputUrl.
@@ -9,7 +9,6 @@
 
 (() => {
   const SERVICE_URI = 'com.quillmoor.trawler';
-  const ROW_HEIGHT = 28;
   const NOTICE_MILLISECONDS = 4000;
   // Rows arriving make a render at most this often.
   const STREAM_RENDER_MILLISECONDS = 250;
@@ -22,22 +21,16 @@
     images: {mode: 'mime', text: 'image'},
     code: {mode: 'ext', text: '*.js; *.mjs; *.css'},
   };
-  const UNITS = {B: 1, KB: 2 ** 10, MB: 2 ** 20, GB: 2 ** 30, TB: 2 ** 40, PB: 2 ** 50};
   const STATE_NAMES = {idle: 'Idle', searching: 'Searching', paused: 'Paused'};
 
+  // The page's state, all of it: the search as the native answers gave it, the results
+  // (result_model.js: rows, view, sort, selection), and what the page tells the user.
   const state = {
-    search: 'idle',  // idle, searching or paused, as the native answers gave it
+    search: 'idle',  // idle, searching or paused
     address: '',
-    rows: [],        // every row received, in order
-    pending: [],     // rows received since the last render
-    view: [],        // the rows shown, in order
-    narrow: '',
-    sortKey: null,
-    sortDescending: false,
-    unique: false,
-    selected: null,  // a row of the view, or null
+    results: TrawlerResults.create(),
     notice: '',
-    viewDirty: false,
+    viewDirty: false,  // the view must be made anew from every row at the next render
   };
 
   const $ = (id) => document.getElementById(id);
@@ -47,6 +40,8 @@
   let lastRender = 0;
   let noticeTimer = 0;
   const rowPool = [];
+  // A row's height, as the style sheet gives it (--row-height), read once the page is up.
+  let rowHeight = 0;
   // The viewport's height and scroll position as last read, outside the render path.
   let viewportHeight = 0;
   let scrollTop = 0;
@@ -65,107 +60,6 @@
       console.warn('Trawler: the answer to ' + method + ' is no JSON', error);
       return 0;
     }
-  }
-
-  function bytesOf(size) {
-    const match = /^(\d+(?:\.\d+)?)(B|KB|MB|GB|TB|PB)$/.exec(size);
-    return match ? Number(match[1]) * UNITS[match[2]] : NaN;
-  }
-
-  // A row made from a result, or null for anything that is not one.
-  function rowOf(text) {
-    let result;
-    try {
-      result = JSON.parse(text);
-    } catch (error) {
-      return null;
-    }
-    if (!result || typeof result !== 'object') return null;
-    for (const key of ['fileName', 'mimeType', 'size', 'url']) {
-      if (typeof result[key] !== 'string') return null;
-    }
-    return {
-      fileName: result.fileName,
-      mimeType: result.mimeType,
-      size: result.size,
-      url: result.url,
-      bytes: bytesOf(result.size),
-      // Lower-case keys, made once, for sorting and searching.
-      sortKeys: {
-        fileName: result.fileName.toLowerCase(),
-        mimeType: result.mimeType.toLowerCase(),
-        url: result.url.toLowerCase(),
-      },
-      sequence: state.rows.length + state.pending.length,
-      haystack: (result.fileName + '\n' + result.mimeType + '\n' + result.size + '\n' +
-                 result.url).toLowerCase(),
-    };
-  }
-
-  // The sort's order of two rows; size sorts by bytes, with "unknown" last either way.
-  function compareRows(a, b) {
-    const key = state.sortKey;
-    let order;
-    if (key === 'size') {
-      const aUnknown = Number.isNaN(a.bytes);
-      const bUnknown = Number.isNaN(b.bytes);
-      if (aUnknown || bUnknown) {
-        if (aUnknown !== bUnknown) return aUnknown ? 1 : -1;
-        return a.sequence - b.sequence;
-      }
-      order = a.bytes - b.bytes;
-    } else {
-      const aText = a.sortKeys[key];
-      const bText = b.sortKeys[key];
-      order = aText < bText ? -1 : aText > bText ? 1 : 0;
-    }
-    if (state.sortDescending) order = -order;
-    return order || a.sequence - b.sequence;
-  }
-
-  function shows(row, seen) {
-    if (state.narrow && !row.haystack.includes(state.narrow)) return false;
-    if (!state.unique) return true;
-    if (seen.has(row.url)) return false;
-    seen.add(row.url);
-    return true;
-  }
-
-  let seenUrls = new Set();
-
-  // The view anew from every row: after the search text, the sort or the option changed.
-  function rebuildView() {
-    seenUrls = new Set();
-    const view = [];
-    for (const row of state.rows) {
-      if (shows(row, seenUrls)) view.push(row);
-    }
-    if (state.sortKey) view.sort(compareRows);
-    state.view = view;
-    if (state.selected && !view.includes(state.selected)) state.selected = null;
-  }
-
-  // Rows that arrived go into the view: appended, or merged into a sorted view.
-  function takePending() {
-    if (!state.pending.length) return;
-    const arrived = state.pending;
-    state.pending = [];
-    for (const row of arrived) state.rows.push(row);
-    const added = arrived.filter((row) => shows(row, seenUrls));
-    if (!added.length) return;
-    if (!state.sortKey) {
-      for (const row of added) state.view.push(row);
-      return;
-    }
-    added.sort(compareRows);
-    const merged = new Array(state.view.length + added.length);
-    let i = 0, j = 0, k = 0;
-    while (i < state.view.length && j < added.length) {
-      merged[k++] = compareRows(state.view[i], added[j]) <= 0 ? state.view[i++] : added[j++];
-    }
-    while (i < state.view.length) merged[k++] = state.view[i++];
-    while (j < added.length) merged[k++] = added[j++];
-    state.view = merged;
   }
 
   function requestRender() {
@@ -191,11 +85,10 @@
     if (!elements) return;
     if (state.viewDirty) {
       state.viewDirty = false;
-      state.pending.forEach((row) => state.rows.push(row));
-      state.pending = [];
-      rebuildView();
+      state.results.takePending();
+      state.results.rebuild();
     } else {
-      takePending();
+      state.results.takePending();
     }
     renderRows();
     renderControls();
@@ -205,11 +98,14 @@
     const element = document.createElement('div');
     element.className = 'row';
     element.setAttribute('role', 'row');
+    // The parts a row is filled through, by name.
+    element.parts = {};
     for (const name of ['name', 'mime', 'size', 'url']) {
       const cell = document.createElement('div');
       cell.className = 'cell ' + name;
       cell.setAttribute('role', 'gridcell');
       element.appendChild(cell);
+      element.parts[name] = cell;
     }
     const actions = document.createElement('div');
     actions.className = 'cell actions';
@@ -221,6 +117,7 @@
       button.dataset.action = action;
       button.textContent = label;
       actions.appendChild(button);
+      element.parts[action] = button;
     }
     element.appendChild(actions);
     element.shownRow = null;
@@ -229,50 +126,50 @@
 
   function fillRow(element, row, index) {
     if (element.shownRow === row && element.shownIndex === index &&
-        element.shownSelected === (row === state.selected)) {
+        element.shownSelected === (row === state.results.selected)) {
       return;
     }
     element.shownIndex = index;
-    element.shownSelected = row === state.selected;
+    element.shownSelected = row === state.results.selected;
     if (element.shownRow !== row) {
       element.shownRow = row;
-      const cells = element.children;
-      cells[0].textContent = row.fileName;
-      cells[0].title = row.fileName;
-      cells[1].textContent = row.mimeType;
-      cells[1].title = row.mimeType;
-      cells[2].textContent = row.size;
-      cells[3].textContent = row.url;
-      cells[3].title = row.url;
-      cells[4].children[0].setAttribute('aria-label', 'Open ' + row.url);
-      cells[4].children[1].setAttribute('aria-label', 'Copy ' + row.url);
+      const {name, mime, size, url, open, copy} = element.parts;
+      name.textContent = row.fileName;
+      name.title = row.fileName;
+      mime.textContent = row.mimeType;
+      mime.title = row.mimeType;
+      size.textContent = row.size;
+      url.textContent = row.url;
+      url.title = row.url;
+      open.setAttribute('aria-label', 'Open ' + row.url);
+      copy.setAttribute('aria-label', 'Copy ' + row.url);
     }
     element.dataset.index = String(index);
-    element.style.transform = 'translateY(' + index * ROW_HEIGHT + 'px)';
+    element.style.transform = 'translateY(' + index * rowHeight + 'px)';
     element.setAttribute('aria-rowindex', String(index + 2));
-    element.setAttribute('aria-selected', row === state.selected ? 'true' : 'false');
+    element.setAttribute('aria-selected', row === state.results.selected ? 'true' : 'false');
   }
 
   // Only the rows in sight are in the document. The element of row i is element i modulo
   // their number, so scrolling by a row refills one element, not all of them.
   function renderRows() {
     const {viewport, spacer, grid} = elements;
-    const count = state.view.length;
-    spacer.style.height = count * ROW_HEIGHT + 'px';
+    const count = state.results.view.length;
+    spacer.style.height = count * rowHeight + 'px';
     grid.setAttribute('aria-rowcount', String(count + 1));
-    const slots = Math.ceil(viewportHeight / ROW_HEIGHT) + 1;
+    const slots = Math.ceil(viewportHeight / rowHeight) + 1;
     while (rowPool.length < slots) {
       const element = makeRow();
       rowPool.push(element);
       viewport.appendChild(element);
     }
-    const first = Math.max(0, Math.floor(scrollTop / ROW_HEIGHT));
+    const first = Math.max(0, Math.floor(scrollTop / rowHeight));
     const last = Math.min(count, first + rowPool.length);
     const used = new Set();
     for (let index = first; index < last; ++index) {
       const element = rowPool[index % rowPool.length];
       used.add(element);
-      fillRow(element, state.view[index], index);
+      fillRow(element, state.results.view[index], index);
       element.hidden = false;
     }
     for (const element of rowPool) {
@@ -289,11 +186,11 @@
     elements.stop.disabled = search === 'idle';
     for (const header of elements.headers) {
       const key = header.dataset.key;
-      header.setAttribute('aria-sort', key !== state.sortKey ? 'none'
-                          : state.sortDescending ? 'descending' : 'ascending');
+      header.setAttribute('aria-sort', key !== state.results.sortKey ? 'none'
+                          : state.results.sortDescending ? 'descending' : 'ascending');
     }
-    const total = state.rows.length.toLocaleString('en-US');
-    const shown = state.view.length.toLocaleString('en-US');
+    const total = state.results.rows.length.toLocaleString('en-US');
+    const shown = state.results.view.length.toLocaleString('en-US');
     const where = state.address && search !== 'idle' ? ' ' + state.address : '';
     elements.statusText.textContent =
         STATE_NAMES[search] + where + ' \u2014 ' + total + ' results, ' + shown + ' shown';
@@ -364,39 +261,23 @@
     if (!callService('copyURL', {url: text})) notify('could not copy ' + what);
   }
 
-  function csvField(text) {
-    return /[",\r\n]/.test(text) ? '"' + text.replace(/"/g, '""') + '"' : text;
-  }
-
-  function exportText(kind) {
-    if (kind === 'urls') return state.view.map((row) => row.url).join('\n');
-    const fields = (row) => ({fileName: row.fileName, mimeType: row.mimeType, size: row.size,
-                              url: row.url});
-    if (kind === 'json') return JSON.stringify(state.view.map(fields), null, 2);
-    const lines = ['fileName,mimeType,size,url'];
-    for (const row of state.view) {
-      lines.push([row.fileName, row.mimeType, row.size, row.url].map(csvField).join(','));
-    }
-    return lines.join('\n');
-  }
-
   function copyShown(kind) {
-    takePending();
-    if (!state.view.length) {
+    state.results.takePending();
+    if (!state.results.view.length) {
       notify('nothing to copy');
       return;
     }
-    copyText(exportText(kind), kind === 'urls' ? 'the URLs' : 'the list');
+    copyText(state.results.exportText(kind), kind === 'urls' ? 'the URLs' : 'the list');
   }
 
   function select(row) {
-    state.selected = row;
+    state.results.selected = row;
     if (row) {
-      const index = state.view.indexOf(row);
-      const top = index * ROW_HEIGHT;
+      const index = state.results.view.indexOf(row);
+      const top = index * rowHeight;
       if (top < scrollTop) scrollViewportTo(top);
-      if (top + ROW_HEIGHT > scrollTop + viewportHeight) {
-        scrollViewportTo(top + ROW_HEIGHT - viewportHeight);
+      if (top + rowHeight > scrollTop + viewportHeight) {
+        scrollViewportTo(top + rowHeight - viewportHeight);
       }
     }
     requestRender();
@@ -413,22 +294,17 @@
   }
 
   function moveSelection(step) {
-    takePending();
-    const count = state.view.length;
+    state.results.takePending();
+    const count = state.results.view.length;
     if (!count) return;
-    const current = state.selected ? state.view.indexOf(state.selected) : -1;
+    const current = state.results.selected ? state.results.view.indexOf(state.results.selected) : -1;
     const next = current < 0 ? (step > 0 ? 0 : count - 1)
                              : Math.min(count - 1, Math.max(0, current + step));
-    select(state.view[next]);
+    select(state.results.view[next]);
   }
 
   function sortBy(key) {
-    if (state.sortKey === key) {
-      state.sortDescending = !state.sortDescending;
-    } else {
-      state.sortKey = key;
-      state.sortDescending = false;
-    }
+    state.results.sortBy(key);
     state.viewDirty = true;
     requestRender();
   }
@@ -459,17 +335,17 @@
     } else if (control && event.shiftKey && (key === 'c' || key === 'C')) {
       event.preventDefault();
       copyShown('urls');
-    } else if (control && key === 'c' && !inText && state.selected &&
+    } else if (control && key === 'c' && !inText && state.results.selected &&
                !String(window.getSelection())) {
       event.preventDefault();
-      copyText(state.selected.url, 'the URL');
+      copyText(state.results.selected.url, 'the URL');
     } else if ((key === 'ArrowDown' || key === 'ArrowUp') && !inText) {
       event.preventDefault();
       moveSelection(key === 'ArrowDown' ? 1 : -1);
     } else if (key === 'Enter' && !inText && document.activeElement.tagName !== 'BUTTON' &&
-               !document.activeElement.dataset.key && state.selected) {
+               !document.activeElement.dataset.key && state.results.selected) {
       event.preventDefault();
-      openRow(state.selected);
+      openRow(state.results.selected);
     }
   }
 
@@ -487,6 +363,8 @@
   }
 
   function bind() {
+    rowHeight = parseFloat(getComputedStyle(document.documentElement)
+                               .getPropertyValue('--row-height'));
     elements = {
       address: $('address'),
       addressMessage: $('address-message'),
@@ -515,12 +393,12 @@
       button.addEventListener('click', () => applyPreset(button.dataset.preset));
     }
     elements.narrow.addEventListener('input', () => {
-      state.narrow = elements.narrow.value.toLowerCase();
+      state.results.narrow = elements.narrow.value.toLowerCase();
       state.viewDirty = true;
       requestRender();
     });
     elements.unique.addEventListener('change', () => {
-      state.unique = elements.unique.checked;
+      state.results.unique = elements.unique.checked;
       state.viewDirty = true;
       requestRender();
     });
@@ -539,11 +417,7 @@
     $('clear').addEventListener('click', () => {
       // The native side frees the rows it keeps for this list.
       callService('clear', {});
-      state.rows = [];
-      state.pending = [];
-      state.view = [];
-      state.selected = null;
-      seenUrls = new Set();
+      state.results.clear();
       requestRender();
     });
     elements.viewport.addEventListener('scroll', () => {
@@ -581,12 +455,10 @@
   // One row from the native side: JSON text with four strings. O(1): it waits for the
   // next frame's render.
   window.addResult = (text) => {
-    const row = rowOf(text);
-    if (!row) {
+    if (!state.results.receive(text)) {
       console.warn('Trawler: skipped a result that is not one:', String(text).slice(0, 200));
       return;
     }
-    state.pending.push(row);
     // A page loaded again during a search learns of it from the rows.
     if (state.search === 'idle') state.search = 'searching';
     requestStreamRender();
