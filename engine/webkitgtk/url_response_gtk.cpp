@@ -7,12 +7,21 @@
 #include <cstdlib>
 
 namespace webkitgtk {
+namespace {
+
+// An http: or https: address: the only ones with statuses, revalidations and placeholders.
+bool IsWeb(const char* uri) {
+  return uri && (g_str_has_prefix(uri, "http:") || g_str_has_prefix(uri, "https:"));
+}
+
+}  // namespace
 
 URLResponseGtk::URLResponseGtk(WebKitURIResponse* response)
     : m_url(Utf16Of(webkit_uri_response_get_uri(response))),
       m_mimeType(Utf16Of(webkit_uri_response_get_mime_type(response))),
       m_length(AnnouncedLength(response)) {
   const char* uri = webkit_uri_response_get_uri(response);
+  if (!IsWeb(uri)) return;
   const guint status = webkit_uri_response_get_status_code(response);
   RecentResponses& recent = RecentResponses::Get();
   if (status == SOUP_STATUS_NOT_MODIFIED) {
@@ -26,9 +35,8 @@ URLResponseGtk::URLResponseGtk(WebKitURIResponse* response)
 }
 
 bool URLResponseGtk::IsPlaceholder(WebKitURIResponse* response) {
-  const char* uri = webkit_uri_response_get_uri(response);
-  const bool web = uri && (g_str_has_prefix(uri, "http:") || g_str_has_prefix(uri, "https:"));
-  return web && webkit_uri_response_get_status_code(response) == 0;
+  return IsWeb(webkit_uri_response_get_uri(response)) &&
+         webkit_uri_response_get_status_code(response) == 0;
 }
 
 long long URLResponseGtk::AnnouncedLength(WebKitURIResponse* response) {

@@ -3,7 +3,8 @@
 // A resource's response as the resource-load delegate sees it: the final URL, the MIME type
 // and the length the server announced (-1 when it announced none). A 304 that confirmed a
 // cached response stands for that response: made from one, the object takes the type and
-// length of the URL's last complete response (and made from that, remembers them).
+// length of the URL's last complete response (and made from that, remembers them; web
+// addresses only, since only they are revalidated).
 
 #include "engine/com_object.h"
 

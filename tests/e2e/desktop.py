@@ -23,25 +23,25 @@ def geometry(window):
     return tuple(int(values.get(name, 0)) for name in ("X", "Y", "WIDTH", "HEIGHT"))
 
 
+def screen_info(*arguments, output="info:"):
+    """What ImageMagick's convert says of the screen as it is now, given its arguments."""
+    screen = subprocess.run(["import", "-window", "root", "miff:-"], capture_output=True,
+                            timeout=20).stdout
+    return subprocess.run(["convert", "miff:-", "-depth", "8"] + list(arguments) + [output],
+                          input=screen, capture_output=True, timeout=20).stdout.decode()
+
+
 def pixel(window, x, y):
     """The colour the screen shows at (x, y) of the window, as "RRGGBB"."""
     left, top = geometry(window)[:2]
-    screen = subprocess.run(["import", "-window", "root", "miff:-"], capture_output=True,
-                            timeout=20).stdout
-    return subprocess.run(["convert", "miff:-", "-depth", "8", "-format",
-                           "%%[hex:u.p{%d,%d}]" % (left + x, top + y), "info:"],
-                          input=screen, capture_output=True, timeout=20).stdout.decode().strip()
+    return screen_info("-format", "%%[hex:u.p{%d,%d}]" % (left + x, top + y)).strip()
 
 
 def colours(window):
     """The colours the screen shows in the window, as "RRGGBB" texts."""
     x, y, width, height = geometry(window)
-    screen = subprocess.run(["import", "-window", "root", "miff:-"], capture_output=True,
-                            timeout=20).stdout
-    histogram = subprocess.run(["convert", "miff:-", "-crop",
-                                "%dx%d+%d+%d" % (width, height, x, y), "-depth", "8",
-                                "-format", "%c", "histogram:info:"],
-                               input=screen, capture_output=True, timeout=20).stdout.decode()
+    histogram = screen_info("-crop", "%dx%d+%d+%d" % (width, height, x, y), "-format", "%c",
+                            output="histogram:info:")
     return set(re.findall(r"#([0-9A-F]{6})", histogram))
 
 

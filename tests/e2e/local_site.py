@@ -136,9 +136,12 @@ fetch(prefix + 'a'.repeat(%(n)d - prefix.length)).then(function () {
 });
 </script>""" % {"p": p, "n": BIG_URL_LENGTH}),
         "/after-big.json": Page("application/json", "{}"),
-        # The same images under each kind of caching a site uses.
+        # The same images under each kind of caching a site uses; once they are all in, the
+        # page asks for /cache/loaded.txt, so that row comes last.
         "/cache.html": Page("text/html", "".join(
-            '<img src="%s/cache/%s.png">' % (p, name) for name in CACHE_HEADERS)),
+            '<img src="%s/cache/%s.png">' % (p, name) for name in CACHE_HEADERS) +
+            "<script>onload = () => fetch('%s/cache/loaded.txt');</script>" % p),
+        "/cache/loaded.txt": Page("text/plain", "loaded"),
         # A page that tries to read a local file and another origin's answer, by fetch, by
         # XHR and in a popup, and tells its server what it got (the query says where to look).
         "/leak.html": Page("text/html", """<!DOCTYPE html><body><script>

@@ -286,28 +286,31 @@ class EndToEndTest(unittest.TestCase):
             lambda: any(secure in row for row in self.app.reports("row"))), self.app.debug_output())
         self.assertIsNone(self.app.process.poll())
 
-    def rows_after(self, before, count):
-        """The rows from the before-th on, once there are count of them and no more come."""
-        self.assertTrue(self.wait_rows(before + count), self.app.debug_output())
-        time.sleep(0.5)  # nothing more may come
+    def rows_after(self, before, count, last):
+        """The rows from the before-th on, once the row of the URL that comes last is there."""
+        self.assertTrue(self.server.wait_for(lambda: last in [
+            row["url"] for row in self.app.rows()[before:]]), self.app.debug_output())
         rows = self.app.rows()[before:]
         self.assertEqual(len(rows), count, rows)
         return sorted(rows, key=lambda row: row["url"])
 
     def test_repeat_visits_list_every_resource_with_what_the_page_received(self):
         url = self.server.url("/p20/cache.html")
-        count = 1 + len(CACHE_HEADERS)
+        loaded = self.server.url("/p20/cache/loaded.txt")
+        count = 2 + len(CACHE_HEADERS)
         self.assertEqual(self.app.start(url), 1)
-        first = self.rows_after(0, count)
+        first = self.rows_after(0, count, loaded)
+        self.assertTrue(self.server.wait_for(
+            lambda: "/p20/cache/loaded.txt" in [entry.path for entry in self.server.log]))
         self.assertEqual(first, sorted(self.expected_rows(20), key=lambda row: row["url"]))
         # From the memory cache and by revalidation in the same web process, then from a web
         # process that starts empty (the page is loaded again when its process dies).
         self.assertEqual(self.app.start(url), 1)
-        self.assertEqual(self.rows_after(count, count), first)
+        self.assertEqual(self.rows_after(count, count, loaded), first)
         self.assertIn(304, [entry.status for entry in self.server.logged()])
         for pid in self.app.browsing_processes():
             os.kill(pid, signal.SIGKILL)
-        self.assertEqual(self.rows_after(2 * count, count), first)
+        self.assertEqual(self.rows_after(2 * count, count, loaded), first)
 
     def test_a_page_reads_neither_local_files_nor_other_origins(self):
         secret = os.path.join(self.work, "secret.txt")
@@ -349,7 +352,6 @@ class EndToEndTest(unittest.TestCase):
         listed = lambda: sorted((row["url"], row["mimeType"], row["size"])
                                 for row in self.app.rows() if "/media/" in row["url"])
         self.assertTrue(self.server.wait_for(lambda: listed() == expected()), (listed(), expected()))
-        time.sleep(0.5)  # nothing more may come
         self.assertEqual(listed(), expected())
 
     def test_empty_resources_have_zero_bytes(self):

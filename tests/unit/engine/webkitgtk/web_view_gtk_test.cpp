@@ -26,6 +26,12 @@ std::string Utf8(BSTR text) {
   return result;
 }
 
+std::string UrlOf(IWebURLRequest* request) {
+  ScopedBstr url;
+  request->URL(url.Receive());
+  return Utf8(url.Get());
+}
+
 // Runs the main loop until the condition holds; false when 20 s pass first. A ticking
 // source wakes the loop to look at the deadline.
 bool RunUntil(const std::function<bool()>& condition) {
@@ -141,9 +147,7 @@ class Ui : public TestUIDelegate {
     return S_OK;
   }
   HRESULT createWebViewWithRequest(IWebView*, IWebURLRequest* request, IWebView**) override {
-    ScopedBstr url;
-    request->URL(url.Receive());
-    m_seen.created.push_back(Utf8(url.Get()));
+    m_seen.created.push_back(UrlOf(request));
     return E_FAIL;  // no new window
   }
 
@@ -156,9 +160,7 @@ class Policy : public TestPolicyDelegate {
   explicit Policy(Seen& seen) : m_seen(seen) {}
   HRESULT decidePolicyForNewWindowAction(IWebView*, IPropertyBag*, IWebURLRequest* request, BSTR,
                                          IWebPolicyDecisionListener*) override {
-    ScopedBstr url;
-    request->URL(url.Receive());
-    m_seen.newWindows.push_back(Utf8(url.Get()));
+    m_seen.newWindows.push_back(UrlOf(request));
     return S_OK;
   }
 
