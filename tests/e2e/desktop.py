@@ -7,18 +7,26 @@ import re
 import subprocess
 
 
+def xdotool(*arguments):
+    """What xdotool prints. A window that goes while xdotool walks the tree (another test's,
+    on the shared display) ends xdotool with an X error and no output; it is asked again."""
+    for _ in range(10):
+        done = subprocess.run(("xdotool",) + arguments, capture_output=True, text=True)
+        if "X Error" not in done.stderr:
+            break
+    return done.stdout
+
+
 def windows(pid):
     """Trawler's mapped top-level windows as (id, x, y), oldest position first."""
-    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid), "--name",
-                            "."], capture_output=True, text=True).stdout.split()
+    found = xdotool("search", "--onlyvisible", "--pid", str(pid), "--name", ".").split()
     result = [(int(window),) + geometry(window)[:2] for window in found]
     return sorted(result, key=lambda entry: (entry[1], entry[2]))
 
 
 def geometry(window):
     """The window's (x, y, width, height)."""
-    shell = subprocess.run(["xdotool", "getwindowgeometry", "--shell", str(window)],
-                           capture_output=True, text=True).stdout
+    shell = xdotool("getwindowgeometry", "--shell", str(window))
     values = dict(line.split("=", 1) for line in shell.split() if "=" in line)
     return tuple(int(values.get(name, 0)) for name in ("X", "Y", "WIDTH", "HEIGHT"))
 
@@ -50,8 +58,7 @@ def resize(window, width, height):
 
 
 def title(window):
-    return subprocess.run(["xdotool", "getwindowname", str(window)], capture_output=True,
-                          text=True).stdout.strip()
+    return xdotool("getwindowname", str(window)).strip()
 
 
 def close_from_server(window):

@@ -10,12 +10,11 @@ import tempfile
 import unittest
 
 import desktop
-from trawler_app import die_with_parent, wait
+from trawler_app import ACCENT, die_with_parent, first_window, wait
 
 BUILD = os.environ.get("TRAWLER_BUILD", "")
 APP_ID = "com.quillmoor.Trawler"
 ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
-ACCENT = "3584E4"  # --accent of Html/trawler.css
 
 
 def run(*command, **options):
@@ -58,8 +57,8 @@ class InstallTest(unittest.TestCase):
             process = subprocess.Popen([link], cwd=home, env=environment, stderr=errors,
                                        stdout=subprocess.DEVNULL, preexec_fn=die_with_parent)
             try:
-                self.assertTrue(wait(lambda: desktop.windows(process.pid), 30), "no window")
-                window = desktop.windows(process.pid)[0][0]
+                window = first_window(process.pid, 30)
+                self.assertIsNotNone(window, "no window")
                 self.assertEqual(desktop.title(window), "Trawler")
                 # The UI page is drawn with its style sheet: the address field has the
                 # focus, ringed in the page's accent colour.

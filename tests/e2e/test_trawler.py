@@ -13,7 +13,7 @@ import urllib.parse
 
 import desktop
 from local_site import BIG_URL_LENGTH, CACHE_HEADERS, STREAM_COUNT, SiteServer
-from trawler_app import Trawler, finder_file_name, finder_size, wait
+from trawler_app import ACCENT, Trawler, first_window, finder_file_name, finder_size, wait
 
 BIN = os.environ.get("TRAWLER_BIN", "")
 DATA_URL = "data:text/html,<b onmouseover=\"alert(1)\">'q'</b>"
@@ -454,9 +454,11 @@ class RealPageTest(unittest.TestCase):
         shutil.rmtree(self.work, ignore_errors=True)
 
     def ui_window(self):
-        self.assertTrue(wait(lambda: desktop.windows(self.app.process.pid), 20))
-        time.sleep(1)  # the page is drawn and its address field has the focus
-        return desktop.windows(self.app.process.pid)[0][0]
+        window = first_window(self.app.process.pid, 20)
+        self.assertIsNotNone(window)
+        # The page is drawn and its address field has the focus, ringed in the accent.
+        self.assertTrue(wait(lambda: ACCENT in desktop.colours(window), 30))
+        return window
 
     def copied_urls(self, ui_window):
         """Copy all URLs (Ctrl+Shift+C) and what the clipboard then holds, sorted."""
@@ -491,11 +493,10 @@ class RealPageTest(unittest.TestCase):
         self.assertTrue(self.server.wait_for(
             lambda: sum(entry.path in popups for entry in self.server.log) == 2),
             self.app.debug_output())
-        time.sleep(1)  # the last rows reach the page and are drawn
-        desktop.press_key_over(ui_window, "ctrl+shift+c", at=(10, 10))
         expected = sorted([self.server.url(entry.path) for entry in self.server.logged()
                            if not 300 <= entry.status < 400] + [DATA_URL])
-        self.assertTrue(wait(lambda: sorted(desktop.clipboard().split("\n")) == expected),
+        # The last rows reach the page a moment after their requests.
+        self.assertTrue(wait(lambda: self.copied_urls(ui_window) == expected, 30),
                         desktop.clipboard())
 
 

@@ -11,6 +11,9 @@ import signal
 import subprocess
 import time
 
+import desktop
+
+ACCENT = "3584E4"  # --accent of Html/trawler.css: the focus ring of the page's fields
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
@@ -225,3 +228,10 @@ def wait(predicate, seconds=10.0):
             return True
         time.sleep(0.05)
     return predicate()
+
+
+def first_window(pid, seconds):
+    """The id of the process's first top-level window once one shows, or None."""
+    found = []
+    wait(lambda: found.extend(desktop.windows(pid)) or found, seconds)
+    return found[0][0] if found else None
