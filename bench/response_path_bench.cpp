@@ -1,12 +1,11 @@
 // What every reported resource response costs on the native side, piece by piece, and the
 // cost of dispatching one service call. Run: build/bin/trawler_bench
 
+#include "bridge/json_text.h"
 #include "bridge/service_protocol.h"
 #include "finder/filters.h"
-#include "finder/result_reporting.h"
-#include "finder/size_format.h"
+#include "finder/record_json.h"
 #include "finder/text_conversion.h"
-#include "finder/url_names.h"
 
 #include <benchmark/benchmark.h>
 
@@ -30,17 +29,18 @@ void MimeFilter(benchmark::State& state) {
 }
 BENCHMARK(MimeFilter);
 
-void ResultTexts(benchmark::State& state) {
+void RowText(benchmark::State& state) {
   for (auto _ : state) {
-    FinderResult result;
-    Utf16ToUtf8(kUrl, result.url);
-    UrlFileNameUtf8(result.url, result.fileName);
-    Utf16ToUtf8(kMime, result.mimeType);
-    FormatSizeUtf8(result.size, 123456789);
-    benchmark::DoNotOptimize(ResultJson(result));
+    RequestRecord record;
+    Utf16ToUtf8(kUrl, record.url);
+    Utf16ToUtf8(kMime, record.mimeType);
+    record.announcedLength = 123456789;
+    record.status = 200;
+    record.statusText = "OK";
+    benchmark::DoNotOptimize(WriteJsonText(RowValue(record)));
   }
 }
-BENCHMARK(ResultTexts);
+BENCHMARK(RowText);
 
 int Answer(const std::u16string&, const std::u16string&, const Json::Value& params, void*,
            Json::Value& returnValue) {

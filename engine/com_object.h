@@ -27,8 +27,19 @@ inline bool Answers<IWebMutableURLRequest>(REFIID iid) {
   return iid == IID_IWebMutableURLRequest || iid == IID_IWebURLRequest;
 }
 template <>
+inline bool Answers<IWebHTTPURLResponse>(REFIID iid) {
+  return iid == IID_IWebHTTPURLResponse || iid == IID_IWebURLResponse;
+}
+template <>
 inline bool Answers<IWebError>(REFIID) {
   return false;
+}
+
+// The answer of an object to an interface it lacks this time: no object, E_NOINTERFACE.
+inline HRESULT NoInterface(void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  return E_NOINTERFACE;
 }
 
 template <typename... Interfaces>

@@ -2,7 +2,10 @@
 
 #include "app/my_app.h"
 #include "bridge/script_values.h"
+#include "finder/clocks.h"
 #include "finder/filters.h"
+#include "finder/record_json.h"
+#include "finder/result_reporting.h"
 #include "finder/text_conversion.h"
 #include "finder/url_names.h"
 
@@ -73,6 +76,8 @@ int HandleFinderCall(const std::u16string& uri, const std::u16string& method,
       result = CopyUrl(params, window);
     } else if (method == u"clear") {
       result = ClearResults(window);
+    } else if (method == u"details") {
+      result = RowDetails(params, window, returnValue);
     }
   }
   returnValue["returnValue"] = result;
@@ -108,6 +113,8 @@ int StartSearch(const Json::Value& params, FinderState& state) {
   UpdateWindow(browsing->m_hWnd);
   state.m_paused = 0;
   state.m_running = 1;
+  state.m_searches.push_back({normalized, WallMs(), SteadyMs(), -1});
+  state.m_windowsOpened = 0;
   return 1;
 }
 
@@ -125,8 +132,10 @@ int StopSearch(FinderState& state) {
 }
 
 int ClearResults(FinderState& state) {
-  // Swapped out, so the memory goes back now.
-  std::map<uint32_t, FinderResult>().swap(state.m_results);
+  // The rows' identifiers go on from where they were. Swapped out, so the memory goes back
+  // now.
+  state.m_firstId += static_cast<uint32_t>(state.m_records.size());
+  std::vector<RequestRecord>().swap(state.m_records);
   std::vector<std::string>().swap(state.m_rows);
   return 1;
 }
@@ -166,4 +175,12 @@ int CopyUrl(const Json::Value& params, CLocalWindow& window) {
   if (!handedOver) GlobalFree(block);
   CloseClipboard();
   return handedOver ? 1 : 0;
+}
+
+int RowDetails(const Json::Value& params, FinderState& state, Json::Value& answer) {
+  if (!Readable(params) || !params["id"].isUInt()) return 0;
+  const RequestRecord* record = FindRecord(state, params["id"].asUInt());
+  if (!record) return 0;
+  answer["details"] = DetailsValue(*record);
+  return 1;
 }

@@ -24,5 +24,7 @@ int OpenUrl(const Json::Value& params);
 int CopyUrl(const Json::Value& params, CLocalWindow& window);
 int PauseSearch(FinderState& state);
 int StopSearch(FinderState& state);
-// The page cleared its list: the rows and results kept for it go.
+// The page cleared its list: the rows and records kept for it go.
 int ClearResults(FinderState& state);
+// Everything kept of the row {"id"} (headers, redirect hops, timing) in answer["details"].
+int RowDetails(const Json::Value& params, FinderState& state, Json::Value& answer);

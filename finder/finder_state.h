@@ -1,23 +1,24 @@
 #pragma once
 
+#include "finder/request_record.h"
+
 #include <cstdint>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
-// One reported resource, as the UI page shows it; all four texts are UTF-8.
-struct FinderResult {
-  std::string fileName;
+// A search the list holds rows of: the address asked for and when it started.
+struct SearchEntry {
   std::string url;
-  std::string mimeType;
-  std::string size;
+  double startedAt = 0;  // wall-clock milliseconds since 1970
+  double startClock = 0;  // on the steady clock (SteadyMs)
+  double onLoadMs = -1;   // when the main page finished or failed; -1: not yet
 };
 
-// The search state of the UI window: whether a search runs, the filter settings, the last
-// result reported for each resource identifier, and every row the list holds, in order, so
-// that a UI page loaded again (reloaded, or after its process died) gets them again. Used on
-// the UI thread only.
+// The search state of the UI window: whether a search runs, the filter settings, the record
+// of each row's request, and every row the list holds, in order, so that a UI page loaded
+// again (reloaded, or after its process died) gets them again. Used on the UI thread only.
 struct FinderState {
   int32_t m_running = 0;
   int32_t m_paused = 0;
@@ -25,9 +26,15 @@ struct FinderState {
   int32_t m_useFileExtFilter = 0;
   std::u16string m_mimeFilter;
   std::set<std::u16string> m_extensionSet;
-  std::map<uint32_t, FinderResult> m_results;
-  // The JSON text of each row reported since the page last cleared its list, in order.
+  // The JSON text of each row reported since the page last cleared its list, in order, and
+  // the record of each row's request (the row with id m_firstId + i is m_rows[i]).
   std::vector<std::string> m_rows;
+  std::vector<RequestRecord> m_records;
+  uint32_t m_firstId = 1;
+  // Every search started, the last one running or stopped; and how many windows the pages
+  // of the last one opened.
+  std::vector<SearchEntry> m_searches;
+  int m_windowsOpened = 0;
   // Whether the UI page takes rows now: from the end of its load to its next window object.
   // Rows reported meanwhile wait in m_rows.
   bool m_pageReady = false;

@@ -1,6 +1,9 @@
 #include "finder/my_window.h"
 
 #include "app/my_app.h"
+#include "finder/result_reporting.h"
+#include "finder/text_conversion.h"
+#include "webview/com_ptr.h"
 
 namespace {
 
@@ -15,7 +18,44 @@ void KeepPopup(CMyWindow* window) {
   }
 }
 
+std::string Narrow(BSTR text) {
+  std::string narrow;
+  if (text) Utf16ToUtf8(text, narrow);
+  return narrow;
+}
+
+// The search running in the main browsing window, when this is that window.
+FinderState* SearchOf(const CMyWindow* window) {
+  if (!g_pApp || window != &g_pApp->m_myWindow || !g_pApp->m_localWindow.m_running) {
+    return nullptr;
+  }
+  return &g_pApp->m_localWindow;
+}
+
+void ReportFailure(const CMyWindow* window, IWebError* error) {
+  FinderState* state = SearchOf(window);
+  if (!state) return;
+  ScopedBstr url;
+  ScopedBstr text;
+  if (error) {
+    error->failingURL(url.Receive());
+    error->localizedDescription(text.Receive());
+  }
+  const std::string reason = Narrow(text.Get());
+  ReportPageLoad(*state, Narrow(url.Get()), reason.empty() ? "The page could not be loaded" : reason);
+}
+
 }  // namespace
+
+void CMyWindow::OnLoadFinished(BSTR url) {
+  if (FinderState* state = SearchOf(this)) ReportPageLoad(*state, Narrow(url), std::string());
+}
+
+void CMyWindow::OnLoadFailed(IWebError* error, IWebFrame*) { ReportFailure(this, error); }
+
+void CMyWindow::OnProvisionalLoadFailed(IWebError* error, IWebFrame*) {
+  ReportFailure(this, error);
+}
 
 void CMyWindow::OnCreate(LPCREATESTRUCTW) {
   if (m_webView) m_webView->setResourceLoadDelegate(&m_resourceLoadDelegate);
@@ -23,6 +63,7 @@ void CMyWindow::OnCreate(LPCREATESTRUCTW) {
 
 CMyWindow* CMyWindow::OpenPopup() {
   auto* window = new CMyWindow();
+  if (g_pApp) window->m_resourceLoadDelegate.m_window = ++g_pApp->m_localWindow.m_windowsOpened;
   WCHAR title[kTitleLength] = {};
   GetWindowTextW(m_hWnd, title, kTitleLength);
   // A failed creation is not acted on: the object is listed all the same.

@@ -13,6 +13,10 @@ class CMyWindow : public CWebKitWindow {
   void OnCreate(LPCREATESTRUCTW create) override;
   void OnNewWindowRequest(BSTR url, BSTR frameName) override;
   void OnCreateWebView(BSTR url, IWebView** newWebView) override;
+  // The main browsing window's page finished or failed: the UI page is told.
+  void OnLoadFinished(BSTR url) override;
+  void OnLoadFailed(IWebError* error, IWebFrame* frame) override;
+  void OnProvisionalLoadFailed(IWebError* error, IWebFrame* frame) override;
 
   CResourceLoadDelegate m_resourceLoadDelegate;
 

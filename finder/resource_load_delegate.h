@@ -1,11 +1,40 @@
 #pragma once
 
+#include "finder/request_record.h"
 #include "webview/resource_load_delegate.h"
 
-// A browsing window's resource-load delegate: while a search runs, every response its web
-// view receives is reported to the UI page. A member of its window.
+#include <map>
+
+// A browsing window's resource-load delegate: while a search runs, it keeps a record of each
+// request its web view makes (request, redirects, response, end or failure), and reports the
+// row of each response that passes the filter to the UI page, then the row's updates. A
+// member of its window.
 class CResourceLoadDelegate : public CEmptyResourceLoadDelegate {
  public:
+  HRESULT identifierForInitialRequest(IWebView* webView, IWebURLRequest* request,
+                                      IWebDataSource* dataSource, unsigned long identifier) override;
+  HRESULT willSendRequest(IWebView* webView, unsigned long identifier, IWebURLRequest* request,
+                          IWebURLResponse* redirectResponse, IWebDataSource* dataSource,
+                          IWebURLRequest** newRequest) override;
   HRESULT didReceiveResponse(IWebView* webView, unsigned long identifier, IWebURLResponse* response,
                              IWebDataSource* dataSource) override;
+  HRESULT didReceiveContentLength(IWebView* webView, unsigned long identifier, UINT length,
+                                  IWebDataSource* dataSource) override;
+  HRESULT didFinishLoadingFromDataSource(IWebView* webView, unsigned long identifier,
+                                         IWebDataSource* dataSource) override;
+  HRESULT didFailLoadingWithError(IWebView* webView, unsigned long identifier, IWebError* error,
+                                  IWebDataSource* dataSource) override;
+
+  // Which window of the search this is: 0 for the main browsing window, n for the n-th
+  // window its pages opened.
+  int m_window = 0;
+
+ private:
+  // A request that ended: its row's last update.
+  void End(unsigned long identifier, const std::string& error);
+
+  // Requests not reported yet, and the rows of reported requests not ended yet, by the
+  // engine's identifier. Both are bounded: the oldest go first.
+  std::map<unsigned long, RequestRecord> m_pending;
+  std::map<unsigned long, uint32_t> m_reported;
 };

@@ -3,31 +3,31 @@
 #include "app/my_app.h"
 #include "bridge/json_text.h"
 #include "bridge/script_values.h"
+#include "finder/clocks.h"
 #include "finder/filters.h"
-#include "finder/size_format.h"
+#include "finder/record_json.h"
 #include "finder/text_conversion.h"
-#include "finder/url_names.h"
 
 namespace {
 
-FinderResult MakeResult(const std::u16string& url, const std::u16string& mimeType,
-                        int64_t expectedLength) {
-  FinderResult result;
-  Utf16ToUtf8(url, result.url);
-  if (!UrlFileNameUtf8(result.url, result.fileName)) result.fileName = "unknown";
-  Utf16ToUtf8(mimeType, result.mimeType);
-  // -1 means the server announced no length; any other value counts as its bit pattern.
-  if (expectedLength == -1) {
-    result.size = "unknown";
-  } else {
-    FormatSizeUtf8(result.size, static_cast<uint64_t>(expectedLength));
-  }
-  return result;
+std::u16string Wide(const std::string& text) {
+  std::u16string wide;
+  Utf8ToUtf16(text, wide);
+  return wide;
+}
+
+uint32_t Keep(FinderState& state, RequestRecord record) {
+  record.id = state.m_firstId + static_cast<uint32_t>(state.m_records.size());
+  state.m_rows.push_back(WriteJsonText(RowValue(record)));
+  state.m_records.push_back(std::move(record));
+  // A page that is not ready gets the row with the others once it is.
+  if (state.m_pageReady) PostRow(state.m_rows.back());
+  return state.m_records.back().id;
 }
 
 }  // namespace
 
-int PostRow(const std::string& text) {
+int PostRow(const std::string& text, const char* function) {
   if (!g_pApp) return 0;
   // One frame query per row: the global object comes from the context at hand.
   const js::JSGlobalContextRef context = g_pApp->m_localWindow.GetGlobalContext();
@@ -35,7 +35,7 @@ int PostRow(const std::string& text) {
   if (!global) return 0;
   ScriptArguments arguments{context, {}};
   AppendStringArgument(text, arguments);
-  const bool posted = PostScriptCall(context, global, "addResult", arguments);
+  const bool posted = PostScriptCall(context, global, function, arguments);
   ClearArguments(arguments);
   return posted ? 1 : 0;
 }
@@ -45,22 +45,50 @@ void ReplayRows(FinderState& state) {
   for (const std::string& row : state.m_rows) PostRow(row);
 }
 
-std::string ResultJson(const FinderResult& result) {
-  Json::Value row(Json::objectValue);
-  row["fileName"] = result.fileName;
-  row["mimeType"] = result.mimeType;
-  row["size"] = result.size;
-  row["url"] = result.url;
-  return WriteJsonText(row);
+uint32_t ReportRequest(FinderState& state, RequestRecord record) {
+  // Filtering first spares the row's texts for responses that do not pass.
+  if (!MatchesFilter(state, Wide(record.url), Wide(record.mimeType))) return 0;
+  return Keep(state, std::move(record));
 }
 
-int ReportResponse(FinderState& state, const std::u16string& url, uint32_t identifier,
-                   const std::u16string& mimeType, int64_t expectedLength) {
-  // Filtering first spares the result's texts for responses that do not pass.
-  if (!MatchesFilter(state, url, mimeType)) return 0;
-  const FinderResult result = MakeResult(url, mimeType, expectedLength);
-  state.m_results[identifier] = result;
-  state.m_rows.push_back(ResultJson(result));
-  // A page that is not ready gets the row with the others once it is.
-  return state.m_pageReady ? PostRow(state.m_rows.back()) : 0;
+uint32_t ReportFailedRequest(FinderState& state, RequestRecord record) {
+  const bool passes = !state.m_filterEnabled ||
+                      (state.m_useFileExtFilter && MatchesFilter(state, Wide(record.url), u""));
+  return passes ? Keep(state, std::move(record)) : 0;
+}
+
+RequestRecord* FindRecord(FinderState& state, uint32_t id) {
+  const uint32_t index = id - state.m_firstId;
+  return id >= state.m_firstId && index < state.m_records.size() ? &state.m_records[index]
+                                                                 : nullptr;
+}
+
+void UpdateReported(FinderState& state, const RequestRecord& record) {
+  RequestRecord* kept = FindRecord(state, record.id);
+  if (!kept) return;
+  *kept = record;
+  std::string& row = state.m_rows[record.id - state.m_firstId];
+  row = WriteJsonText(RowValue(record));
+  if (state.m_pageReady) PostRow(row, "updateResult");
+}
+
+void ReportPageLoad(FinderState& state, const std::string& url, const std::string& error) {
+  if (state.m_searches.empty()) return;
+  SearchEntry& search = state.m_searches.back();
+  if (search.onLoadMs < 0) search.onLoadMs = SteadyMs() - search.startClock;
+  const int current = static_cast<int>(state.m_searches.size());
+  Json::UInt requests = 0;
+  Json::UInt failed = 0;
+  for (const RequestRecord& record : state.m_records) {
+    if (record.search != current) continue;
+    ++requests;
+    if (!record.error.empty() || record.status >= 400) ++failed;
+  }
+  Json::Value load(Json::objectValue);
+  load["url"] = url;
+  load["ok"] = error.empty();
+  load["error"] = error;
+  load["requests"] = requests;
+  load["failed"] = failed;
+  PostRow(WriteJsonText(load), "pageLoaded");
 }

@@ -5,18 +5,26 @@
 #include <cstdint>
 #include <string>
 
-// Builds the result of a response, filters it, records it under its identifier and in the
-// list's rows, and posts its JSON text to the UI page's addResult when the page is ready.
-// 1 when addResult ran without an exception (a page in this process) or the call is on its
-// way (a page in another process), else 0.
-int ReportResponse(FinderState& state, const std::u16string& url, uint32_t identifier,
-                   const std::u16string& mimeType, int64_t expectedLength);
+// Reports a request's row: filters it by its final URL and MIME type, gives it the next row
+// id, keeps its record and its row's JSON text, and posts the row to the UI page's addResult
+// when the page is ready. The row's id, or 0 when the filter keeps it out.
+uint32_t ReportRequest(FinderState& state, RequestRecord record);
+// A request that failed before any response: its row is reported when the filter is off or
+// the URL's extension passes it. The row's id, or 0.
+uint32_t ReportFailedRequest(FinderState& state, RequestRecord record);
+// The kept record of a row, or null when the list no longer holds it.
+RequestRecord* FindRecord(FinderState& state, uint32_t id);
+// A kept record changed (it ended, failed or received more): its row is kept anew and
+// posted to the UI page's updateResult.
+void UpdateReported(FinderState& state, const RequestRecord& record);
 
-// Posts one row's JSON text to the UI page's addResult, never waiting for the page; as
-// ReportResponse answers.
-int PostRow(const std::string& text);
+// The main browsing window's page finished (or failed, with a text): the UI page's
+// pageLoaded gets {url, ok, error, requests, failed} for the running search.
+void ReportPageLoad(FinderState& state, const std::string& url, const std::string& error);
+
+// Posts one row's JSON text to the named function of the UI page (addResult by default),
+// never waiting for the page. 1 when the function ran without an exception (a page in this
+// process) or the call is on its way (a page in another process), else 0.
+int PostRow(const std::string& text, const char* function = "addResult");
 // The UI page is ready for rows: it gets every row of the list, in order.
 void ReplayRows(FinderState& state);
-
-// The JSON text of a result: {"fileName","mimeType","size","url"}, compact, one newline.
-std::string ResultJson(const FinderResult& result);

@@ -74,12 +74,17 @@ struct IUnknown {
 struct IPropertyBag : IUnknown {};
 struct IDataObject : IUnknown {};
 struct IWebDataSource : IUnknown {};
-struct IWebError : IUnknown {};
 struct IWebURLAuthenticationChallenge : IUnknown {};
 struct IWebPolicyDecisionListener : IUnknown {};
 struct IWebOpenPanelResultListener : IUnknown {};
 struct IWebUndoTarget : IUnknown {};
 
+// Why a load failed.
+struct IWebError : IUnknown {
+  // The engine's text for a person ("Could not connect to 127.0.0.1: Connection refused").
+  virtual HRESULT localizedDescription(BSTR* result) = 0;
+  virtual HRESULT failingURL(BSTR* result) = 0;
+};
 struct IWebView;
 struct IWebFrame;
 struct IWebFrameLoadDelegate;
@@ -92,6 +97,9 @@ struct IWebURLRequest : IUnknown {
   virtual HRESULT initWithURL(BSTR url, WebURLRequestCachePolicy cachePolicy,
                               double timeoutInterval) = 0;
   virtual HRESULT URL(BSTR* result) = 0;
+  virtual HRESULT HTTPMethod(BSTR* result) = 0;
+  // The header fields as HTTP writes them: "Name: value" lines, each ended by CR LF.
+  virtual HRESULT allHTTPHeaderFields(BSTR* result) = 0;
 };
 
 struct IWebMutableURLRequest : IWebURLRequest {
@@ -103,6 +111,14 @@ struct IWebURLResponse : IUnknown {
   virtual HRESULT expectedContentLength(long long* result) = 0;
   virtual HRESULT MIMEType(BSTR* result) = 0;
   virtual HRESULT URL(BSTR* result) = 0;
+};
+// The HTTP facet of a response, which a response of an http: or https: address answers.
+struct IWebHTTPURLResponse : IWebURLResponse {
+  // The header fields, in the form allHTTPHeaderFields gives them.
+  virtual HRESULT allHeaderFields(BSTR* result) = 0;
+  // The status's reason phrase ("Not Found"); empty for a status HTTP does not name.
+  virtual HRESULT localizedStringForStatusCode(int statusCode, BSTR* result) = 0;
+  virtual HRESULT statusCode(int* result) = 0;
 };
 
 struct IWebFrame : IUnknown {
@@ -317,6 +333,8 @@ inline constexpr IID IID_IWebMutableURLRequest = {
     0xC4042773, 0x371F, 0x427E, {0xAF, 0xA9, 0x9D, 0x4B, 0x35, 0x8A, 0x0D, 0x93}};
 inline constexpr IID IID_IWebURLResponse = {
     0x9814930B, 0xE037, 0x4477, {0x8D, 0xF1, 0x4D, 0x89, 0x8B, 0x64, 0x89, 0x95}};
+inline constexpr IID IID_IWebHTTPURLResponse = {
+    0x5E1AE3D2, 0x6C0B, 0x4C4F, {0x9A, 0x1E, 0x27, 0x63, 0xB0, 0x4D, 0x8F, 0x15}};
 inline constexpr IID IID_IWebNotificationCenter = {
     0x1E411ABE, 0xDAA0, 0x4A83, {0xBC, 0xCA, 0xD9, 0x4E, 0x07, 0x04, 0xF1, 0x93}};
 inline constexpr IID IID_IWebNotification = {
@@ -384,6 +402,10 @@ constexpr const IID& IidOf<IWebMutableURLRequest>() {
 template <>
 constexpr const IID& IidOf<IWebURLResponse>() {
   return IID_IWebURLResponse;
+}
+template <>
+constexpr const IID& IidOf<IWebHTTPURLResponse>() {
+  return IID_IWebHTTPURLResponse;
 }
 template <>
 constexpr const IID& IidOf<IWebNotificationCenter>() {

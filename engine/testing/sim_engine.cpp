@@ -28,6 +28,31 @@ std::u16string Wide(const std::string& text) {
   return wide.substr(0, wide.find(u'\0'));
 }
 
+// An object of strings as header lines; false for anything else.
+bool ReadHeaders(const Json::Value& value, std::u16string& lines) {
+  if (value.isNull()) return true;
+  if (!value.isObject()) return false;
+  for (const std::string& name : value.getMemberNames()) {
+    if (!value[name].isString()) return false;
+    lines += Wide(name + ": " + value[name].asString() + "\r\n");
+  }
+  return true;
+}
+
+bool ReadRedirects(const Json::Value& value, std::vector<Redirect>& redirects) {
+  if (value.isNull()) return true;
+  if (!value.isArray()) return false;
+  for (const Json::Value& hop : value) {
+    if (!hop.isObject() || !hop["url"].isString() || !hop["status"].isInt()) return false;
+    redirects.push_back({Wide(hop["url"].asString()), hop["status"].asInt()});
+  }
+  return true;
+}
+
+bool IsWeb(const std::u16string& url) {
+  return url.rfind(u"http:", 0) == 0 || url.rfind(u"https:", 0) == 0;
+}
+
 bool ReadResponse(const Json::Value& value, Response& response, std::string& error) {
   if (!value.isObject() || !value["url"].isString() ||
       !(value["mime"].isString() || value["mime"].isNull()) ||
@@ -38,6 +63,19 @@ bool ReadResponse(const Json::Value& value, Response& response, std::string& err
   response.url = Wide(value["url"].asString());
   response.mimeType = Wide(value["mime"].isNull() ? "" : value["mime"].asString());
   response.length = value["length"].isNull() ? -1 : value["length"].asInt64();
+  response.status = value["status"].isInt() ? value["status"].asInt()
+                    : IsWeb(response.url)       ? 200
+                                                : 0;
+  if (value["method"].isString()) response.method = Wide(value["method"].asString());
+  if (value["error"].isString()) response.error = Wide(value["error"].asString());
+  response.failsAfterResponse =
+      value["failsAfterResponse"].isBool() && value["failsAfterResponse"].asBool();
+  if (!ReadHeaders(value["requestHeaders"], response.requestHeaders) ||
+      !ReadHeaders(value["headers"], response.headers) ||
+      !ReadRedirects(value["redirects"], response.redirects)) {
+    error = "headers are objects of strings, redirects a list of {\"url\", \"status\"}";
+    return false;
+  }
   return true;
 }
 

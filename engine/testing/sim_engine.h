@@ -11,14 +11,35 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sim {
 
+// A redirect that led to a response: the hop's address and its 3xx status.
+struct Redirect {
+  std::u16string url;
+  int status = 302;
+};
+
+// A resource's load as the engine plays it: the request (method, header lines), the hops
+// that led to it, then its response (status 0: none of HTTP's), or its failure with a text,
+// before or after the response.
 struct Response {
+  Response() = default;
+  Response(std::u16string url, std::u16string mimeType, long long length)
+      : url(std::move(url)), mimeType(std::move(mimeType)), length(length) {}
+
   std::u16string url;
   std::u16string mimeType;
   long long length = -1;
+  int status = 200;
+  std::u16string method = u"GET";
+  std::u16string requestHeaders;  // "Name: value" lines, each ended by CR LF
+  std::u16string headers;
+  std::vector<Redirect> redirects;
+  std::u16string error;
+  bool failsAfterResponse = false;
 };
 
 // A scripted page: its responses (the first is the page itself) and its script. A page
@@ -30,7 +51,9 @@ struct Page {
 
 void SetPage(const std::u16string& url, Page page);
 // Reads {"url": {"responses": [{"url", "mime", "length"}], "script"}}; false with a
-// message when the value has another shape.
+// message when the value has another shape. A response may also say "status" (200 for a
+// web address, else 0), "method", "requestHeaders" and "headers" (objects of strings),
+// "redirects" ([{"url", "status"}]), "error" (a text) and "failsAfterResponse".
 bool SetPagesFromJson(const Json::Value& pages, std::string& error);
 
 struct LoadRecord {

@@ -18,6 +18,10 @@ HRESULT SimURLRequest::initWithURL(BSTR url, WebURLRequestCachePolicy cachePolic
 
 HRESULT SimURLRequest::URL(BSTR* result) { return Answer(result, m_url); }
 
+HRESULT SimURLRequest::HTTPMethod(BSTR* result) { return Answer(result, m_method); }
+
+HRESULT SimURLRequest::allHTTPHeaderFields(BSTR* result) { return Answer(result, m_headers); }
+
 HRESULT SimURLRequest::setHTTPMethod(BSTR method) {
   m_method = TextOf(method);
   return S_OK;
@@ -37,6 +41,35 @@ HRESULT SimURLResponse::expectedContentLength(long long* result) {
 HRESULT SimURLResponse::MIMEType(BSTR* result) { return Answer(result, m_response.mimeType); }
 
 HRESULT SimURLResponse::URL(BSTR* result) { return Answer(result, m_response.url); }
+
+HRESULT SimURLResponse::QueryInterface(REFIID iid, void** object) {
+  if (iid == IID_IWebHTTPURLResponse && m_response.status == 0) return engine::NoInterface(object);
+  return ComObject::QueryInterface(iid, object);
+}
+
+HRESULT SimURLResponse::allHeaderFields(BSTR* result) { return Answer(result, m_response.headers); }
+
+HRESULT SimURLResponse::localizedStringForStatusCode(int statusCode, BSTR* result) {
+  static const std::pair<int, const char16_t*> kPhrases[] = {
+      {200, u"OK"},        {204, u"No Content"}, {301, u"Moved Permanently"},
+      {302, u"Found"},     {304, u"Not Modified"}, {404, u"Not Found"},
+      {500, u"Internal Server Error"},
+  };
+  for (const auto& [code, phrase] : kPhrases) {
+    if (code == statusCode) return Answer(result, phrase);
+  }
+  return Answer(result, u"");
+}
+
+HRESULT SimURLResponse::statusCode(int* result) {
+  if (!result) return E_POINTER;
+  *result = m_response.status;
+  return S_OK;
+}
+
+HRESULT SimError::localizedDescription(BSTR* result) { return Answer(result, m_description); }
+
+HRESULT SimError::failingURL(BSTR* result) { return Answer(result, m_url); }
 
 bool SimNotificationCenter::Refuses(const char* operation) {
   return State().failingOperations.count(operation) > 0;

@@ -19,28 +19,46 @@ class SimURLRequest : public ComObject<IWebMutableURLRequest> {
   HRESULT initWithURL(BSTR url, WebURLRequestCachePolicy cachePolicy,
                       double timeoutInterval) override;
   HRESULT URL(BSTR* result) override;
+  HRESULT HTTPMethod(BSTR* result) override;
+  HRESULT allHTTPHeaderFields(BSTR* result) override;
   HRESULT setHTTPMethod(BSTR method) override;
   HRESULT setAllowsAnyHTTPSCertificate() override;
 
   std::u16string m_url;
   std::u16string m_method = u"GET";
+  std::u16string m_headers;
   WebURLRequestCachePolicy m_cachePolicy = WebURLRequestUseProtocolCachePolicy;
   double m_timeout = 60.0;
   bool m_allowsAnyHttpsCertificate = false;
 };
 
-class SimURLResponse : public ComObject<IWebURLResponse> {
+// A response; one with status 0 has no HTTP facet.
+class SimURLResponse : public ComObject<IWebHTTPURLResponse> {
  public:
   explicit SimURLResponse(const Response& response) : m_response(response) {}
+  HRESULT QueryInterface(REFIID iid, void** object) override;
   HRESULT expectedContentLength(long long* result) override;
   HRESULT MIMEType(BSTR* result) override;
   HRESULT URL(BSTR* result) override;
+  HRESULT allHeaderFields(BSTR* result) override;
+  HRESULT localizedStringForStatusCode(int statusCode, BSTR* result) override;
+  HRESULT statusCode(int* result) override;
 
  private:
   Response m_response;
 };
 
-class SimError : public ComObject<IWebError> {};
+class SimError : public ComObject<IWebError> {
+ public:
+  SimError(std::u16string description, std::u16string url)
+      : m_description(std::move(description)), m_url(std::move(url)) {}
+  HRESULT localizedDescription(BSTR* result) override;
+  HRESULT failingURL(BSTR* result) override;
+
+ private:
+  std::u16string m_description;
+  std::u16string m_url;
+};
 
 // The simulated engine's notification center fails the operations a test asks it to.
 class SimNotificationCenter : public engine::NotificationCenter<SimNotificationCenter> {

@@ -6,6 +6,8 @@
 #include "engine/testing/scheduler.h"
 #include "engine/testing/sim_objects.h"
 
+#include <algorithm>
+
 namespace sim {
 namespace {
 
@@ -156,11 +158,19 @@ void SimWebView::Load(const LoadRecord& load) {
   Schedule([](SimWebView& view) { view.ProgressStarted(); });
   const auto page = State().pages.find(load.url);
   if (page == State().pages.end()) {
-    Schedule([](SimWebView& view) { view.FailProvisionalLoad(); });
+    Schedule([](SimWebView& view) { view.FailProvisionalLoad(u"Not found"); });
     Schedule([](SimWebView& view) { view.ProgressFinished(); });
     return;
   }
   const Page& scripted = page->second;
+  if (!scripted.responses.empty() && !scripted.responses[0].error.empty() &&
+      !scripted.responses[0].failsAfterResponse) {
+    const Response document = scripted.responses[0];
+    Schedule([document](SimWebView& view) { view.Respond(document); });
+    Schedule([document](SimWebView& view) { view.FailProvisionalLoad(document.error); });
+    Schedule([](SimWebView& view) { view.ProgressFinished(); });
+    return;
+  }
   size_t& loads = State().pageLoads[load.url];
   const std::string script = scripted.scripts.empty()
                                  ? std::string()
@@ -210,11 +220,52 @@ void SimWebView::ProgressFinished() {
                                         static_cast<IWebView*>(this));
 }
 
+namespace {
+
+ComPtr<SimURLRequest> RequestOf(const Response& response, const std::u16string& url) {
+  auto request = ComPtr<SimURLRequest>::Adopt(new SimURLRequest());
+  request->m_url = url;
+  request->m_method = response.method;
+  request->m_headers = response.requestHeaders;
+  return request;
+}
+
+}  // namespace
+
 void SimWebView::Respond(const Response& response) {
-  if (!m_resourceLoadDelegate) return;
-  auto* urlResponse = new SimURLResponse(response);
-  m_resourceLoadDelegate->didReceiveResponse(this, State().nextResourceId++, urlResponse, nullptr);
-  urlResponse->Release();
+  if (!Tells()) return;
+  const unsigned long id = State().nextResourceId++;
+  const std::vector<Redirect>& hops = response.redirects;
+  ComPtr<SimURLRequest> request = RequestOf(response, hops.empty() ? response.url : hops[0].url);
+  m_resourceLoadDelegate->identifierForInitialRequest(this, request.Get(), nullptr, id);
+  for (size_t i = 0; i < hops.size() && Tells(); ++i) {
+    const std::u16string& next = i + 1 < hops.size() ? hops[i + 1].url : response.url;
+    Response hop;
+    hop.url = hops[i].url;
+    hop.status = hops[i].status;
+    hop.headers = u"Location: " + next + u"\r\n";
+    auto hopResponse = ComPtr<SimURLResponse>::Adopt(new SimURLResponse(hop));
+    request = RequestOf(response, next);
+    ComPtr<IWebURLRequest> sent;
+    m_resourceLoadDelegate->willSendRequest(this, id, request.Get(), hopResponse.Get(), nullptr,
+                                            sent.Receive());
+  }
+  const bool fails = !response.error.empty();
+  if (Tells() && (!fails || response.failsAfterResponse)) {
+    auto urlResponse = ComPtr<SimURLResponse>::Adopt(new SimURLResponse(response));
+    m_resourceLoadDelegate->didReceiveResponse(this, id, urlResponse.Get(), nullptr);
+    if (Tells() && response.length > 0) {
+      m_resourceLoadDelegate->didReceiveContentLength(
+          this, id, static_cast<UINT>(std::min<long long>(response.length, UINT32_MAX)), nullptr);
+    }
+  }
+  if (!Tells()) return;
+  if (fails) {
+    auto error = ComPtr<SimError>::Adopt(new SimError(response.error, response.url));
+    m_resourceLoadDelegate->didFailLoadingWithError(this, id, error.Get(), nullptr);
+  } else {
+    m_resourceLoadDelegate->didFinishLoadingFromDataSource(this, id, nullptr);
+  }
 }
 
 void SimWebView::ClearWindowObject(const std::string& script) {
@@ -233,11 +284,10 @@ void SimWebView::FinishLoad() {
   if (m_frameLoadDelegate) m_frameLoadDelegate->didFinishLoadForFrame(this, m_frame);
 }
 
-void SimWebView::FailProvisionalLoad() {
+void SimWebView::FailProvisionalLoad(const std::u16string& description) {
   if (!m_frameLoadDelegate) return;
-  auto* error = new SimError();
-  m_frameLoadDelegate->didFailProvisionalLoadWithError(this, error, m_frame);
-  error->Release();
+  auto error = ComPtr<SimError>::Adopt(new SimError(description, m_url));
+  m_frameLoadDelegate->didFailProvisionalLoadWithError(this, error.Get(), m_frame);
 }
 
 void SimWebView::ReleaseContext() {

@@ -63,10 +63,14 @@ class SimWebView : public ComObject<IWebView, IWebViewPrivate> {
   void ProgressStarted();
   void ProgressEstimate(double estimate);
   void ProgressFinished();
+  // The resource's load, told to the resource-load delegate: its request, its redirects,
+  // then its response and end, or its failure.
   void Respond(const Response& response);
+  // Whether the view still has a resource-load delegate to tell more.
+  bool Tells() const { return m_resourceLoadDelegate && !m_closed; }
   void ClearWindowObject(const std::string& script);
   void FinishLoad();
-  void FailProvisionalLoad();
+  void FailProvisionalLoad(const std::u16string& description);
   void ReleaseContext();
   template <typename Delegate>
   void Replace(ComPtr<Delegate>& slot, Delegate* delegate, const char* name);

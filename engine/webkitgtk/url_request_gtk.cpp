@@ -2,10 +2,18 @@
 
 #include "engine/webkitgtk/engine_gtk.h"
 #include "engine/webkitgtk/engine_text.h"
+#include "engine/webkitgtk/http_facts_gtk.h"
 
 namespace webkitgtk {
 
 URLRequestGtk::URLRequestGtk(const char* url) : m_url(Utf16Of(url)) {}
+
+URLRequestGtk::URLRequestGtk(WebKitURIRequest* request)
+    : m_url(Utf16Of(webkit_uri_request_get_uri(request))),
+      m_headers(HeaderLines(webkit_uri_request_get_http_headers(request))) {
+  // Requests of other schemes have no method; they read like a GET.
+  if (const char* method = webkit_uri_request_get_http_method(request)) m_method = Utf16Of(method);
+}
 
 HRESULT URLRequestGtk::initWithURL(BSTR url, WebURLRequestCachePolicy, double) {
   m_url = TextOf(url);
@@ -13,6 +21,10 @@ HRESULT URLRequestGtk::initWithURL(BSTR url, WebURLRequestCachePolicy, double) {
 }
 
 HRESULT URLRequestGtk::URL(BSTR* result) { return Answer(result, m_url); }
+
+HRESULT URLRequestGtk::HTTPMethod(BSTR* result) { return Answer(result, m_method); }
+
+HRESULT URLRequestGtk::allHTTPHeaderFields(BSTR* result) { return Answer(result, m_headers); }
 
 // A page load is always a GET in WebKitGTK, which is the only method the system asks for.
 HRESULT URLRequestGtk::setHTTPMethod(BSTR) { return S_OK; }

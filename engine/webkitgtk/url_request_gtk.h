@@ -1,9 +1,11 @@
 #pragma once
 
-// A URL request: what the system loads (its URL and method) and what a delegate is told
-// of (the URL of a new window or popup).
+// A URL request: what the system loads (its URL) and what a delegate is told of (the URL of
+// a new window or popup; a resource's request with its method and headers).
 
 #include "engine/com_object.h"
+
+#include <webkit2/webkit2.h>
 
 #include <string>
 
@@ -13,10 +15,13 @@ class URLRequestGtk : public engine::ComObject<IWebMutableURLRequest> {
  public:
   URLRequestGtk() = default;
   explicit URLRequestGtk(const char* url);
+  explicit URLRequestGtk(WebKitURIRequest* request);
 
   HRESULT initWithURL(BSTR url, WebURLRequestCachePolicy cachePolicy,
                       double timeoutInterval) override;
   HRESULT URL(BSTR* result) override;
+  HRESULT HTTPMethod(BSTR* result) override;
+  HRESULT allHTTPHeaderFields(BSTR* result) override;
   HRESULT setHTTPMethod(BSTR method) override;
   HRESULT setAllowsAnyHTTPSCertificate() override;
 
@@ -24,6 +29,8 @@ class URLRequestGtk : public engine::ComObject<IWebMutableURLRequest> {
 
  private:
   std::u16string m_url;
+  std::u16string m_method = u"GET";
+  std::u16string m_headers;
 };
 
 }  // namespace webkitgtk

@@ -1,6 +1,7 @@
 #include "engine/webkitgtk/url_response_gtk.h"
 
 #include "engine/webkitgtk/engine_text.h"
+#include "engine/webkitgtk/http_facts_gtk.h"
 #include "engine/webkitgtk/recent_responses.h"
 
 #include <cerrno>
@@ -19,10 +20,12 @@ bool IsWeb(const char* uri) {
 URLResponseGtk::URLResponseGtk(WebKitURIResponse* response)
     : m_url(Utf16Of(webkit_uri_response_get_uri(response))),
       m_mimeType(Utf16Of(webkit_uri_response_get_mime_type(response))),
-      m_length(AnnouncedLength(response)) {
+      m_length(AnnouncedLength(response)),
+      m_status(webkit_uri_response_get_status_code(response)),
+      m_headers(HeaderLines(webkit_uri_response_get_http_headers(response))) {
   const char* uri = webkit_uri_response_get_uri(response);
   if (!IsWeb(uri)) return;
-  const guint status = webkit_uri_response_get_status_code(response);
+  const guint status = m_status;
   RecentResponses& recent = RecentResponses::Get();
   if (status == SOUP_STATUS_NOT_MODIFIED) {
     if (const RecentResponses::Response* cached = recent.Recall(uri)) {
@@ -67,5 +70,23 @@ HRESULT URLResponseGtk::expectedContentLength(long long* result) {
 HRESULT URLResponseGtk::MIMEType(BSTR* result) { return Answer(result, m_mimeType); }
 
 HRESULT URLResponseGtk::URL(BSTR* result) { return Answer(result, m_url); }
+
+HRESULT URLResponseGtk::QueryInterface(REFIID iid, void** object) {
+  if (iid == IID_IWebHTTPURLResponse && m_status == 0) return engine::NoInterface(object);
+  return ComObject::QueryInterface(iid, object);
+}
+
+HRESULT URLResponseGtk::allHeaderFields(BSTR* result) { return Answer(result, m_headers); }
+
+HRESULT URLResponseGtk::localizedStringForStatusCode(int statusCode, BSTR* result) {
+  const char* phrase = statusCode > 0 ? soup_status_get_phrase(statusCode) : nullptr;
+  return Answer(result, Utf16Of(phrase));
+}
+
+HRESULT URLResponseGtk::statusCode(int* result) {
+  if (!result) return E_POINTER;
+  *result = static_cast<int>(m_status);
+  return S_OK;
+}
 
 }  // namespace webkitgtk

@@ -14,13 +14,19 @@
 
 namespace webkitgtk {
 
-class URLResponseGtk : public engine::ComObject<IWebURLResponse> {
+class URLResponseGtk : public engine::ComObject<IWebHTTPURLResponse> {
  public:
   explicit URLResponseGtk(WebKitURIResponse* response);
+
+  // The HTTP facet only for a response with a status.
+  HRESULT QueryInterface(REFIID iid, void** object) override;
 
   HRESULT expectedContentLength(long long* result) override;
   HRESULT MIMEType(BSTR* result) override;
   HRESULT URL(BSTR* result) override;
+  HRESULT allHeaderFields(BSTR* result) override;
+  HRESULT localizedStringForStatusCode(int statusCode, BSTR* result) override;
+  HRESULT statusCode(int* result) override;
 
   // The announced length: the Content-Length header of an HTTP response (-1 without one or
   // when it is no number); for other schemes the length WebKit knows.
@@ -36,6 +42,8 @@ class URLResponseGtk : public engine::ComObject<IWebURLResponse> {
   std::u16string m_url;
   std::u16string m_mimeType;
   long long m_length;
+  guint m_status;
+  std::u16string m_headers;
 };
 
 }  // namespace webkitgtk

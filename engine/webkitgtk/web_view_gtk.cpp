@@ -4,6 +4,7 @@
 #include "engine/webkitgtk/context_menu_gtk.h"
 #include "engine/webkitgtk/engine_gtk.h"
 #include "engine/webkitgtk/engine_text.h"
+#include "engine/webkitgtk/http_facts_gtk.h"
 #include "engine/webkitgtk/notification_center_gtk.h"
 #include "engine/webkitgtk/page_requests_gtk.h"
 #include "engine/webkitgtk/signal_thunk.h"
@@ -34,8 +35,6 @@ guint CrashPause(int crashesInARow) {
   const int doublings = std::min(crashesInARow - 2, 16);
   return std::min(kFirstCrashPause << doublings, kLongestCrashPause);
 }
-
-class WebErrorGtk : public engine::ComObject<IWebError> {};
 
 // The views alive now, in the order they were made.
 std::vector<WebViewGtk*>& LiveViews() {
@@ -294,12 +293,13 @@ void WebViewGtk::LoadChanged(WebKitWebView*, WebKitLoadEvent event) {
   }
 }
 
-gboolean WebViewGtk::LoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar*, GError*) {
+gboolean WebViewGtk::LoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* failingUri,
+                                GError* failure) {
   m_failed = true;
   // WebKit's own error page follows.
   if (!m_frameLoadDelegate) return FALSE;
   DelegateCall call(this);
-  ComPtr<IWebError> error = ComPtr<IWebError>::Adopt(new WebErrorGtk());
+  ComPtr<IWebError> error = ComPtr<IWebError>::Adopt(new WebErrorGtk(failure, failingUri));
   if (m_committed || event == WEBKIT_LOAD_COMMITTED) {
     m_frameLoadDelegate->didFailLoadWithError(this, error.Get(), m_frame.Get());
   } else {
@@ -404,32 +404,68 @@ gboolean WebViewGtk::ContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEve
 }
 
 void WebViewGtk::ResourceLoadStarted(WebKitWebView*, WebKitWebResource* resource,
-                                     WebKitURIRequest*) {
+                                     WebKitURIRequest* request) {
   if (!m_resourceLoadDelegate || m_resources.count(resource)) return;
+  const uint32_t identifier = m_nextResource++;
   m_resources.emplace(
       resource,
       TrackedResource{GObjectPtr<WebKitWebResource>(WEBKIT_WEB_RESOURCE(g_object_ref(resource))),
-                      m_nextResource++});
+                      identifier});
+  ConnectSignal<&WebViewGtk::RequestSent>(resource, "sent-request", this);
   ConnectSignal<&WebViewGtk::ResponseReceived>(resource, "notify::response", this);
-  ConnectSignal<&WebViewGtk::ForgetResource>(resource, "finished", this);
+  ConnectSignal<&WebViewGtk::ResourceFinished>(resource, "finished", this);
   ConnectSignal<&WebViewGtk::ResourceFailed>(resource, "failed", this);
+  DelegateCall call(this);
+  auto initial = ComPtr<URLRequestGtk>::Adopt(new URLRequestGtk(request));
+  m_resourceLoadDelegate->identifierForInitialRequest(this, initial.Get(), nullptr, identifier);
+}
+
+uint32_t WebViewGtk::TrackedIdentifier(WebKitWebResource* resource) const {
+  const auto found = m_resources.find(resource);
+  return m_resourceLoadDelegate && found != m_resources.end() ? found->second.identifier : 0;
+}
+
+void WebViewGtk::RequestSent(WebKitWebResource* resource, WebKitURIRequest* request,
+                             WebKitURIResponse* redirected) {
+  const uint32_t identifier = TrackedIdentifier(resource);
+  if (!identifier) return;
+  DelegateCall call(this);
+  auto sent = ComPtr<URLRequestGtk>::Adopt(new URLRequestGtk(request));
+  ComPtr<IWebURLResponse> hop;
+  if (redirected) hop = ComPtr<IWebURLResponse>::Adopt(new URLResponseGtk(redirected));
+  // WebKit sends the request it was going to; what the delegate answers changes nothing.
+  ComPtr<IWebURLRequest> answered;
+  m_resourceLoadDelegate->willSendRequest(this, identifier, sent.Get(), hop.Get(), nullptr,
+                                          answered.Receive());
 }
 
 void WebViewGtk::ResponseReceived(WebKitWebResource* resource, GParamSpec*) {
   WebKitURIResponse* response = webkit_web_resource_get_response(resource);
-  const auto found = m_resources.find(resource);
-  if (!response || URLResponseGtk::IsPlaceholder(response) || !m_resourceLoadDelegate ||
-      found == m_resources.end()) {
-    return;
-  }
+  const uint32_t identifier = TrackedIdentifier(resource);
+  if (!response || URLResponseGtk::IsPlaceholder(response) || !identifier) return;
   DelegateCall call(this);
   ComPtr<IWebURLResponse> urlResponse =
       ComPtr<IWebURLResponse>::Adopt(new URLResponseGtk(response));
-  m_resourceLoadDelegate->didReceiveResponse(this, found->second.identifier, urlResponse.Get(),
-                                             nullptr);
+  m_resourceLoadDelegate->didReceiveResponse(this, identifier, urlResponse.Get(), nullptr);
 }
 
-void WebViewGtk::ResourceFailed(WebKitWebResource* resource, GError*) { ForgetResource(resource); }
+void WebViewGtk::ResourceFinished(WebKitWebResource* resource) {
+  const uint32_t identifier = TrackedIdentifier(resource);
+  ForgetResource(resource);
+  if (!identifier) return;
+  DelegateCall call(this);
+  m_resourceLoadDelegate->didFinishLoadingFromDataSource(this, identifier, nullptr);
+}
+
+void WebViewGtk::ResourceFailed(WebKitWebResource* resource, GError* failure) {
+  const uint32_t identifier = TrackedIdentifier(resource);
+  // "finished" follows "failed"; the resource is forgotten before, so it ends once.
+  ForgetResource(resource);
+  if (!identifier) return;
+  DelegateCall call(this);
+  auto error = ComPtr<IWebError>::Adopt(new WebErrorGtk(failure, webkit_web_resource_get_uri(resource)));
+  m_resourceLoadDelegate->didFailLoadingWithError(this, identifier, error.Get(), nullptr);
+}
 
 void WebViewGtk::ForgetResource(WebKitWebResource* resource) {
   const auto found = m_resources.find(resource);

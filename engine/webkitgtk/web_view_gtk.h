@@ -50,7 +50,7 @@ class WebViewGtk : public engine::ComObject<IWebView, IWebViewPrivate>, public F
   void Post(const char16_t* notification);
   // The handlers of WebKitGTK's signals, each with its signal's parameters and result.
   void LoadChanged(WebKitWebView*, WebKitLoadEvent event);
-  gboolean LoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar*, GError*);
+  gboolean LoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* failingUri, GError* failure);
   void ProgressChanged(GObject*, GParamSpec*);
   gboolean DecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
                         WebKitPolicyDecisionType type);
@@ -62,9 +62,17 @@ class WebViewGtk : public engine::ComObject<IWebView, IWebViewPrivate>, public F
   // frame from the window's size and its own, which must not change meanwhile.
   void PageSetGeometry(WebKitWindowProperties* properties, GParamSpec*);
   void ReadyToShow(WebKitWebView* view);
-  void ResourceLoadStarted(WebKitWebView*, WebKitWebResource* resource, WebKitURIRequest*);
+  // A resource's load, told to the resource-load delegate under the identifier it got
+  // when it started: its request, each request sent (after a redirect with the hop's
+  // response), its response, and its end or failure.
+  void ResourceLoadStarted(WebKitWebView*, WebKitWebResource* resource, WebKitURIRequest* request);
+  void RequestSent(WebKitWebResource* resource, WebKitURIRequest* request,
+                   WebKitURIResponse* redirected);
   void ResponseReceived(WebKitWebResource* resource, GParamSpec*);
-  void ResourceFailed(WebKitWebResource* resource, GError*);
+  void ResourceFinished(WebKitWebResource* resource);
+  void ResourceFailed(WebKitWebResource* resource, GError* failure);
+  // The identifier of a resource being told of, or 0 (no delegate, or not tracked).
+  uint32_t TrackedIdentifier(WebKitWebResource* resource) const;
   void ForgetResource(WebKitWebResource* resource);
   void ProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason);
 

@@ -1,5 +1,6 @@
 #include "finder/result_reporting.h"
 
+#include "finder/record_json.h"
 #include "finder/resource_load_delegate.h"
 #include "tests/unit/finder/finder_test_support.h"
 
@@ -12,68 +13,96 @@ class ResultReportingTest : public FinderTest {
     State().m_running = 1;
     State().m_filterEnabled = 0;
   }
-  std::string Reported(const std::u16string& url, const std::u16string& mime, int64_t length) {
-    m_logs.clear();
-    EXPECT_EQ(ReportResponse(State(), url, 7, mime, length), 1);
-    EXPECT_EQ(m_logs.size(), 1u);
-    return m_logs.empty() ? "" : m_logs[0];
+  static RequestRecord Record(const std::string& url, const std::string& mime, int64_t length) {
+    RequestRecord record;
+    record.url = url;
+    record.mimeType = mime;
+    record.announcedLength = length;
+    return record;
   }
 };
 
-TEST_F(ResultReportingTest, ResultIsRecordedThenHandedToThePageAsCompactJson) {
-  EXPECT_EQ(Reported(u"http://h.test/a/b.mp3?x=1", u"audio/mpeg", 1536),
-            "addResult {\"fileName\":\"b.mp3\",\"mimeType\":\"audio/mpeg\",\"size\":\"1.50KB\","
-            "\"url\":\"http://h.test/a/b.mp3?x=1\"}\n");
-  ASSERT_EQ(State().m_results.count(7), 1u);
-  const FinderResult& result = State().m_results[7];
-  EXPECT_EQ(result.fileName, "b.mp3");
-  EXPECT_EQ(result.size, "1.50KB");
+TEST_F(ResultReportingTest, RowKeepsItsFourTextsAndAddsTheRequestsOutcome) {
+  RequestRecord record = Record("http://h.test/a/b.mp3?x=1", "audio/mpeg", 1536);
+  record.status = 404;
+  record.statusText = "Not Found";
+  record.method = "POST";
+  record.window = 2;
+  record.startMs = 12.4;
+  record.responseMs = 3.6;
+  record.redirects.resize(2);
+  EXPECT_EQ(ReportRequest(State(), record), 1u);
+  ASSERT_EQ(m_logs.size(), 1u);
+  EXPECT_EQ(m_logs[0],
+            "addResult {\"bytes\":1536,\"duration\":-1,\"error\":\"\",\"fileName\":\"b.mp3\","
+            "\"fromCache\":false,\"id\":1,\"method\":\"POST\",\"mimeType\":\"audio/mpeg\","
+            "\"received\":-1,\"redirects\":2,\"response\":4,\"size\":\"1.50KB\",\"start\":12,"
+            "\"status\":404,\"statusText\":\"Not Found\",\"url\":\"http://h.test/a/b.mp3?x=1\","
+            "\"window\":2}\n");
+  ASSERT_NE(FindRecord(State(), 1), nullptr);
+  EXPECT_EQ(FindRecord(State(), 1)->url, "http://h.test/a/b.mp3?x=1");
 }
 
-TEST_F(ResultReportingTest, FieldsFollowTheirRules) {
+TEST_F(ResultReportingTest, RowTextsFollowTheirRules) {
   struct Case {
-    std::u16string url;
-    std::u16string mime;
+    std::string url;
     int64_t length;
-    FinderResult expected;
+    const char* fileName;
+    const char* size;
   };
   const Case cases[] = {
-      {u"http://h.test/x.bin", u"a/b", -1, {"x.bin", "http://h.test/x.bin", "a/b", "unknown"}},
-      {u"http://h.test/x.bin", u"a/b", 0, {"x.bin", "http://h.test/x.bin", "a/b", "0B"}},
-      {u"http://h.test", u"", 10, {"unknown", "http://h.test", "", "10B"}},
-      {u"", u"", 1, {"unknown", "", "", "1B"}},
-      {u"http://h.test/\u00E9\"q\\",
-       u"text/x",
-       -2,
-       {"\xC3\xA9\"q\\", "http://h.test/\xC3\xA9\"q\\", "text/x", "16384.00PB"}},
+      {"http://h.test/x.bin", -1, "x.bin", "unknown"},
+      {"http://h.test/x.bin", 0, "x.bin", "0B"},
+      {"http://h.test", 10, "unknown", "10B"},
+      {"", 1, "unknown", "1B"},
+      {"http://h.test/\xC3\xA9\"q\\", -2, "\xC3\xA9\"q\\", "16384.00PB"},
   };
   for (const Case& c : cases) {
-    ReportResponse(State(), c.url, 1, c.mime, c.length);
-    const FinderResult& result = State().m_results[1];
-    EXPECT_EQ(result.fileName, c.expected.fileName);
-    EXPECT_EQ(result.url, c.expected.url);
-    EXPECT_EQ(result.mimeType, c.expected.mimeType);
-    EXPECT_EQ(result.size, c.expected.size);
+    const Json::Value row = RowValue(Record(c.url, "a/b", c.length));
+    EXPECT_EQ(row["fileName"].asString(), c.fileName) << c.url;
+    EXPECT_EQ(row["size"].asString(), c.size) << c.url;
+    EXPECT_EQ(row["url"].asString(), c.url);
   }
-  // The writer escapes quotes and backslashes.
-  EXPECT_EQ(ResultJson({"a\"b", "u\\", "m", "s"}),
-            "{\"fileName\":\"a\\\"b\",\"mimeType\":\"m\",\"size\":\"s\",\"url\":\"u\\\\\"}\n");
 }
 
-TEST_F(ResultReportingTest, FilteredResponsesAreNeitherRecordedNorReported) {
+TEST_F(ResultReportingTest, FilteredRowsAreNeitherKeptNorReported) {
   State().m_filterEnabled = 1;
   State().m_mimeFilter = u"video";
-  EXPECT_EQ(ReportResponse(State(), u"http://h.test/a", 1, u"", 5), 0);
-  EXPECT_TRUE(State().m_results.empty());
+  EXPECT_EQ(ReportRequest(State(), Record("http://h.test/a", "", 5)), 0u);
+  EXPECT_TRUE(State().m_records.empty());
   EXPECT_TRUE(m_logs.empty());
 }
 
-TEST_F(ResultReportingTest, SameIdentifierTwiceGivesTwoRowsAndOneEntry) {
-  ReportResponse(State(), u"http://h.test/1", 3, u"a/b", 1);
-  ReportResponse(State(), u"http://h.test/2", 3, u"a/b", 1);
-  EXPECT_EQ(m_logs.size(), 2u);
-  ASSERT_EQ(State().m_results.size(), 1u);
-  EXPECT_EQ(State().m_results[3].url, "http://h.test/2");
+TEST_F(ResultReportingTest, RequestsFailedBeforeAResponseAreListedUnlessATypeIsAskedFor) {
+  RequestRecord failed = Record("http://h.test/clip.mp4", "", -1);
+  failed.error = "Connection refused";
+  EXPECT_NE(ReportFailedRequest(State(), failed), 0u);
+  State().m_filterEnabled = 1;
+  State().m_useFileExtFilter = 1;
+  State().m_extensionSet = {u".mp4"};
+  EXPECT_NE(ReportFailedRequest(State(), failed), 0u);
+  State().m_extensionSet = {u".mp3"};
+  EXPECT_EQ(ReportFailedRequest(State(), failed), 0u);
+  State().m_useFileExtFilter = 0;
+  State().m_mimeFilter = u"video";
+  EXPECT_EQ(ReportFailedRequest(State(), failed), 0u);
+  EXPECT_EQ(State().m_rows.size(), 2u);
+}
+
+TEST_F(ResultReportingTest, UpdatesReplaceTheKeptRowAndIdentifiersOutliveAClear) {
+  const uint32_t first = ReportRequest(State(), Record("http://h.test/1", "a/b", 1));
+  RequestRecord ended = *FindRecord(State(), first);
+  ended.durationMs = 8;
+  ended.finished = true;
+  m_logs.clear();
+  UpdateReported(State(), ended);
+  ASSERT_EQ(m_logs.size(), 0u) << "the page has no updateResult: nothing is shown";
+  EXPECT_NE(State().m_rows[0].find("\"duration\":8"), std::string::npos);
+  EXPECT_EQ(Call(u"clear", "{}"), 1);
+  EXPECT_EQ(FindRecord(State(), first), nullptr);
+  UpdateReported(State(), ended);  // a row the list no longer holds
+  EXPECT_TRUE(State().m_rows.empty());
+  EXPECT_EQ(ReportRequest(State(), Record("http://h.test/2", "a/b", 1)), first + 1);
 }
 
 class PageWithoutAddResultTest : public FinderTest {
@@ -81,9 +110,11 @@ class PageWithoutAddResultTest : public FinderTest {
   void SetUp() override { StartApplication("var addResult = 5;"); }
 };
 
-TEST_F(PageWithoutAddResultTest, ResultIsRecordedButNotShown) {
-  EXPECT_EQ(ReportResponse(State(), u"http://h.test/a", 1, u"a/b", 1), 0);
-  EXPECT_EQ(State().m_results.size(), 1u);
+TEST_F(PageWithoutAddResultTest, RowIsKeptButNotShown) {
+  RequestRecord record;
+  record.url = "http://h.test/a";
+  EXPECT_EQ(ReportRequest(State(), record), 1u);
+  EXPECT_EQ(State().m_rows.size(), 1u);
   EXPECT_EQ(headless::DebugOutput(), u"");
 }
 
@@ -92,10 +123,12 @@ class ThrowingAddResultTest : public FinderTest {
   void SetUp() override { StartApplication("function addResult() { throw 'no rows'; }"); }
 };
 
-TEST_F(ThrowingAddResultTest, ExceptionIsWrittenAndTheResultKept) {
-  EXPECT_EQ(ReportResponse(State(), u"http://h.test/a", 1, u"a/b", 1), 0);
+TEST_F(ThrowingAddResultTest, ExceptionIsWrittenAndTheRowKept) {
+  RequestRecord record;
+  record.url = "http://h.test/a";
+  EXPECT_EQ(ReportRequest(State(), record), 1u);
   EXPECT_EQ(headless::DebugOutput(), u"no rows\n");
-  EXPECT_EQ(State().m_results.size(), 1u);
+  EXPECT_EQ(State().m_rows.size(), 1u);
 }
 
 // A response that counts the questions it is asked and can fail them.
@@ -144,12 +177,13 @@ TEST_F(ResultReportingTest, DelegateAnswersTheCodesOfItsQuestions) {
   FakeResponse noUrl;
   noUrl.m_urlResult = S_FALSE;
   EXPECT_EQ(delegate.didReceiveResponse(nullptr, 1, &noUrl, nullptr), S_FALSE);
-  EXPECT_TRUE(State().m_results.empty());
+  EXPECT_TRUE(State().m_records.empty());
 
   FakeResponse failingLength;
   failingLength.m_lengthResult = E_NOTIMPL;
   EXPECT_EQ(delegate.didReceiveResponse(nullptr, 4, &failingLength, nullptr), E_NOTIMPL);
-  EXPECT_EQ(State().m_results[4].size, "0B");
+  ASSERT_EQ(State().m_records.size(), 1u);
+  EXPECT_EQ(State().m_records[0].announcedLength, 0);
 }
 
 }  // namespace

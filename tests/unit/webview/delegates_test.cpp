@@ -73,6 +73,8 @@ class FakeRequest : public IWebURLRequest {
     *result = m_fails ? nullptr : SysAllocString(u"http://new.test/");
     return m_fails ? E_FAIL : S_OK;
   }
+  HRESULT HTTPMethod(BSTR*) override { return E_NOTIMPL; }
+  HRESULT allHTTPHeaderFields(BSTR*) override { return E_NOTIMPL; }
   bool m_fails = false;
 };
 

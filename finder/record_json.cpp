@@ -1,0 +1,82 @@
+#include "finder/record_json.h"
+
+#include "finder/size_format.h"
+#include "finder/url_names.h"
+
+#include <cmath>
+
+namespace {
+
+std::string FileNameOf(const std::string& url) {
+  std::string name;
+  return UrlFileNameUtf8(url, name) ? name : "unknown";
+}
+
+// -1 means no length was announced; any other value counts as its bit pattern.
+std::string SizeOf(int64_t length) {
+  if (length == -1) return "unknown";
+  std::string size;
+  FormatSizeUtf8(size, static_cast<uint64_t>(length));
+  return size;
+}
+
+}  // namespace
+
+Json::Int64 WholeMs(double milliseconds) {
+  return milliseconds < 0 ? -1 : static_cast<Json::Int64>(std::llround(milliseconds));
+}
+
+Json::Value RowValue(const RequestRecord& record) {
+  Json::Value row(Json::objectValue);
+  row["fileName"] = FileNameOf(record.url);
+  row["mimeType"] = record.mimeType;
+  row["size"] = SizeOf(record.announcedLength);
+  row["url"] = record.url;
+  row["id"] = record.id;
+  row["status"] = record.status;
+  row["statusText"] = record.statusText;
+  row["method"] = record.method;
+  row["window"] = record.window;
+  row["start"] = WholeMs(record.startMs);
+  row["response"] = WholeMs(record.responseMs);
+  row["duration"] = WholeMs(record.durationMs);
+  row["bytes"] = static_cast<Json::Int64>(record.announcedLength);
+  row["received"] = static_cast<Json::Int64>(record.received);
+  row["redirects"] = static_cast<Json::UInt>(record.redirects.size());
+  row["fromCache"] = record.fromCache;
+  row["error"] = record.error;
+  return row;
+}
+
+Json::Value HeadersValue(const HeaderFields& fields) {
+  Json::Value list(Json::arrayValue);
+  for (const HeaderField& field : fields) {
+    Json::Value item(Json::objectValue);
+    item["name"] = field.name;
+    item["value"] = field.value;
+    list.append(item);
+  }
+  return list;
+}
+
+Json::Value DetailsValue(const RequestRecord& record) {
+  Json::Value details = RowValue(record);
+  details["requestHeaders"] = HeadersValue(record.requestHeaders);
+  details["responseHeaders"] = HeadersValue(record.responseHeaders);
+  Json::Value hops(Json::arrayValue);
+  for (const RedirectHop& hop : record.redirects) {
+    Json::Value item(Json::objectValue);
+    item["url"] = hop.url;
+    item["method"] = hop.method;
+    item["status"] = hop.status;
+    item["statusText"] = hop.statusText;
+    item["location"] = hop.location;
+    item["start"] = WholeMs(hop.startMs);
+    item["duration"] = WholeMs(hop.durationMs);
+    item["requestHeaders"] = HeadersValue(hop.requestHeaders);
+    item["responseHeaders"] = HeadersValue(hop.responseHeaders);
+    hops.append(item);
+  }
+  details["redirectChain"] = hops;
+  return details;
+}
