@@ -34,7 +34,9 @@ FinderState* SearchOf(const CMyWindow* window) {
 
 void ReportFailure(const CMyWindow* window, IWebError* error) {
   FinderState* state = SearchOf(window);
-  if (!state) return;
+  int code = 0;
+  // A load cancelled by the next search's is no outcome of either.
+  if (!state || (error && SUCCEEDED(error->code(&code)) && code == WebURLErrorCancelled)) return;
   ScopedBstr url;
   ScopedBstr text;
   if (error) {
@@ -48,7 +50,15 @@ void ReportFailure(const CMyWindow* window, IWebError* error) {
 }  // namespace
 
 void CMyWindow::OnLoadFinished(BSTR url) {
-  if (FinderState* state = SearchOf(this)) ReportPageLoad(*state, Narrow(url), std::string());
+  FinderState* state = SearchOf(this);
+  if (!state) return;
+  const std::string loaded = Narrow(url);
+  // WebKit answers an address it will not connect to (a restricted port) with an empty page.
+  const bool refused = loaded == "about:blank" && !state->m_searches.empty() &&
+                       state->m_searches.back().url != loaded;
+  ReportPageLoad(*state, refused ? state->m_searches.back().url : loaded,
+                 refused ? "Nothing was loaded: the engine refused the address (a restricted port?)"
+                         : std::string());
 }
 
 void CMyWindow::OnLoadFailed(IWebError* error, IWebFrame*) { ReportFailure(this, error); }

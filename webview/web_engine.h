@@ -79,8 +79,13 @@ struct IWebPolicyDecisionListener : IUnknown {};
 struct IWebOpenPanelResultListener : IUnknown {};
 struct IWebUndoTarget : IUnknown {};
 
+// The error code of a load that was cancelled (by a newer load, or by stopping).
+constexpr int WebURLErrorCancelled = -999;
+
 // Why a load failed.
 struct IWebError : IUnknown {
+  // WebURLErrorCancelled, or another code of the engine's.
+  virtual HRESULT code(int* result) = 0;
   // The engine's text for a person ("Could not connect to 127.0.0.1: Connection refused").
   virtual HRESULT localizedDescription(BSTR* result) = 0;
   virtual HRESULT failingURL(BSTR* result) = 0;

@@ -67,6 +67,13 @@ HRESULT SimURLResponse::statusCode(int* result) {
   return S_OK;
 }
 
+// The simulated engine cancels nothing: a newer load makes the older one's steps moot.
+HRESULT SimError::code(int* result) {
+  if (!result) return E_POINTER;
+  *result = 0;
+  return S_OK;
+}
+
 HRESULT SimError::localizedDescription(BSTR* result) { return Answer(result, m_description); }
 
 HRESULT SimError::failingURL(BSTR* result) { return Answer(result, m_url); }

@@ -52,6 +52,7 @@ class SimError : public ComObject<IWebError> {
  public:
   SimError(std::u16string description, std::u16string url)
       : m_description(std::move(description)), m_url(std::move(url)) {}
+  HRESULT code(int* result) override;
   HRESULT localizedDescription(BSTR* result) override;
   HRESULT failingURL(BSTR* result) override;
 

@@ -18,8 +18,17 @@ std::u16string HeaderLines(SoupMessageHeaders* headers) {
 }
 
 WebErrorGtk::WebErrorGtk(const GError* error, const char* failingUrl)
-    : m_description(Utf16Of(error && error->message ? error->message : "The load failed")),
+    : m_code(g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED)
+                 ? WebURLErrorCancelled
+                 : (error ? error->code : 0)),
+      m_description(Utf16Of(error && error->message ? error->message : "The load failed")),
       m_url(Utf16Of(failingUrl)) {}
+
+HRESULT WebErrorGtk::code(int* result) {
+  if (!result) return E_POINTER;
+  *result = m_code;
+  return S_OK;
+}
 
 HRESULT WebErrorGtk::localizedDescription(BSTR* result) { return Answer(result, m_description); }
 

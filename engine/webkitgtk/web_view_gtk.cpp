@@ -296,8 +296,9 @@ void WebViewGtk::LoadChanged(WebKitWebView*, WebKitLoadEvent event) {
 gboolean WebViewGtk::LoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* failingUri,
                                 GError* failure) {
   m_failed = true;
-  // WebKit's own error page follows.
-  if (!m_frameLoadDelegate) return FALSE;
+  // The delegate tells of the failure: WebKit's own error page, a page (and a resource) of
+  // its own, is not shown.
+  if (!m_frameLoadDelegate) return TRUE;
   DelegateCall call(this);
   ComPtr<IWebError> error = ComPtr<IWebError>::Adopt(new WebErrorGtk(failure, failingUri));
   if (m_committed || event == WEBKIT_LOAD_COMMITTED) {
@@ -305,7 +306,7 @@ gboolean WebViewGtk::LoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* fa
   } else {
     m_frameLoadDelegate->didFailProvisionalLoadWithError(this, error.Get(), m_frame.Get());
   }
-  return FALSE;
+  return TRUE;
 }
 
 gboolean WebViewGtk::DecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,

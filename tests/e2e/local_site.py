@@ -199,6 +199,21 @@ resizeTo(500, 350);
         "/empty.html": Page("text/html", "<script>fetch('data:text/plain,');"
                             "fetch('%s/empty.txt');</script>" % p),
         "/empty.txt": Page("text/plain", ""),
+        # Requests with every kind of outcome: an error status, a redirect chain, a POST
+        # beacon, a refused connection and a host that does not resolve.
+        "/outcomes.html": Page("text/html", """<!DOCTYPE html><body>
+<img src="%(p)s/missing.png">
+<script>
+fetch('%(p)s/broken.json');
+fetch('%(p)s/hop1');
+navigator.sendBeacon('%(p)s/beacon', 'seen');
+fetch('http://127.0.0.1:%(closed)d/refused.png').catch(function () {});
+fetch('http://nohost.invalid/unresolved.png').catch(function () {});
+</script>""" % {"p": p, "closed": CLOSED_PORT}),
+        "/broken.json": Page("application/json", '{"error": 1}', status=500),
+        "/hop1": Page("text/html", "", status=301, location=p + "/hop2"),
+        "/hop2": Page("text/html", "", status=302, location=p + "/final.json"),
+        "/final.json": Page("application/json", '{"final": true}'),
         # A page that prints, then shows an alert.
         "/alert.html": Page("text/html", "<script>print(); alert('printed');</script>"),
     }
@@ -207,6 +222,14 @@ resizeTo(500, 350);
     return pages
 
 
+def closed_port():
+    """A port of 127.0.0.1 that nothing listens on (WebKit refuses the ports it blocks)."""
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+CLOSED_PORT = closed_port()
 STREAM_COUNT = 300
 # The headers of each cached image of /cache.html, by name.
 CACHE_HEADERS = {
@@ -319,7 +342,7 @@ class SiteServer:
                 body = self.rfile.read(int(self.headers.get("Content-Length", "0")))
                 if self.path == "/report":
                     server._record(json.loads(body.decode("utf-8")), server.reports)
-                self.send_answer(200, "text/plain", b"", log=False)
+                self.send_answer(200, "text/plain", b"", log=self.path != "/report")
 
             def do_GET(self):
                 path = urllib.parse.unquote(urllib.parse.urlsplit(self.path).path)

@@ -127,7 +127,18 @@ class Trawler:
         return [report["data"] for report in self.server.reports if report["kind"] == kind]
 
     def rows(self):
-        return [json.loads(row) for row in self.server.reports_of("row")]
+        """The rows reported, each with the four texts the list has always shown."""
+        return [{key: row[key] for key in ("fileName", "mimeType", "size", "url")}
+                for row in self.requests()]
+
+    def requests(self):
+        """The rows reported, each as its last update left it, in the order reported."""
+        rows = [json.loads(row) for row in self.server.reports_of("row")]
+        latest = {}
+        for update in self.server.reports_of("update"):
+            row = json.loads(update)
+            latest[row["id"]] = row
+        return [latest.get(row["id"], row) for row in rows]
 
     def start(self, url, filter_enabled=False, ext=None, mime=""):
         return self.call("start", url=url, filterEnabled=filter_enabled,
