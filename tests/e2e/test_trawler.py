@@ -1,5 +1,6 @@
 """End-to-end tests: the real trawler under the display, capturing a local site."""
 
+import json
 import os
 import shutil
 import signal
@@ -12,7 +13,7 @@ import unittest
 import urllib.parse
 
 import desktop
-from local_site import BIG_URL_LENGTH, CACHE_HEADERS, STREAM_COUNT, SiteServer
+from local_site import BIG_URL_LENGTH, CACHE_HEADERS, CLOSED_PORT, STREAM_COUNT, SiteServer
 from trawler_app import ACCENT, Trawler, first_window, finder_file_name, finder_size, wait
 
 BIN = os.environ.get("TRAWLER_BIN", "")
@@ -308,9 +309,49 @@ class EndToEndTest(unittest.TestCase):
         self.assertEqual(self.app.start(url), 1)
         self.assertEqual(self.rows_after(count, count, loaded), first)
         self.assertIn(304, [entry.status for entry in self.server.logged()])
+        # A revalidated row says it came from the cache.
+        self.assertTrue(self.server.wait_for(lambda: [
+            row for row in self.app.requests()[count:] if row["fromCache"]]),
+            self.app.requests()[count:])
         for pid in self.app.browsing_processes():
             os.kill(pid, signal.SIGKILL)
         self.assertEqual(self.rows_after(2 * count, count, loaded), first)
+
+    def test_every_request_shows_its_outcome_and_the_page_its_load(self):
+        self.assertEqual(self.app.start(self.server.url("/p40/outcomes.html")), 1)
+        ended = lambda: {row["url"]: row for row in self.app.requests() if row["duration"] >= 0}
+        self.assertTrue(self.server.wait_for(lambda: len(ended()) == 7, 30), ended())
+        rows = ended()
+        outcome = lambda url: (rows[url]["method"], rows[url]["status"], rows[url]["redirects"])
+        site = self.server.url
+        self.assertEqual([outcome(site("/p40/" + name)) for name in (
+            "outcomes.html", "missing.png", "broken.json", "final.json", "beacon")],
+            [("GET", 200, 0), ("GET", 404, 0), ("GET", 500, 0), ("GET", 200, 2),
+             ("POST", 200, 0)])
+        self.assertEqual(rows[site("/p40/missing.png")]["statusText"], "Not Found")
+        refused = rows["http://127.0.0.1:%d/refused.png" % CLOSED_PORT]
+        unresolved = rows["http://nohost.invalid/unresolved.png"]
+        self.assertEqual((refused["status"], refused["mimeType"], refused["size"]), (0, "", "unknown"))
+        self.assertIn("refused", refused["error"].lower())
+        self.assertIn("nohost.invalid", unresolved["error"])
+        details = self.app.answer("details", id=rows[site("/p40/final.json")]["id"])["details"]
+        self.assertEqual([(hop["status"], hop["url"], hop["location"])
+                          for hop in details["redirectChain"]],
+                         [(301, site("/p40/hop1"), "/p40/hop2"),
+                          (302, site("/p40/hop2"), "/p40/final.json")])
+        self.assertIn("Content-Type", [field["name"] for field in details["responseHeaders"]])
+        loaded = json.loads(self.app.reports("loaded")[0])
+        self.assertEqual((loaded["ok"], loaded["url"]), (True, site("/p40/outcomes.html")))
+        # A page that cannot be loaded says why, and is its own row.
+        before = len(self.app.reports("loaded"))
+        closed = "http://127.0.0.1:%d/" % CLOSED_PORT
+        self.assertEqual(self.app.start(closed), 1)
+        self.assertTrue(self.server.wait_for(lambda: len(self.app.reports("loaded")) > before))
+        loaded = json.loads(self.app.reports("loaded")[before])
+        self.assertEqual((loaded["ok"], loaded["url"]), (False, closed))
+        self.assertIn("refused", loaded["error"].lower())
+        self.assertTrue(self.server.wait_for(lambda: closed in ended()), self.app.requests())
+        self.assertNotIn("about:blank", [row["url"] for row in self.app.requests()])
 
     def test_a_page_reads_neither_local_files_nor_other_origins(self):
         secret = os.path.join(self.work, "secret.txt")

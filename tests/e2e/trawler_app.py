@@ -116,12 +116,15 @@ class Trawler:
 
     def call(self, method, **params):
         """Runs a command as the UI page sends it; answers its returnValue."""
+        return self.answer(method, **params)["returnValue"]
+
+    def answer(self, method, **params):
+        """Runs a command as the UI page sends it; its whole answer."""
         before = len(self.server.reports_of("answer"))
         self.send({"kind": "call", "method": method, "params": params})
         if not self.server.wait_for(lambda: len(self.reports("answer")) > before):
             raise RuntimeError("no answer to " + method)
-        answer = self.server.reports_of("answer")[before]
-        return json.loads(answer["answer"])["returnValue"]
+        return json.loads(self.server.reports_of("answer")[before]["answer"])
 
     def reports(self, kind):
         return [report["data"] for report in self.server.reports if report["kind"] == kind]
