@@ -1,6 +1,6 @@
-// The results of Trawler's UI page with no document: every row received, the rows shown
-// (narrowed by a search text, one per URL if asked, sorted by a column), the selection, and
-// the exports. The page loads it as a plain script (TrawlerResults); Node's test runner
+// The results of Trawler's UI page with no document: every row received (with its
+// request's outcome, updated as the request goes on), the rows shown (narrowed by a search
+// text, one per URL if asked, sorted by a column), the selection, and the exports. The page loads it as a plain script (TrawlerResults); Node's test runner
 // loads it as a module.
 'use strict';
 
@@ -14,8 +14,40 @@
     return match ? Number(match[1]) * UNITS[match[2]] : NaN;
   }
 
-  function csvField(text) {
+  // The request's outcome a row may carry, with what a row without it counts as.
+  const OUTCOME = {id: null, status: 0, statusText: '', method: 'GET', window: 0, start: -1,
+                   duration: -1, bytes: -1, received: -1, redirects: 0, fromCache: false,
+                   error: ''};
+  // The columns of a CSV or JSON export, in order.
+  const EXPORTED = ['fileName', 'mimeType', 'size', 'bytes', 'url', 'status', 'method',
+                    'duration', 'redirects', 'fromCache', 'error'];
+  const NUMERIC = new Set(['size', 'status', 'duration']);
+
+  // A spreadsheet runs a cell that starts with =, +, -, @ (or a tab or CR before one) as a
+  // formula: such a cell gets a leading apostrophe. Fields with a quote, comma or line
+  // break are quoted, quotes doubled.
+  function csvField(value) {
+    let text = String(value);
+    if (typeof value === 'string' && /^[=+\-@\t\r]/.test(text)) text = "'" + text;
     return /[",\r\n]/.test(text) ? '"' + text.replace(/"/g, '""') + '"' : text;
+  }
+
+  // The outcome members of a parsed result, each of its type or its default.
+  function outcomeOf(result) {
+    const outcome = {};
+    for (const [key, fallback] of Object.entries(OUTCOME)) {
+      const value = result[key];
+      outcome[key] = value !== undefined && value !== null && typeof value === typeof fallback
+          ? value : fallback;
+    }
+    if (typeof result.id === 'number') outcome.id = result.id;
+    return outcome;
+  }
+
+  // What a person calls the row's outcome: "failed", "error" (4xx, 5xx) or "".
+  function verdictOf(row) {
+    if (row.error) return 'failed';
+    return row.status >= 400 ? 'error' : '';
   }
 
   function create() {
@@ -29,6 +61,7 @@
       unique: false,
       selected: null,   // a row of the view, or null
       seenUrls: new Set(),  // the URLs of the view, while unique is on
+      byId: new Map(),      // rows by the native side's id
     };
 
     // A row made from a result's JSON text, or null for anything that is not one.
@@ -43,7 +76,7 @@
       for (const key of FIELDS) {
         if (typeof result[key] !== 'string') return null;
       }
-      return {
+      return Object.assign(outcomeOf(result), {
         fileName: result.fileName,
         mimeType: result.mimeType,
         size: result.size,
@@ -58,24 +91,35 @@
         sequence: model.rows.length + model.pending.length,
         haystack: (result.fileName + '\n' + result.mimeType + '\n' + result.size + '\n' +
                    result.url).toLowerCase(),
-      };
+        version: 0,  // counts the updates, so a view knows to draw the row again
+      });
     }
 
-    // The sort's order of two rows; size sorts by bytes, with "unknown" last either way.
+    // A numeric column's value of a row; NaN when it is not known.
+    function numberOf(row, key) {
+      if (key === 'size') return row.bytes;
+      if (key === 'status') return row.status || NaN;
+      return row.duration >= 0 ? row.duration : NaN;
+    }
+
+    // The sort's order of two rows; size sorts by bytes, status and time by number, each
+    // with what is not known last either way.
     function compare(a, b) {
       const key = model.sortKey;
       let order;
-      if (key === 'size') {
-        const aUnknown = Number.isNaN(a.bytes);
-        const bUnknown = Number.isNaN(b.bytes);
+      if (NUMERIC.has(key)) {
+        const aValue = numberOf(a, key);
+        const bValue = numberOf(b, key);
+        const aUnknown = Number.isNaN(aValue);
+        const bUnknown = Number.isNaN(bValue);
         if (aUnknown || bUnknown) {
           if (aUnknown !== bUnknown) return aUnknown ? 1 : -1;
           return a.sequence - b.sequence;
         }
-        order = a.bytes - b.bytes;
+        order = aValue - bValue;
       } else {
-        const aText = a.sortKeys[key];
-        const bText = b.sortKeys[key];
+        const aText = key === 'method' ? a.method : a.sortKeys[key];
+        const bText = key === 'method' ? b.method : b.sortKeys[key];
         order = aText < bText ? -1 : aText > bText ? 1 : 0;
       }
       if (model.sortDescending) order = -order;
@@ -93,8 +137,21 @@
     // Takes a result's JSON text; false (and nothing kept) when it is no result.
     model.receive = (text) => {
       const row = rowOf(text);
-      if (row) model.pending.push(row);
-      return row !== null;
+      if (!row) return false;
+      model.pending.push(row);
+      if (row.id !== null) model.byId.set(row.id, row);
+      return true;
+    };
+
+    // Takes a row's update (the row's JSON text again, with its outcome as it is now): the
+    // row of that id takes its outcome. The row, or null when there is none.
+    model.update = (text) => {
+      const updated = rowOf(text);
+      const row = updated && updated.id !== null ? model.byId.get(updated.id) : undefined;
+      if (!row) return null;
+      Object.assign(row, outcomeOf(updated));
+      row.version += 1;
+      return row;
     };
 
     // The view anew from every row: after the search text, the sort or the option changed.
@@ -145,16 +202,27 @@
       model.view = [];
       model.selected = null;
       model.seenUrls = new Set();
+      model.byId = new Map();
     };
 
-    // The rows shown as addresses, one a line; as CSV with a header; or as JSON.
+    // The rows shown as addresses, one a line; as CSV with a header; or as JSON. Sizes go
+    // as the text shown and as bytes (null when not known), times in milliseconds.
     model.exportText = (kind) => {
       if (kind === 'urls') return model.view.map((row) => row.url).join('\n');
-      const fields = (row) => ({fileName: row.fileName, mimeType: row.mimeType,
-                                size: row.size, url: row.url});
+      const fields = (row) => {
+        const exported = {};
+        for (const key of EXPORTED) exported[key] = row[key];
+        if (Number.isNaN(exported.bytes)) exported.bytes = null;
+        if (exported.duration < 0) exported.duration = null;
+        if (!exported.status) exported.status = null;
+        return exported;
+      };
       if (kind === 'json') return JSON.stringify(model.view.map(fields), null, 2);
-      const lines = [FIELDS.join(',')];
-      for (const row of model.view) lines.push(FIELDS.map((key) => csvField(row[key])).join(','));
+      const lines = [EXPORTED.join(',')];
+      for (const row of model.view) {
+        const exported = fields(row);
+        lines.push(EXPORTED.map((key) => csvField(exported[key] ?? '')).join(','));
+      }
       return lines.join('\n');
     };
 
@@ -163,4 +231,5 @@
 
   exports.create = create;
   exports.bytesOf = bytesOf;
+  exports.verdictOf = verdictOf;
 })(typeof module === 'object' ? module.exports : (globalThis.TrawlerResults = {}));

@@ -1,10 +1,10 @@
 // Trawler's UI page. One object holds the page's state (the search, and the results of
 // result_model.js: the rows, the view's search text, sort and selection); event handlers
 // change it and ask for a render, which derives the document from it at most once per
-// animation frame and keeps only the rows in sight in the document. While rows stream in, the page renders at most a few times a
-// second and reads no layout. Text from the web reaches the document through textContent
-// and title only. The page defines two globals, the native side's contract: addResult and
-// updateInputUrl.
+// animation frame and keeps only the rows in sight in the document. While rows stream in,
+// the page renders at most a few times a second and reads no layout. Text from the web reaches the document through textContent
+// and title only. The page defines the globals of the native side's contract: addResult,
+// updateResult, pageLoaded and updateInputUrl.
 'use strict';
 
 (() => {
@@ -31,6 +31,8 @@
     results: TrawlerResults.create(),
     notice: '',
     viewDirty: false,  // the view must be made anew from every row at the next render
+    load: null,  // how the search's page load ended ({ok, url, error}), or null
+    searchFirstRow: 0,  // the index in results.rows of the search's first row
   };
 
   const $ = (id) => document.getElementById(id);
@@ -100,7 +102,7 @@
     element.setAttribute('role', 'row');
     // The parts a row is filled through, by name.
     element.parts = {};
-    for (const name of ['name', 'mime', 'size', 'url']) {
+    for (const name of ['name', 'status', 'method', 'mime', 'size', 'time', 'url']) {
       const cell = document.createElement('div');
       cell.className = 'cell ' + name;
       cell.setAttribute('role', 'gridcell');
@@ -124,13 +126,37 @@
     return element;
   }
 
+  // The status cell's text: the status (with an arrow when redirects led to it), "Failed",
+  // or nothing while no response came; its tooltip says the rest.
+  function statusOf(row) {
+    if (row.error) return {text: 'Failed', title: row.error};
+    if (!row.status) return {text: '', title: ''};
+    const hops = row.redirects ? ' \u21AA' + row.redirects : '';
+    const through = row.redirects ? ' (after ' + row.redirects + ' redirects)' : '';
+    const cached = row.fromCache ? ' (from the cache)' : '';
+    return {text: row.status + hops, title: row.status + ' ' + row.statusText + through + cached};
+  }
+
+  function fillOutcome(element, row) {
+    const {status, method, time} = element.parts;
+    const shown = statusOf(row);
+    status.textContent = shown.text;
+    status.title = shown.title;
+    method.textContent = row.method;
+    time.textContent = row.duration >= 0 ? row.duration + ' ms' : '';
+    element.dataset.verdict = TrawlerResults.verdictOf(row);
+    element.shownVersion = row.version;
+  }
+
   function fillRow(element, row, index) {
     if (element.shownRow === row && element.shownIndex === index &&
+        element.shownVersion === row.version &&
         element.shownSelected === (row === state.results.selected)) {
       return;
     }
     element.shownIndex = index;
     element.shownSelected = row === state.results.selected;
+    if (element.shownRow !== row || element.shownVersion !== row.version) fillOutcome(element, row);
     if (element.shownRow !== row) {
       element.shownRow = row;
       const {name, mime, size, url, open, copy} = element.parts;
@@ -192,9 +218,20 @@
     const total = state.results.rows.length.toLocaleString('en-US');
     const shown = state.results.view.length.toLocaleString('en-US');
     const where = state.address && search !== 'idle' ? ' ' + state.address : '';
-    elements.statusText.textContent =
-        STATE_NAMES[search] + where + ' \u2014 ' + total + ' results, ' + shown + ' shown';
+    elements.statusText.textContent = (state.load ? loadText() : STATE_NAMES[search] + where) +
+        ' \u2014 ' + total + ' results, ' + shown + ' shown';
     elements.notice.textContent = state.notice;
+  }
+
+  // What the search's page load came to: "Loaded · N requests · M failed", counted over
+  // the rows of this search as they are now, or why the page could not be loaded.
+  function loadText() {
+    if (!state.load.ok) return 'Could not load ' + state.load.url + ': ' + state.load.error;
+    const rows = state.results.rows.slice(state.searchFirstRow);
+    const failed = rows.filter((row) => TrawlerResults.verdictOf(row) !== '').length;
+    const paused = state.search === 'paused' ? ' (paused)' : '';
+    return 'Loaded' + paused + ' \u00B7 ' + rows.length.toLocaleString('en-US') + ' requests \u00B7 ' +
+        failed.toLocaleString('en-US') + ' failed';
   }
 
   function notify(text) {
@@ -228,6 +265,8 @@
     elements.addressMessage.textContent = '';
     state.search = 'searching';
     state.address = elements.address.value || url;
+    state.load = null;
+    state.searchFirstRow = state.results.rows.length + state.results.pending.length;
     requestRender();
   }
 
@@ -418,6 +457,7 @@
       // The native side frees the rows it keeps for this list.
       callService('clear', {});
       state.results.clear();
+      state.searchFirstRow = 0;
       requestRender();
     });
     elements.viewport.addEventListener('scroll', () => {
@@ -462,6 +502,24 @@
     // A page loaded again during a search learns of it from the rows.
     if (state.search === 'idle') state.search = 'searching';
     requestStreamRender();
+  };
+
+  // A row's update: the same JSON text with the request's outcome as it is now.
+  window.updateResult = (text) => {
+    if (state.results.update(text)) requestStreamRender();
+  };
+
+  // The main page of the search loaded or failed: {url, ok, error}.
+  window.pageLoaded = (text) => {
+    let load;
+    try {
+      load = JSON.parse(text);
+    } catch (error) {
+      return;
+    }
+    if (!load || typeof load.ok !== 'boolean') return;
+    state.load = {ok: load.ok, url: String(load.url), error: String(load.error)};
+    requestRender();
   };
 
   // The address as the native side normalised it.

@@ -6,6 +6,7 @@
 #include "finder/filters.h"
 #include "finder/record_json.h"
 #include "finder/result_reporting.h"
+#include "finder/saving.h"
 #include "finder/text_conversion.h"
 #include "finder/url_names.h"
 
@@ -78,6 +79,8 @@ int HandleFinderCall(const std::u16string& uri, const std::u16string& method,
       result = ClearResults(window);
     } else if (method == u"details") {
       result = RowDetails(params, window, returnValue);
+    } else if (method == u"save") {
+      result = RequestSave(params, window, window.m_hWnd);
     }
   }
   returnValue["returnValue"] = result;

@@ -11,9 +11,17 @@
 // A search the list holds rows of: the address asked for and when it started.
 struct SearchEntry {
   std::string url;
-  double startedAt = 0;  // wall-clock milliseconds since 1970
+  double startedAt = 0;   // wall-clock milliseconds since 1970
   double startClock = 0;  // on the steady clock (SteadyMs)
   double onLoadMs = -1;   // when the main page finished or failed; -1: not yet
+};
+
+// A file the page asked to save, waiting for the save dialog, which is shown once the call
+// that asked has returned: "har" with the rows' identifiers, or "csv" or "json" with the text.
+struct PendingSave {
+  std::string format;
+  std::vector<uint32_t> ids;
+  std::string text;
 };
 
 // The search state of the UI window: whether a search runs, the filter settings, the record
@@ -35,6 +43,7 @@ struct FinderState {
   // of the last one opened.
   std::vector<SearchEntry> m_searches;
   int m_windowsOpened = 0;
+  std::vector<PendingSave> m_saves;
   // Whether the UI page takes rows now: from the end of its load to its next window object.
   // Rows reported meanwhile wait in m_rows.
   bool m_pageReady = false;

@@ -2,6 +2,7 @@
 
 #include "finder/finder_commands.h"
 #include "finder/result_reporting.h"
+#include "finder/saving.h"
 #include "webview/com_ptr.h"
 
 void CLocalWindow::OnDropFiles(HDROP, const std::vector<std::u16string>& paths) {
@@ -24,4 +25,8 @@ bool CLocalWindow::OnWindowObjectCleared(js::JSContextRef context, js::JSObjectR
 
 void CLocalWindow::OnLoadFinished(BSTR) {
   if (!m_pageReady) ReplayRows(*this);
+}
+
+void CLocalWindow::OnTimer(UINT_PTR timerId) {
+  if (timerId == kSaveTimer) RunPendingSave(*this, m_hWnd);
 }

@@ -21,6 +21,8 @@ class CLocalWindow : public CWebKitWindow, public FinderState {
   // The page has loaded (the first time, again, or after its process died): it gets the
   // rows of its list.
   void OnLoadFinished(BSTR url) override;
+  // A save the page asked for shows its dialog now, outside the page's call.
+  void OnTimer(UINT_PTR timerId) override;
 
   CWebKitService m_service;
 };

@@ -44,7 +44,8 @@ void ReportFailure(const CMyWindow* window, IWebError* error) {
     error->localizedDescription(text.Receive());
   }
   const std::string reason = Narrow(text.Get());
-  ReportPageLoad(*state, Narrow(url.Get()), reason.empty() ? "The page could not be loaded" : reason);
+  ReportPageLoad(*state, Narrow(url.Get()),
+                 reason.empty() ? "The page could not be loaded" : reason);
 }
 
 }  // namespace

@@ -38,8 +38,8 @@ RequestRecord Started(const FinderState& state, int window) {
   record.window = window;
   record.search = static_cast<int>(state.m_searches.size());
   record.startClock = SteadyMs();
-  const double searchClock = state.m_searches.empty() ? record.startClock
-                                                      : state.m_searches.back().startClock;
+  const double searchClock =
+      state.m_searches.empty() ? record.startClock : state.m_searches.back().startClock;
   record.startMs = record.startClock - searchClock;
   return record;
 }
@@ -60,7 +60,8 @@ void ReadHttp(IWebURLResponse* response, int& status, std::string& text, HeaderF
   }
   if (FAILED(http->statusCode(&status))) status = 0;
   ScopedBstr phrase;
-  if (SUCCEEDED(http->localizedStringForStatusCode(status, phrase.Receive()))) text = Narrow(phrase);
+  if (SUCCEEDED(http->localizedStringForStatusCode(status, phrase.Receive())))
+    text = Narrow(phrase);
   headers = ParseHeaderLines(TextOf(http.Get(), &IWebHTTPURLResponse::allHeaderFields));
 }
 

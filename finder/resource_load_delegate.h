@@ -12,7 +12,8 @@
 class CResourceLoadDelegate : public CEmptyResourceLoadDelegate {
  public:
   HRESULT identifierForInitialRequest(IWebView* webView, IWebURLRequest* request,
-                                      IWebDataSource* dataSource, unsigned long identifier) override;
+                                      IWebDataSource* dataSource,
+                                      unsigned long identifier) override;
   HRESULT willSendRequest(IWebView* webView, unsigned long identifier, IWebURLRequest* request,
                           IWebURLResponse* redirectResponse, IWebDataSource* dataSource,
                           IWebURLRequest** newRequest) override;

@@ -353,6 +353,23 @@ BOOL DestroyMenu(HMENU menu);
 
 // Dialogs.
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+
+// The save dialog's parameters, the members Trawler uses: the owner, the buffer that holds
+// the suggested name and receives the chosen path (nMaxFile characters with the NUL), the
+// title, and the flags (OFN_OVERWRITEPROMPT: a chosen file that exists must be confirmed).
+struct OPENFILENAMEW {
+  DWORD lStructSize;
+  HWND hwndOwner;
+  LPWSTR lpstrFile;
+  DWORD nMaxFile;
+  LPCWSTR lpstrTitle;
+  DWORD Flags;
+};
+using LPOPENFILENAMEW = OPENFILENAMEW*;
+constexpr DWORD OFN_OVERWRITEPROMPT = 0x00000002;
+// TRUE with the path in lpstrFile when the user chose a file; FALSE when they cancelled,
+// the parameters are bad, or the path does not fit (SetLastError says which).
+BOOL GetSaveFileNameW(LPOPENFILENAMEW parameters);
 BOOL ReleaseCapture();
 
 // Clipboard and global memory.

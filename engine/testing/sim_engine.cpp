@@ -64,8 +64,8 @@ bool ReadResponse(const Json::Value& value, Response& response, std::string& err
   response.mimeType = Wide(value["mime"].isNull() ? "" : value["mime"].asString());
   response.length = value["length"].isNull() ? -1 : value["length"].asInt64();
   response.status = value["status"].isInt() ? value["status"].asInt()
-                    : IsWeb(response.url)       ? 200
-                                                : 0;
+                    : IsWeb(response.url)   ? 200
+                                            : 0;
   if (value["method"].isString()) response.method = Wide(value["method"].asString());
   if (value["error"].isString()) response.error = Wide(value["error"].asString());
   response.failsAfterResponse =

@@ -51,8 +51,12 @@ HRESULT SimURLResponse::allHeaderFields(BSTR* result) { return Answer(result, m_
 
 HRESULT SimURLResponse::localizedStringForStatusCode(int statusCode, BSTR* result) {
   static const std::pair<int, const char16_t*> kPhrases[] = {
-      {200, u"OK"},        {204, u"No Content"}, {301, u"Moved Permanently"},
-      {302, u"Found"},     {304, u"Not Modified"}, {404, u"Not Found"},
+      {200, u"OK"},
+      {204, u"No Content"},
+      {301, u"Moved Permanently"},
+      {302, u"Found"},
+      {304, u"Not Modified"},
+      {404, u"Not Found"},
       {500, u"Internal Server Error"},
   };
   for (const auto& [code, phrase] : kPhrases) {

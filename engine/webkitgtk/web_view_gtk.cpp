@@ -464,7 +464,8 @@ void WebViewGtk::ResourceFailed(WebKitWebResource* resource, GError* failure) {
   ForgetResource(resource);
   if (!identifier) return;
   DelegateCall call(this);
-  auto error = ComPtr<IWebError>::Adopt(new WebErrorGtk(failure, webkit_web_resource_get_uri(resource)));
+  auto error =
+      ComPtr<IWebError>::Adopt(new WebErrorGtk(failure, webkit_web_resource_get_uri(resource)));
   m_resourceLoadDelegate->didFailLoadingWithError(this, identifier, error.Get(), nullptr);
 }
 

@@ -1,4 +1,5 @@
-// Message boxes as GTK message dialogs, modal to their owner only: each top-level window has
+// Message boxes as GTK message dialogs and the save dialog as GTK's file chooser, modal to
+// their owner only: each top-level window has
 // a window group of its own, GTK's grab holds within a group, and the dialog joins its
 // owner's. The dialog runs the layer's modal loop, so posted messages are dispatched while it
 // is shown, and a quit ends it.
@@ -43,6 +44,29 @@ void JoinGroup(GtkWindow* dialog, GtkWindow* owner) {
   gtk_window_group_add_window(group.Get(), dialog);
 }
 
+// Runs a dialog modal to its owner's window group until it answers or goes: its response,
+// or GTK_RESPONSE_NONE. dialogsShown counts it while it runs.
+int RunDialog(GtkWindow* window, GtkWindow* owner, int& dialogsShown) {
+  JoinGroup(window, owner);
+  Outcome outcome;
+  g_signal_connect(window, "response", G_CALLBACK(+[](GtkDialog*, gint response, gpointer data) {
+                     auto* outcome = static_cast<Outcome*>(data);
+                     outcome->response = response;
+                     outcome->ended = true;
+                   }),
+                   &outcome);
+  g_signal_connect(window, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer data) {
+                     static_cast<Outcome*>(data)->ended = true;
+                   }),
+                   &outcome);
+  gtk_widget_show(GTK_WIDGET(window));
+  ++dialogsShown;
+  RunModalLoop([&outcome] { return outcome.ended; });
+  --dialogsShown;
+  g_signal_handlers_disconnect_by_data(window, &outcome);
+  return outcome.response;
+}
+
 }  // namespace
 
 int GtkBackend::ShowMessageBox(HWND owner, const std::u16string& text,
@@ -60,26 +84,32 @@ int GtkBackend::ShowMessageBox(HWND owner, const std::u16string& text,
       yesNo ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s", Utf8(text).c_str()))));
   GtkWindow* window = GTK_WINDOW(dialog.Get());
   gtk_window_set_title(window, Utf8(caption).c_str());
-  JoinGroup(window, parent);
-  Outcome outcome;
-  g_signal_connect(window, "response", G_CALLBACK(+[](GtkDialog*, gint response, gpointer data) {
-                     auto* outcome = static_cast<Outcome*>(data);
-                     outcome->response = response;
-                     outcome->ended = true;
-                   }),
-                   &outcome);
-  g_signal_connect(window, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer data) {
-                     static_cast<Outcome*>(data)->ended = true;
-                   }),
-                   &outcome);
-  gtk_widget_show(dialog.Get());
   if (type & MB_SETFOREGROUND) gtk_window_present(window);
-  ++m_dialogsShown;
-  RunModalLoop([&outcome] { return outcome.ended; });
-  --m_dialogsShown;
-  g_signal_handlers_disconnect_by_data(window, &outcome);
+  const int response = RunDialog(window, parent, m_dialogsShown);
   gtk_widget_destroy(dialog.Get());
-  return AnswerOf(outcome.response, yesNo);
+  return AnswerOf(response, yesNo);
+}
+
+bool GtkBackend::ChooseSaveFile(HWND owner, const std::u16string& title, std::u16string& path) {
+  if (!EnsureToolkit()) return false;
+  GtkWindow* parent = owner ? TopLevelWidget(owner) : nullptr;
+  GObjectPtr<GtkWidget> dialog(GTK_WIDGET(g_object_ref(gtk_file_chooser_dialog_new(
+      Utf8(title).c_str(), parent, GTK_FILE_CHOOSER_ACTION_SAVE, "_Cancel", GTK_RESPONSE_CANCEL,
+      "_Save", GTK_RESPONSE_ACCEPT, nullptr))));
+  GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog.Get());
+  gtk_window_set_modal(GTK_WINDOW(dialog.Get()), TRUE);
+  gtk_window_set_destroy_with_parent(GTK_WINDOW(dialog.Get()), TRUE);
+  gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
+  gtk_file_chooser_set_current_name(chooser, Utf8(path).c_str());
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog.Get()), GTK_RESPONSE_ACCEPT);
+  const int response = RunDialog(GTK_WINDOW(dialog.Get()), parent, m_dialogsShown);
+  gchar* chosen =
+      response == GTK_RESPONSE_ACCEPT ? gtk_file_chooser_get_filename(chooser) : nullptr;
+  gtk_widget_destroy(dialog.Get());
+  if (!chosen) return false;
+  path = Utf16(chosen);
+  g_free(chosen);
+  return true;
 }
 
 }  // namespace platform::gtk

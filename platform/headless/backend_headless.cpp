@@ -23,6 +23,7 @@ struct Recorder {
   std::vector<std::u16string> clipboardTexts;
   std::vector<MessageBoxRecord> messageBoxes;
   std::function<int(UINT)> answerer;
+  std::function<bool(std::u16string&)> saveAnswerer;
   bool shellSucceeds = true;
 
   Observer& Notify() { return observer ? *observer : silent; }
@@ -77,6 +78,13 @@ class HeadlessBackend : public platform::Backend {
     return answer;
   }
 
+  bool ChooseSaveFile(HWND, const std::u16string& title, std::u16string& path) override {
+    Recorder& records = Records();
+    records.Notify().SaveDialogShown(title, path);
+    if (!records.saveAnswerer) return false;
+    return records.saveAnswerer(path);
+  }
+
   uintptr_t ShellExecute(const std::u16string& verb, const std::u16string& target) override {
     Records().shellOpens.push_back({verb, target});
     Records().Notify().ShellExecuted(verb, target);
@@ -115,6 +123,10 @@ void ResetRecords() {
 
 void SetMessageBoxAnswerer(std::function<int(UINT type)> answerer) {
   Records().answerer = std::move(answerer);
+}
+
+void SetSaveFileAnswerer(std::function<bool(std::u16string& path)> answerer) {
+  Records().saveAnswerer = std::move(answerer);
 }
 
 void SetShellSucceeds(bool succeeds) { Records().shellSucceeds = succeeds; }

@@ -34,6 +34,7 @@ class Observer {
   virtual void ShellExecuted(const std::u16string& /*verb*/, const std::u16string& /*target*/) {}
   virtual void ClipboardText(const std::u16string&) {}
   virtual void MessageBoxShown(const std::u16string& /*caption*/, const std::u16string& /*text*/) {}
+  virtual void SaveDialogShown(const std::u16string& /*title*/, const std::u16string& /*name*/) {}
   virtual void Window(WindowEvent, HWND /*window*/, HWND /*parent*/,
                       const std::u16string& /*title*/) {}
 };
@@ -61,6 +62,9 @@ void ResetRecords();
 // Answers message boxes by their style; the default answers IDNO to MB_YESNO and IDOK to
 // everything else. Null restores the default.
 void SetMessageBoxAnswerer(std::function<int(UINT type)> answerer);
+// Answers save dialogs: given the suggested name, true with the chosen path in it, or false
+// for a cancel. Without one (the default, or null) every save dialog is cancelled.
+void SetSaveFileAnswerer(std::function<bool(std::u16string& path)> answerer);
 // Whether shell verbs succeed (they do by default).
 void SetShellSucceeds(bool succeeds);
 

@@ -121,7 +121,8 @@ class Page:
         return self.js("""Array.from(document.querySelectorAll('#viewport .row'))
             .filter((row) => getComputedStyle(row).display !== 'none')
             .sort((a, b) => Number(a.dataset.index) - Number(b.dataset.index))
-            .map((row) => Array.from(row.children).slice(0, 4).map((cell) => cell.textContent))""")
+            .map((row) => ['name', 'mime', 'size', 'url'].map(
+                (name) => row.querySelector('.cell.' + name).textContent))""")
 
     def keys(self, *keys):
         """Presses keys at the display, with the pointer over the page (no window manager

@@ -86,13 +86,58 @@ test('exports hold the shown rows; CSV quotes quotes, commas and line breaks', (
   assert.strictEqual(model.exportText('urls'),
                      'http://h.test/a.png\nhttp://h.test/say"hi.png\nhttp://h.test/x,y\n.png');
   assert.strictEqual(model.exportText('csv'),
-                     'fileName,mimeType,size,url\n' +
-                     'a.png,image/png,1KB,http://h.test/a.png\n' +
-                     '"say""hi.png",image/png,1KB,"http://h.test/say""hi.png"\n' +
-                     '"x,y.png",image/png,1KB,"http://h.test/x,y\n.png"');
+                     'fileName,mimeType,size,bytes,url,status,method,duration,redirects,' +
+                     'fromCache,error\n' +
+                     'a.png,image/png,1KB,1024,http://h.test/a.png,,GET,,0,false,\n' +
+                     '"say""hi.png",image/png,1KB,1024,"http://h.test/say""hi.png",,GET,,0,false,\n' +
+                     '"x,y.png",image/png,1KB,1024,"http://h.test/x,y\n.png",,GET,,0,false,');
   assert.deepStrictEqual(JSON.parse(model.exportText('json'))[0],
-                         {fileName: 'a.png', mimeType: 'image/png', size: '1KB',
-                          url: 'http://h.test/a.png'});
+                         {fileName: 'a.png', mimeType: 'image/png', size: '1KB', bytes: 1024,
+                          url: 'http://h.test/a.png', status: null, method: 'GET',
+                          duration: null, redirects: 0, fromCache: false, error: ''});
   model.clear();
   assert.strictEqual(model.exportText('urls'), '');
+});
+
+test('CSV cells a spreadsheet would run as formulas start with an apostrophe', () => {
+  const cases = [['=1+1.png', "'=1+1.png"], ['+x', "'+x"], ['-2', "'-2"], ['@SUM(A1)', "'@SUM(A1)"],
+                 ['\t=x', "'\t=x"], ['a=b', 'a=b'], ['=a,b', `"'=a,b"`]];
+  for (const [name, cell] of cases) {
+    const csv = modelWith(row(name)).exportText('csv').split('\n')[1];
+    assert.strictEqual(csv.slice(0, cell.length), cell, name);
+  }
+});
+
+function outcome(id, fields) {
+  return JSON.stringify(Object.assign({fileName: 'f' + id, mimeType: 'a/b', size: '1B',
+                                       url: 'http://h.test/' + id, id}, fields));
+}
+
+test('an update changes its row in place; one for no row changes nothing', () => {
+  const model = modelWith(outcome(1, {status: 200}), outcome(2, {status: 0}));
+  const first = model.rows[0];
+  const updated = model.update(outcome(1, {status: 200, duration: 40, error: 'reset'}));
+  assert.strictEqual(updated, first);
+  assert.deepStrictEqual([first.duration, first.error, first.version], [40, 'reset', 1]);
+  assert.strictEqual(model.update(outcome(9, {})), null);
+  assert.strictEqual(model.update('not json'), null);
+  // Members of the wrong type count as not given.
+  assert.strictEqual(model.update(outcome(2, {status: '404', duration: null})).status, 0);
+  model.clear();
+  assert.strictEqual(model.update(outcome(1, {})), null);
+});
+
+test('status and time sort by number with what is not known last; method by text', () => {
+  const model = modelWith(outcome(1, {status: 404, duration: 30, method: 'POST'}),
+                          outcome(2, {status: 0, duration: -1, method: 'GET'}),
+                          outcome(3, {status: 200, duration: 5, method: 'HEAD'}));
+  const order = (key) => {
+    model.sortBy(key);
+    model.rebuild();
+    return names(model);
+  };
+  assert.deepStrictEqual(order('status'), ['f3', 'f1', 'f2']);
+  assert.deepStrictEqual(order('status'), ['f1', 'f3', 'f2']);
+  assert.deepStrictEqual(order('duration'), ['f3', 'f1', 'f2']);
+  assert.deepStrictEqual(order('method'), ['f2', 'f3', 'f1']);
 });

@@ -195,13 +195,17 @@ class UiPageTest(unittest.TestCase):
                          'http://h.test/a.png\nhttp://h.test/q"u,o\nte.js\nhttp://h.test/c.css\n'
                          'http://h.test/say"hi.png')
         self.assertEqual(exported["copy-csv"],
-                         'fileName,mimeType,size,url\n'
-                         'a.png,image/png,1.50KB,http://h.test/a.png\n'
-                         '"q""u,o\nte.js",text/javascript,unknown,"http://h.test/q""u,o\nte.js"\n'
-                         'c.css,text/css,1.50KB,http://h.test/c.css\n'
+                         'fileName,mimeType,size,bytes,url,status,method,duration,redirects,'
+                         'fromCache,error\n'
+                         'a.png,image/png,1.50KB,1536,http://h.test/a.png,,GET,,0,false,\n'
+                         '"q""u,o\nte.js",text/javascript,unknown,,"http://h.test/q""u,o\nte.js"'
+                         ',,GET,,0,false,\n'
+                         'c.css,text/css,1.50KB,1536,http://h.test/c.css,,GET,,0,false,\n'
                          # A quote alone is reason enough to quote the field.
-                         '"say""hi.png",image/png,1.50KB,"http://h.test/say""hi.png"')
-        self.assertEqual(json.loads(exported["copy-json"]),
+                         '"say""hi.png",image/png,1.50KB,1536,"http://h.test/say""hi.png",,GET,,0,'
+                         'false,')
+        four = lambda exported: {key: exported[key] for key in ("fileName", "mimeType", "size", "url")}
+        self.assertEqual([four(item) for item in json.loads(exported["copy-json"])],
                          [row("a.png"), row('q"u,o\nte.js', "text/javascript", "unknown",
                                             'http://h.test/q"u,o\nte.js'),
                           row("c.css", "text/css"), row('say"hi.png')])
