@@ -4,7 +4,7 @@
 // animation frame and keeps only the rows in sight in the document. While rows stream in,
 // the page renders at most a few times a second and reads no layout. Text from the web reaches the document through textContent
 // and title only. The page defines the globals of the native side's contract: addResult,
-// updateResult, pageLoaded and updateInputUrl.
+// updateResult, pageLoaded, savedFile and updateInputUrl.
 'use strict';
 
 (() => {
@@ -32,6 +32,7 @@
     notice: '',
     viewDirty: false,  // the view must be made anew from every row at the next render
     load: null,  // how the search's page load ended ({ok, url, error}), or null
+    detailsOpen: false,  // whether the details pane shows
     searchFirstRow: 0,  // the index in results.rows of the search's first row
   };
 
@@ -48,20 +49,27 @@
   let viewportHeight = 0;
   let scrollTop = 0;
 
-  // The service: the native commands, called with JSON parameters; 1 or 0.
-  function callService(method, params) {
+  // The service: the native commands, called with JSON parameters. The answer's object,
+  // with returnValue 1 or 0 and what else the command answers; null without an answer.
+  function askService(method, params) {
     const target = window.service;
-    if (!target || typeof target.call !== 'function') return 0;
+    if (!target || typeof target.call !== 'function') return null;
     target.uri = SERVICE_URI;
     target.method = method;
     target.params = JSON.stringify(params);
     try {
       const answer = JSON.parse(target.call());
-      return answer && answer.returnValue === 1 ? 1 : 0;
+      return answer && typeof answer === 'object' ? answer : null;
     } catch (error) {
       console.warn('Trawler: the answer to ' + method + ' is no JSON', error);
-      return 0;
+      return null;
     }
+  }
+
+  // A command's result: 1 or 0.
+  function callService(method, params) {
+    const answer = askService(method, params);
+    return answer && answer.returnValue === 1 ? 1 : 0;
   }
 
   function requestRender() {
@@ -94,6 +102,7 @@
     }
     renderRows();
     renderControls();
+    renderDetails();
   }
 
   function makeRow() {
@@ -102,7 +111,7 @@
     element.setAttribute('role', 'row');
     // The parts a row is filled through, by name.
     element.parts = {};
-    for (const name of ['name', 'status', 'method', 'mime', 'size', 'time', 'url']) {
+    for (const name of ['name', 'outcome', 'method', 'mime', 'size', 'time', 'url']) {
       const cell = document.createElement('div');
       cell.className = 'cell ' + name;
       cell.setAttribute('role', 'gridcell');
@@ -138,10 +147,10 @@
   }
 
   function fillOutcome(element, row) {
-    const {status, method, time} = element.parts;
+    const {outcome, method, time} = element.parts;
     const shown = statusOf(row);
-    status.textContent = shown.text;
-    status.title = shown.title;
+    outcome.textContent = shown.text;
+    outcome.title = shown.title;
     method.textContent = row.method;
     time.textContent = row.duration >= 0 ? row.duration + ' ms' : '';
     element.dataset.verdict = TrawlerResults.verdictOf(row);
@@ -309,6 +318,37 @@
     copyText(state.results.exportText(kind), kind === 'urls' ? 'the URLs' : 'the list');
   }
 
+  // Saves the shown rows to a file the user picks: HAR from what native code keeps of each
+  // row's request, CSV and JSON as copied. The dialog shows after this call; savedFile
+  // hears how it went.
+  function saveShown(format) {
+    state.results.takePending();
+    const rows = state.results.view;
+    if (!rows.length) {
+      notify('nothing to save');
+      return;
+    }
+    const params = format === 'har'
+        ? {format, ids: rows.map((row) => row.id).filter((id) => id !== null)}
+        : {format, text: state.results.exportText(format)};
+    if (!callService('save', params)) notify('could not save the list');
+  }
+
+  // The details pane, while it is open, shows the selected row's details as they are now.
+  function renderDetails() {
+    const pane = elements.details;
+    pane.hidden = !state.detailsOpen;
+    elements.detailsToggle.setAttribute('aria-pressed', String(state.detailsOpen));
+    const row = state.results.selected;
+    const key = row ? row.id + '/' + row.version : '';
+    if (!state.detailsOpen || pane.dataset.shown === key) return;
+    pane.dataset.shown = key;
+    const answer = row && row.id !== null ? askService('details', {id: row.id}) : null;
+    const details = answer && answer.returnValue === 1 ? answer.details : null;
+    TrawlerDetails.fill(pane, details, row ? 'Nothing more is known of this row.'
+                                           : 'Select a row to see its request and response.');
+  }
+
   function select(row) {
     state.results.selected = row;
     if (row) {
@@ -419,6 +459,8 @@
       headers: Array.from(document.querySelectorAll('.row.header .cell[data-key]')),
       statusText: document.createElement('span'),
       notice: document.createElement('span'),
+      details: $('details'),
+      detailsToggle: $('details-toggle'),
     };
     elements.notice.className = 'notice';
     $('status').append(elements.statusText, elements.notice);
@@ -453,6 +495,13 @@
     $('copy-all').addEventListener('click', () => copyShown('urls'));
     $('copy-csv').addEventListener('click', () => copyShown('csv'));
     $('copy-json').addEventListener('click', () => copyShown('json'));
+    for (const button of document.querySelectorAll('[data-save]')) {
+      button.addEventListener('click', () => saveShown(button.dataset.save));
+    }
+    elements.detailsToggle.addEventListener('click', () => {
+      state.detailsOpen = !state.detailsOpen;
+      requestRender();
+    });
     $('clear').addEventListener('click', () => {
       // The native side frees the rows it keeps for this list.
       callService('clear', {});
@@ -520,6 +569,19 @@
     if (!load || typeof load.ok !== 'boolean') return;
     state.load = {ok: load.ok, url: String(load.url), error: String(load.error)};
     requestRender();
+  };
+
+  // How a save went: {ok, cancelled, path, error}.
+  window.savedFile = (text) => {
+    let outcome;
+    try {
+      outcome = JSON.parse(text);
+    } catch (error) {
+      return;
+    }
+    if (!outcome || outcome.cancelled) return;
+    notify(outcome.ok ? 'Saved ' + outcome.path
+                      : 'could not save ' + outcome.path + ': ' + outcome.error);
   };
 
   // The address as the native side normalised it.
