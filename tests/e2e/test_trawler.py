@@ -17,6 +17,9 @@ from local_site import BIG_URL_LENGTH, CACHE_HEADERS, CLOSED_PORT, STREAM_COUNT,
 from trawler_app import ACCENT, Trawler, first_window, finder_file_name, finder_size, wait
 
 BIN = os.environ.get("TRAWLER_BIN", "")
+HERE = os.path.dirname(os.path.abspath(__file__))
+# The HAR schema's validator, which scripts/setup installs.
+TOOLS = os.path.join(HERE, "..", "..", ".tools")
 DATA_URL = "data:text/html,<b onmouseover=\"alert(1)\">'q'</b>"
 
 
@@ -352,6 +355,53 @@ class EndToEndTest(unittest.TestCase):
         self.assertIn("refused", loaded["error"].lower())
         self.assertTrue(self.server.wait_for(lambda: closed in ended()), self.app.requests())
         self.assertNotIn("about:blank", [row["url"] for row in self.app.requests()])
+
+    def test_the_list_saved_as_har_through_the_dialog_is_valid_and_complete(self):
+        self.assertEqual(self.app.start(self.server.url("/p42/outcomes.html")), 1)
+        ended = lambda: [row for row in self.app.requests() if row["duration"] >= 0]
+        self.assertTrue(self.server.wait_for(lambda: len(ended()) == 7, 30), self.app.requests())
+        rows = self.app.requests()
+        known = {window for window, _, _ in desktop.windows(self.app.process.pid)}
+        self.assertEqual(self.app.call("save", format="har", ids=[row["id"] for row in rows]), 1)
+        dialogs = lambda: [window for window, _, _ in desktop.windows(self.app.process.pid)
+                           if window not in known and desktop.title(window) == "Save as HAR"]
+        self.assertTrue(wait(dialogs, 20), self.app.debug_output())
+        path = os.path.join(self.work, "saved list.har")
+        # The file chooser's name field has the focus: a whole path goes there.
+        desktop.press_key_over(dialogs()[0], "ctrl+a")
+        desktop.type_over(dialogs()[0], path)
+        desktop.press_key_over(dialogs()[0], "Return")
+        self.assertTrue(self.server.wait_for(lambda: self.app.reports("saved"), 20))
+        saved = json.loads(self.app.reports("saved")[0])
+        self.assertEqual((saved["ok"], saved["path"]), (True, path), saved)
+        checked = subprocess.run(["node", os.path.join(HERE, "validate_har.js"), TOOLS, path],
+                                 capture_output=True, text=True, timeout=60)
+        self.assertEqual(checked.returncode, 0, checked.stdout + checked.stderr)
+        with open(path, encoding="utf-8") as text:
+            log = json.load(text)["log"]
+        # Every row is an entry, each redirect hop one before its row's.
+        entries = [(entry["request"]["method"], entry["request"]["url"],
+                    entry["response"]["status"]) for entry in log["entries"]]
+        expected = []
+        for row in rows:
+            if row["redirects"]:
+                expected += [("GET", self.server.url("/p42/hop1"), 301),
+                             ("GET", self.server.url("/p42/hop2"), 302)]
+            expected.append((row["method"], row["url"], row["status"]))
+        self.assertEqual(entries, expected)
+        failed = [entry for entry in log["entries"] if entry["response"]["status"] == 0]
+        self.assertEqual(len(failed), 2)
+        self.assertTrue(all(entry["_error"] for entry in failed))
+        self.assertEqual([page["title"] for page in log["pages"]],
+                         [self.server.url("/p42/outcomes.html")])
+        for entry in log["entries"]:
+            self.assertEqual(entry["pageref"], log["pages"][0]["id"])
+            self.assertGreaterEqual(entry["time"], 0)
+        served = [entry for entry in log["entries"]
+                  if entry["request"]["url"] == self.server.url("/p42/broken.json")][0]
+        self.assertIn(("Content-Type", "application/json"),
+                      [(field["name"], field["value"]) for field in served["response"]["headers"]])
+        self.assertIn("User-Agent", [field["name"] for field in served["request"]["headers"]])
 
     def test_a_page_reads_neither_local_files_nor_other_origins(self):
         secret = os.path.join(self.work, "secret.txt")
