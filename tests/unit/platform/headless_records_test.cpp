@@ -14,6 +14,7 @@ class HeadlessRecordsTest : public testing::Test {
   void SetUp() override { headless::ResetRecords(); }
   void TearDown() override {
     headless::SetMessageBoxAnswerer(nullptr);
+    headless::SetSaveFileAnswerer(nullptr);
     headless::SetShellSucceeds(true);
   }
 };
@@ -27,6 +28,33 @@ TEST_F(HeadlessRecordsTest, ShellVerbsAreRecordedAndAnswerAboveThirtyTwo) {
   ASSERT_EQ(headless::ShellOpens().size(), 2u);
   EXPECT_EQ(headless::ShellOpens()[0].verb, u"open");
   EXPECT_EQ(headless::ShellOpens()[0].target, u"http://h.test/");
+}
+
+TEST_F(HeadlessRecordsTest, TheSaveDialogAnswersFromTheScriptWithinTheBuffer) {
+  char16_t buffer[16] = u"list.har";
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.lpstrFile = buffer;
+  dialog.nMaxFile = 16;
+  // No script: cancelled, the buffer as it was.
+  EXPECT_FALSE(GetSaveFileNameW(&dialog));
+  EXPECT_EQ(std::u16string(buffer), u"list.har");
+  std::u16string suggested;
+  headless::SetSaveFileAnswerer([&](std::u16string& path) {
+    suggested = path;
+    path = u"/tmp/" + path;
+    return true;
+  });
+  EXPECT_TRUE(GetSaveFileNameW(&dialog));
+  EXPECT_EQ(suggested, u"list.har");
+  EXPECT_EQ(std::u16string(buffer), u"/tmp/list.har");
+  // A path longer than the buffer is refused whole; so are bad parameters.
+  EXPECT_FALSE(GetSaveFileNameW(&dialog));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(std::u16string(buffer), u"/tmp/list.har");
+  dialog.lStructSize = 1;
+  EXPECT_FALSE(GetSaveFileNameW(&dialog));
+  EXPECT_FALSE(GetSaveFileNameW(nullptr));
 }
 
 TEST_F(HeadlessRecordsTest, MessageBoxesAnswerByStyleOrScript) {
