@@ -558,27 +558,27 @@
     if (state.results.update(text)) requestStreamRender();
   };
 
+  // A JSON text's object with a boolean "ok", or null.
+  function outcomeOf(text) {
+    try {
+      const outcome = JSON.parse(text);
+      return outcome && typeof outcome.ok === 'boolean' ? outcome : null;
+    } catch (error) {
+      return null;
+    }
+  }
+
   // The main page of the search loaded or failed: {url, ok, error}.
   window.pageLoaded = (text) => {
-    let load;
-    try {
-      load = JSON.parse(text);
-    } catch (error) {
-      return;
-    }
-    if (!load || typeof load.ok !== 'boolean') return;
+    const load = outcomeOf(text);
+    if (!load) return;
     state.load = {ok: load.ok, url: String(load.url), error: String(load.error)};
     requestRender();
   };
 
   // How a save went: {ok, cancelled, path, error}.
   window.savedFile = (text) => {
-    let outcome;
-    try {
-      outcome = JSON.parse(text);
-    } catch (error) {
-      return;
-    }
+    const outcome = outcomeOf(text);
     if (!outcome || outcome.cancelled) return;
     notify(outcome.ok ? 'Saved ' + outcome.path
                       : 'could not save ' + outcome.path + ': ' + outcome.error);
