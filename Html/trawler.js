@@ -4,7 +4,7 @@
 // animation frame and keeps only the rows in sight in the document. While rows stream in,
 // the page renders at most a few times a second and reads no layout. Text from the web reaches the document through textContent
 // and title only. The page defines the globals of the native side's contract: addResult,
-// updateResult, pageLoaded, savedFile and updateInputUrl.
+// updateResult, pageLoaded, savedFile, curlCopied and updateInputUrl.
 'use strict';
 
 (() => {
@@ -334,6 +334,17 @@
     if (!callService('save', params)) notify('could not save the list');
   }
 
+  // The selected row's request as a cURL command with the browsing session's cookies: it
+  // reaches the clipboard once the session has told them (curlCopied).
+  function copySelectedAsCurl() {
+    const row = state.results.selected;
+    if (!row || row.id === null) {
+      notify('select a row to copy as cURL');
+      return;
+    }
+    if (!callService('copyCurl', {id: row.id})) notify('could not copy the request');
+  }
+
   // The details pane, while it is open, shows the selected row's details as they are now.
   function renderDetails() {
     const pane = elements.details;
@@ -495,6 +506,7 @@
     $('copy-all').addEventListener('click', () => copyShown('urls'));
     $('copy-csv').addEventListener('click', () => copyShown('csv'));
     $('copy-json').addEventListener('click', () => copyShown('json'));
+    $('copy-curl').addEventListener('click', copySelectedAsCurl);
     for (const button of document.querySelectorAll('[data-save]')) {
       button.addEventListener('click', () => saveShown(button.dataset.save));
     }
@@ -582,6 +594,12 @@
     if (!outcome || outcome.cancelled) return;
     notify(outcome.ok ? 'Saved ' + outcome.path
                       : 'could not save ' + outcome.path + ': ' + outcome.error);
+  };
+
+  // A cURL command reached the clipboard, or could not: {ok}.
+  window.curlCopied = (text) => {
+    const outcome = outcomeOf(text);
+    if (outcome && !outcome.ok) notify('could not copy the request');
   };
 
   // The address as the native side normalised it.

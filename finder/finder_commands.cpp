@@ -79,6 +79,8 @@ int HandleFinderCall(const std::u16string& uri, const std::u16string& method,
       result = ClearResults(window);
     } else if (method == u"details") {
       result = RowDetails(params, window, returnValue);
+    } else if (method == u"copyCurl") {
+      result = CopyCurl(params, window);
     } else if (method == u"save") {
       result = RequestSave(params, window, window.m_hWnd);
     }
@@ -157,27 +159,31 @@ int OpenUrl(const Json::Value& params) {
 int CopyUrl(const Json::Value& params, CLocalWindow& window) {
   std::u16string url;
   if (!UrlParameter(params, url)) return 0;
-  const size_t bytes = (url.size() + 1) * sizeof(WCHAR);
+  return PutOnClipboard(window.m_hWnd, url) ? 1 : 0;
+}
+
+bool PutOnClipboard(HWND owner, const std::u16string& text) {
+  const size_t bytes = (text.size() + 1) * sizeof(WCHAR);
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
-  if (!block) return 0;
+  if (!block) return false;
   void* memory = GlobalLock(block);
   if (!memory) {
     GlobalFree(block);
-    return 0;
+    return false;
   }
   // The terminating zero comes from the zero fill.
-  std::memcpy(memory, url.data(), url.size() * sizeof(WCHAR));
+  std::memcpy(memory, text.data(), text.size() * sizeof(WCHAR));
   GlobalUnlock(block);
-  if (!OpenClipboard(window.m_hWnd)) {
+  if (!OpenClipboard(owner)) {
     GlobalFree(block);
-    return 0;
+    return false;
   }
   EmptyClipboard();
   // The clipboard owns the block once it took it; otherwise it is still ours to free.
   const bool handedOver = SetClipboardData(CF_UNICODETEXT, block) != nullptr;
   if (!handedOver) GlobalFree(block);
   CloseClipboard();
-  return handedOver ? 1 : 0;
+  return handedOver;
 }
 
 int RowDetails(const Json::Value& params, FinderState& state, Json::Value& answer) {
@@ -186,4 +192,10 @@ int RowDetails(const Json::Value& params, FinderState& state, Json::Value& answe
   if (!record) return 0;
   answer["details"] = DetailsValue(*record);
   return 1;
+}
+
+int CopyCurl(const Json::Value& params, CLocalWindow& window) {
+  if (!Readable(params) || !params["id"].isUInt() || !g_pApp) return 0;
+  const RequestRecord* record = FindRecord(window, params["id"].asUInt());
+  return record && window.m_curlCopier.Request(*record, g_pApp->m_myWindow.m_webView) ? 1 : 0;
 }

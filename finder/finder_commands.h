@@ -4,6 +4,7 @@
 // answers 1 or 0; bad parameters answer 0 and change nothing.
 
 #include "finder/finder_state.h"
+#include "platform/win32.h"
 
 #include <json/json.h>
 
@@ -26,5 +27,10 @@ int PauseSearch(FinderState& state);
 int StopSearch(FinderState& state);
 // The page cleared its list: the rows and records kept for it go.
 int ClearResults(FinderState& state);
+// Puts the text on the clipboard as Unicode text, owned by the window.
+bool PutOnClipboard(HWND owner, const std::u16string& text);
+// Copies the row {"id"} as a cURL command with the browsing session's cookies for it, once
+// the session has told them; the page's curlCopied hears {ok}.
+int CopyCurl(const Json::Value& params, CLocalWindow& window);
 // Everything kept of the row {"id"} (headers, redirect hops, timing) in answer["details"].
 int RowDetails(const Json::Value& params, FinderState& state, Json::Value& answer);

@@ -4,6 +4,7 @@
 // service object in every window object its page gets. Owned by the application object.
 
 #include "bridge/webkit_service.h"
+#include "finder/curl_command.h"
 #include "finder/finder_state.h"
 #include "webview/webkit_window.h"
 
@@ -25,4 +26,5 @@ class CLocalWindow : public CWebKitWindow, public FinderState {
   void OnTimer(UINT_PTR timerId) override;
 
   CWebKitService m_service;
+  CCurlCopier m_curlCopier;
 };

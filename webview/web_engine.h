@@ -146,8 +146,17 @@ struct IWebView : IUnknown {
   virtual HRESULT close() = 0;
 };
 
+// Hears the cookies a view's session holds for an address, once.
+struct IWebCookiesListener : IUnknown {
+  // The value of the Cookie header the session would send to the URL ("a=1; b=2"; empty
+  // for none, or when the session could not tell).
+  virtual HRESULT didReceiveCookies(BSTR url, BSTR cookieHeader) = 0;
+};
 struct IWebViewPrivate : IUnknown {
   virtual HRESULT viewWindow(OLE_HANDLE* window) = 0;
+  // Asks the view's session for its cookies for the URL; the listener hears them later,
+  // never during this call.
+  virtual HRESULT cookiesForURL(BSTR url, IWebCookiesListener* listener) = 0;
 };
 
 struct IWebNotification : IUnknown {
@@ -340,6 +349,8 @@ inline constexpr IID IID_IWebURLResponse = {
     0x9814930B, 0xE037, 0x4477, {0x8D, 0xF1, 0x4D, 0x89, 0x8B, 0x64, 0x89, 0x95}};
 inline constexpr IID IID_IWebHTTPURLResponse = {
     0x5E1AE3D2, 0x6C0B, 0x4C4F, {0x9A, 0x1E, 0x27, 0x63, 0xB0, 0x4D, 0x8F, 0x15}};
+inline constexpr IID IID_IWebCookiesListener = {
+    0x2B8C1F4E, 0x7D3A, 0x4E62, {0xA4, 0x0D, 0x51, 0x9E, 0x6C, 0x2F, 0x80, 0x3B}};
 inline constexpr IID IID_IWebNotificationCenter = {
     0x1E411ABE, 0xDAA0, 0x4A83, {0xBC, 0xCA, 0xD9, 0x4E, 0x07, 0x04, 0xF1, 0x93}};
 inline constexpr IID IID_IWebNotification = {
@@ -407,6 +418,10 @@ constexpr const IID& IidOf<IWebMutableURLRequest>() {
 template <>
 constexpr const IID& IidOf<IWebURLResponse>() {
   return IID_IWebURLResponse;
+}
+template <>
+constexpr const IID& IidOf<IWebCookiesListener>() {
+  return IID_IWebCookiesListener;
 }
 template <>
 constexpr const IID& IidOf<IWebHTTPURLResponse>() {

@@ -91,6 +91,7 @@ bool ReadPage(const Json::Value& value, Page& page, std::string& error) {
     page.responses.push_back(response);
   }
   if (value["script"].isString()) page.scripts.push_back(value["script"].asString());
+  if (value["cookies"].isString()) page.cookies = Wide(value["cookies"].asString());
   return true;
 }
 

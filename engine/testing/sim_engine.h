@@ -47,13 +47,15 @@ struct Response {
 struct Page {
   std::vector<Response> responses;
   std::vector<std::string> scripts;
+  std::u16string cookies = {};  // what the session holds for the page's address: "a=1; b=2"
 };
 
 void SetPage(const std::u16string& url, Page page);
 // Reads {"url": {"responses": [{"url", "mime", "length"}], "script"}}; false with a
 // message when the value has another shape. A response may also say "status" (200 for a
 // web address, else 0), "method", "requestHeaders" and "headers" (objects of strings),
-// "redirects" ([{"url", "status"}]), "error" (a text) and "failsAfterResponse".
+// "redirects" ([{"url", "status"}]), "error" (a text) and "failsAfterResponse"; a page may
+// say "cookies" (a Cookie header's value).
 bool SetPagesFromJson(const Json::Value& pages, std::string& error);
 
 struct LoadRecord {

@@ -148,6 +148,19 @@ HRESULT SimWebView::viewWindow(OLE_HANDLE* window) {
   return S_OK;
 }
 
+HRESULT SimWebView::cookiesForURL(BSTR url, IWebCookiesListener* listener) {
+  if (!url || !listener) return E_POINTER;
+  const auto page = State().pages.find(engine::TextOf(url));
+  const std::u16string cookies = page == State().pages.end() ? u"" : page->second.cookies;
+  Scheduler::Get().After(0, [address = engine::TextOf(url), cookies,
+                             heard = ComPtr<IWebCookiesListener>::Share(listener)] {
+    ScopedBstr urlText(address);
+    ScopedBstr header(cookies);
+    heard->didReceiveCookies(urlText.Get(), header.Get());
+  });
+  return S_OK;
+}
+
 void SimWebView::Load(const LoadRecord& load) {
   if (m_closed) return;
   State().records.loads.push_back(load);

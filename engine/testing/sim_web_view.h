@@ -48,6 +48,8 @@ class SimWebView : public ComObject<IWebView, IWebViewPrivate> {
   HRESULT mainFrameURL(BSTR* urlString) override;
   HRESULT close() override;
   HRESULT viewWindow(OLE_HANDLE* window) override;
+  // The session holds the cookies the scenario's pages name for their address.
+  HRESULT cookiesForURL(BSTR url, IWebCookiesListener* listener) override;
 
   // Starts loading the URL (the request's settings are recorded).
   void Load(const LoadRecord& load);

@@ -14,6 +14,7 @@
 #include "platform/gtk/peer_widget.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -207,6 +208,40 @@ HRESULT WebViewGtk::estimatedProgress(double* estimatedProgress) {
 
 HRESULT WebViewGtk::mainFrameURL(BSTR* urlString) {
   return Answer(urlString, Utf16Of(webkit_web_view_get_uri(m_view.Get())));
+}
+
+HRESULT WebViewGtk::cookiesForURL(BSTR url, IWebCookiesListener* listener) {
+  if (!url || !listener) return E_POINTER;
+  if (!m_view) return E_FAIL;
+  WebKitCookieManager* cookies =
+      webkit_web_context_get_cookie_manager(webkit_web_view_get_context(m_view.Get()));
+  // The request holds the listener until the session answers.
+  struct Request {
+    ComPtr<IWebCookiesListener> listener;
+    std::u16string url;
+  };
+  auto* request = new Request{ComPtr<IWebCookiesListener>::Share(listener), TextOf(url)};
+  webkit_cookie_manager_get_cookies(
+      cookies, platform::Utf8(request->url).c_str(), nullptr,
+      +[](GObject* manager, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<Request> request(static_cast<Request*>(data));
+        GList* list = webkit_cookie_manager_get_cookies_finish(WEBKIT_COOKIE_MANAGER(manager),
+                                                               result, nullptr);
+        GSList* cookies = nullptr;
+        for (GList* item = list; item; item = item->next) {
+          cookies = g_slist_prepend(cookies, item->data);
+        }
+        cookies = g_slist_reverse(cookies);
+        char* header = cookies ? soup_cookies_to_cookie_header(cookies) : nullptr;
+        g_slist_free(cookies);
+        g_list_free_full(list, reinterpret_cast<GDestroyNotify>(soup_cookie_free));
+        ScopedBstr address(request->url);
+        ScopedBstr value(Utf16Of(header));
+        g_free(header);
+        request->listener->didReceiveCookies(address.Get(), value.Get());
+      },
+      request);
+  return S_OK;
 }
 
 HRESULT WebViewGtk::viewWindow(OLE_HANDLE* window) {

@@ -36,6 +36,7 @@ class WebViewGtk : public engine::ComObject<IWebView, IWebViewPrivate>, public F
   HRESULT mainFrameURL(BSTR* urlString) override;
   HRESULT close() override;
   HRESULT viewWindow(OLE_HANDLE* window) override;
+  HRESULT cookiesForURL(BSTR url, IWebCookiesListener* listener) override;
 
   HRESULT Load(const URLRequestGtk& request) override;
   // The identifier of the page in its web process, and the script context its agent last

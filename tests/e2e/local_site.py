@@ -214,6 +214,15 @@ fetch('http://nohost.invalid/unresolved.png').catch(function () {});
         "/hop1": Page("text/html", "", status=301, location=p + "/hop2"),
         "/hop2": Page("text/html", "", status=302, location=p + "/final.json"),
         "/final.json": Page("application/json", '{"final": true}'),
+        # A page that sets a session cookie, then shows an image served only to a request
+        # with that cookie and the page as its Referer.
+        "/cookie.html": Page("text/html", """<!DOCTYPE html><body><script>
+document.cookie = 'session=s3cr3t; path=/';
+var image = new Image();
+image.src = '%(p)s/private.png';
+document.body.appendChild(image);
+</script>""" % {"p": p}),
+        "/private.png": Page("image/png", padded(PNG, 2500)),
         # A page that prints, then shows an alert.
         "/alert.html": Page("text/html", "<script>print(); alert('printed');</script>"),
     }
@@ -367,6 +376,10 @@ class SiteServer:
                 page = server.pages(phase).get(path)
                 if page is None:
                     return self.send_answer(404, "text/plain", b"not here")
+                if path == "/private.png" and not (
+                        "session=s3cr3t" in self.headers.get("Cookie", "") and
+                        self.headers.get("Referer", "").endswith("/p%d/cookie.html" % phase)):
+                    return self.send_answer(403, "text/plain", b"who are you?")
                 if page.unchanged(self.headers):
                     return self.send_answer(304, None, b"", headers=page.headers)
                 headers = dict(page.headers)

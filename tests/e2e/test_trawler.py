@@ -403,6 +403,26 @@ class EndToEndTest(unittest.TestCase):
                       [(field["name"], field["value"]) for field in served["response"]["headers"]])
         self.assertIn("User-Agent", [field["name"] for field in served["request"]["headers"]])
 
+    def test_a_request_copied_as_curl_fetches_the_same_bytes_with_the_pages_session(self):
+        image = self.server.url("/p43/private.png")
+        self.assertEqual(self.app.start(self.server.url("/p43/cookie.html")), 1)
+        rows = lambda: [row for row in self.app.requests() if row["url"] == image]
+        self.assertTrue(self.server.wait_for(rows, 20), self.app.requests())
+        self.assertEqual(rows()[0]["status"], 200)
+        self.assertEqual(self.app.call("copyCurl", id=rows()[0]["id"]), 1)
+        self.assertTrue(self.server.wait_for(lambda: self.app.reports("curl"), 20))
+        self.assertEqual(json.loads(self.app.reports("curl")[0])["ok"], True)
+        command = desktop.clipboard()
+        self.assertTrue(command.startswith("curl '%s'" % image), command)
+        fetched = subprocess.run(["sh", "-c", command + " --silent --fail"], capture_output=True,
+                                 timeout=30)
+        self.assertEqual(fetched.returncode, 0, command)
+        self.assertEqual(fetched.stdout, self.server.pages(43)["/private.png"].body)
+        # Without the session the server says no.
+        bare = subprocess.run(["curl", "--silent", "--fail", image], capture_output=True,
+                              timeout=30)
+        self.assertNotEqual(bare.returncode, 0)
+
     def test_a_page_reads_neither_local_files_nor_other_origins(self):
         secret = os.path.join(self.work, "secret.txt")
         with open(secret, "w") as out:
