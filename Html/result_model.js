@@ -44,6 +44,56 @@
     return outcome;
   }
 
+  // The type chips over the list, and the row's kind by its MIME type, file name and method.
+  const KINDS = ['document', 'style', 'script', 'font', 'image', 'media', 'fetch', 'other'];
+  const KIND_RULES = [
+    ['document', /^(text\/html|application\/xhtml\+xml)/, /\.html?$/],
+    ['style', /^text\/css/, /\.css$/],
+    ['script', /(java|ecma)script/, /\.m?js$/],
+    ['font', /^font\/|^application\/(x-)?font|woff/, /\.(woff2?|ttf|otf|eot)$/],
+    ['image', /^image\//, /\.(png|jpe?g|gif|webp|avif|svg|ico|bmp)$/],
+    ['media', /^(video|audio)\/|mpegurl|dash\+xml|ms-sstr/, /\.(m3u8|mpd|ts|m4s|mp4|webm|mp3|ogg)$/],
+    ['fetch', /json|xml|^text\/plain/, /\.(json|xml)$/],
+  ];
+
+  // The type says first; a type that says nothing (none, application/octet-stream) leaves
+  // it to the name.
+  function kindOf(mimeType, fileName, method) {
+    const mime = mimeType.toLowerCase();
+    const name = fileName.toLowerCase();
+    const byType = KIND_RULES.find((rule) => rule[1].test(mime));
+    const byName = KIND_RULES.find((rule) => rule[2].test(name));
+    const rule = byType || byName;
+    if (rule) return rule[0];
+    return method !== 'GET' ? 'fetch' : 'other';
+  }
+
+  const UNIT_BYTES = {'': 1, k: 2 ** 10, m: 2 ** 20, g: 2 ** 30};
+
+  // The search text as tests of a row: words the row must hold, "-word" it must not,
+  // "status:404" (or "status:4" for every 4xx), "method:post" and "larger-than:100k".
+  function compileQuery(text) {
+    const tests = [];
+    for (const token of text.toLowerCase().split(/\s+/).filter(Boolean)) {
+      const [, name, value] = /^(status|method|larger-than):(.+)$/.exec(token) || [];
+      if (name === 'status') {
+        tests.push((row) => String(row.status).startsWith(value));
+      } else if (name === 'method') {
+        tests.push((row) => row.method.toLowerCase() === value);
+      } else if (name === 'larger-than') {
+        const [, number, unit] = /^(\d+(?:\.\d+)?)([kmg]?)b?$/.exec(value) || [];
+        const least = number === undefined ? NaN : Number(number) * UNIT_BYTES[unit];
+        tests.push((row) => row.bytes > least);
+      } else if (token.length > 1 && token.startsWith('-')) {
+        const word = token.slice(1);
+        tests.push((row) => !row.haystack.includes(word));
+      } else {
+        tests.push((row) => row.haystack.includes(token));
+      }
+    }
+    return tests;
+  }
+
   // What a person calls the row's outcome: "failed", "error" (4xx, 5xx) or "".
   function verdictOf(row) {
     if (row.error) return 'failed';
@@ -55,7 +105,8 @@
       rows: [],         // every row received, in order
       pending: [],      // rows received and not yet taken into the view
       view: [],         // the rows shown, in order
-      narrow: '',       // lower-case search text
+      narrow: '',       // the search text: words and terms (see compileQuery)
+      kinds: new Set(),  // the type chips chosen; none: every kind
       sortKey: null,
       sortDescending: false,
       unique: false,
@@ -92,6 +143,7 @@
         haystack: (result.fileName + '\n' + result.mimeType + '\n' + result.size + '\n' +
                    result.url).toLowerCase(),
         version: 0,  // counts the updates, so a view knows to draw the row again
+        kind: kindOf(result.mimeType, result.fileName, outcomeOf(result).method),
       });
     }
 
@@ -126,8 +178,15 @@
       return order || a.sequence - b.sequence;
     }
 
+    // The tests of the search text, made again when the text changed.
+    let query = {text: '', tests: []};
+
     function shows(row) {
-      if (model.narrow && !row.haystack.includes(model.narrow)) return false;
+      if (query.text !== model.narrow) query = {text: model.narrow, tests: compileQuery(model.narrow)};
+      if (model.kinds.size && !model.kinds.has(row.kind)) return false;
+      for (const test of query.tests) {
+        if (!test(row)) return false;
+      }
       if (!model.unique) return true;
       if (model.seenUrls.has(row.url)) return false;
       model.seenUrls.add(row.url);
@@ -232,4 +291,6 @@
   exports.create = create;
   exports.bytesOf = bytesOf;
   exports.verdictOf = verdictOf;
+  exports.kindOf = kindOf;
+  exports.KINDS = KINDS;
 })(typeof module === 'object' ? module.exports : (globalThis.TrawlerResults = {}));

@@ -219,6 +219,11 @@
     elements.pause.disabled = search === 'idle';
     elements.pause.textContent = search === 'paused' ? 'Resume' : 'Pause';
     elements.stop.disabled = search === 'idle';
+    for (const chip of elements.chips) {
+      const kinds = state.results.kinds;
+      const chosen = chip.dataset.kind ? kinds.has(chip.dataset.kind) : kinds.size === 0;
+      chip.setAttribute('aria-pressed', String(chosen));
+    }
     for (const header of elements.headers) {
       const key = header.dataset.key;
       header.setAttribute('aria-sort', key !== state.results.sortKey ? 'none'
@@ -332,6 +337,19 @@
         ? {format, ids: rows.map((row) => row.id).filter((id) => id !== null)}
         : {format, text: state.results.exportText(format)};
     if (!callService('save', params)) notify('could not save the list');
+  }
+
+  // A type chip: "" (All) shows every kind; another adds its kind to those shown, or
+  // takes it out again.
+  function toggleKind(kind) {
+    const kinds = state.results.kinds;
+    if (!kind) {
+      kinds.clear();
+    } else if (!kinds.delete(kind)) {
+      kinds.add(kind);
+    }
+    state.viewDirty = true;
+    requestRender();
   }
 
   // The selected row's request as a cURL command with the browsing session's cookies: it
@@ -470,6 +488,7 @@
       headers: Array.from(document.querySelectorAll('.row.header .cell[data-key]')),
       statusText: document.createElement('span'),
       notice: document.createElement('span'),
+      chips: Array.from(document.querySelectorAll('[data-kind]')),
       details: $('details'),
       detailsToggle: $('details-toggle'),
     };
@@ -494,6 +513,11 @@
       state.viewDirty = true;
       requestRender();
     });
+    for (const chip of elements.chips) {
+      const kinds = state.results.kinds;
+      const chosen = chip.dataset.kind ? kinds.has(chip.dataset.kind) : kinds.size === 0;
+      chip.setAttribute('aria-pressed', String(chosen));
+    }
     for (const header of elements.headers) {
       header.addEventListener('click', () => sortBy(header.dataset.key));
       header.addEventListener('keydown', (event) => {
@@ -507,6 +531,9 @@
     $('copy-csv').addEventListener('click', () => copyShown('csv'));
     $('copy-json').addEventListener('click', () => copyShown('json'));
     $('copy-curl').addEventListener('click', copySelectedAsCurl);
+    for (const chip of elements.chips) {
+      chip.addEventListener('click', () => toggleKind(chip.dataset.kind));
+    }
     for (const button of document.querySelectorAll('[data-save]')) {
       button.addEventListener('click', () => saveShown(button.dataset.save));
     }

@@ -177,7 +177,7 @@ class EndToEndTest(unittest.TestCase):
         before = len(self.app.rows())
         self.assertEqual(self.app.start(self.server.url("/p7/data.json")), 1)
         self.assertTrue(self.server.wait_for(lambda: any(
-            row.endswith("/p7/data.json\"}\n") for row in self.app.reports("row"))))
+            row["url"].endswith("/p7/data.json") for row in self.app.rows())))
         self.assertGreater(len(self.app.rows()), before)
 
     def test_a_crashed_ui_page_comes_back_with_its_service(self):
@@ -280,7 +280,7 @@ class EndToEndTest(unittest.TestCase):
             connection.close()
         self.assertEqual(self.app.start(self.server.url("/p17/data.json")), 1)
         self.assertTrue(self.server.wait_for(lambda: any(
-            row.endswith("/p17/data.json\"}\n") for row in self.app.reports("row"))))
+            row["url"].endswith("/p17/data.json") for row in self.app.rows())))
 
     def test_an_untrusted_certificate_and_a_refused_connection_are_no_failures(self):
         self.assertEqual(self.app.start("http://127.0.0.1:1/refused"), 1)

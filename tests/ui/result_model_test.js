@@ -141,3 +141,38 @@ test('status and time sort by number with what is not known last; method by text
   assert.deepStrictEqual(order('duration'), ['f3', 'f1', 'f2']);
   assert.deepStrictEqual(order('method'), ['f2', 'f3', 'f1']);
 });
+
+test('chips show the kinds chosen, several at once, from the type or else the name', () => {
+  const model = modelWith(
+      outcome(1, {mimeType: 'text/html'}), outcome(2, {mimeType: 'application/vnd.apple.mpegurl'}),
+      outcome(3, {mimeType: 'application/octet-stream', fileName: 'live.m3u8'}),
+      outcome(4, {mimeType: '', fileName: 'beacon', method: 'POST'}),
+      outcome(5, {mimeType: 'font/woff2'}), outcome(6, {mimeType: 'image/png'}),
+      outcome(7, {mimeType: 'application/octet-stream', fileName: 'blob'}));
+  const shown = (...kinds) => {
+    model.kinds = new Set(kinds);
+    model.rebuild();
+    return model.view.map((row) => row.id);
+  };
+  assert.deepStrictEqual(shown('media'), [2, 3]);
+  assert.deepStrictEqual(shown('document', 'fetch', 'other'), [1, 4, 7]);
+  assert.deepStrictEqual(shown('font', 'image'), [5, 6]);
+  assert.deepStrictEqual(shown(), [1, 2, 3, 4, 5, 6, 7]);
+});
+
+test('search terms: words, -words, status, method and larger-than', () => {
+  const model = modelWith(
+      outcome(1, {status: 404, size: '2KB', url: 'http://a.test/x.png'}),
+      outcome(2, {status: 200, size: '200KB', method: 'POST', url: 'http://b.test/api'}),
+      outcome(3, {status: 500, size: 'unknown', url: 'http://a.test/y.js'}),
+      outcome(4, {status: 0, error: 'refused', size: 'unknown', url: 'http://c.test/z'}));
+  const shown = (text) => {
+    model.narrow = text;
+    model.rebuild();
+    return model.view.map((row) => row.id);
+  };
+  const cases = [['status:404', [1]], ['status:5', [3]], ['method:post', [2]],
+                 ['larger-than:100k', [2]], ['larger-than:1.5kb', [1, 2]], ['larger-than:x', []],
+                 ['a.test -y.js', [1]], ['A.TEST status:4', [1]], ['-', []], ['', [1, 2, 3, 4]]];
+  for (const [text, ids] of cases) assert.deepStrictEqual(shown(text), ids, text);
+});
