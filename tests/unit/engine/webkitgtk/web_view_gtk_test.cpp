@@ -58,6 +58,9 @@ class Site {
   void Add(const std::string& path, const std::string& type, const std::string& body) {
     m_pages[path] = {type, body};
   }
+  void AddRedirect(const std::string& path, const std::string& target) {
+    m_redirects[path] = target;
+  }
   std::string Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(m_port) + path;
   }
@@ -68,6 +71,11 @@ class Site {
                     gpointer self) {
     auto* site = static_cast<Site*>(self);
     site->m_asked.push_back(path);
+    const auto moved = site->m_redirects.find(path);
+    if (moved != site->m_redirects.end()) {
+      soup_server_message_set_redirect(message, 301, moved->second.c_str());
+      return;
+    }
     const auto found = site->m_pages.find(path);
     if (found == site->m_pages.end()) {
       soup_server_message_set_status(message, 404, nullptr);
@@ -81,11 +89,14 @@ class Site {
   SoupServer* m_server;
   int m_port = 0;
   std::map<std::string, std::pair<std::string, std::string>> m_pages;
+  std::map<std::string, std::string> m_redirects;
   std::vector<std::string> m_asked;
 };
 
 struct Seen {
   std::vector<std::string> responses;  // "URL MIME length"
+  // What the resource-load delegate heard of each request, by its identifier.
+  std::map<unsigned long, std::vector<std::string>> requests;
   int finished = 0;
   int failed = 0;       // before the page committed
   int failedLater = 0;  // after it
@@ -115,10 +126,43 @@ class FrameLoad : public TestFrameLoadDelegate {
   Seen& m_seen;
 };
 
+// "STATUS Location" of a response with an HTTP facet, else "no status".
+std::string StatusOf(IWebURLResponse* response) {
+  ComPtr<IWebHTTPURLResponse> http;
+  if (FAILED(response->QueryInterface(IID_IWebHTTPURLResponse, http.ReceiveVoid()))) {
+    return "no status";
+  }
+  int status = 0;
+  http->statusCode(&status);
+  ScopedBstr headers;
+  http->allHeaderFields(headers.Receive());
+  const std::string lines = Utf8(headers.Get());
+  const size_t location = lines.find("Location: ");
+  return std::to_string(status) +
+         (location == std::string::npos
+              ? ""
+              : " " + lines.substr(location + 10, lines.find('\r', location) - location - 10));
+}
+
 class ResourceLoad : public TestResourceLoadDelegate {
  public:
   explicit ResourceLoad(Seen& seen) : m_seen(seen) {}
-  HRESULT didReceiveResponse(IWebView*, unsigned long, IWebURLResponse* response,
+  HRESULT identifierForInitialRequest(IWebView*, IWebURLRequest* request, IWebDataSource*,
+                                      unsigned long identifier) override {
+    ScopedBstr method;
+    request->HTTPMethod(method.Receive());
+    m_seen.requests[identifier].push_back("start " + Utf8(method.Get()) + " " + UrlOf(request));
+    return S_OK;
+  }
+  HRESULT willSendRequest(IWebView*, unsigned long identifier, IWebURLRequest* request,
+                          IWebURLResponse* redirect, IWebDataSource*, IWebURLRequest**) override {
+    if (redirect) {
+      m_seen.requests[identifier].push_back("redirect " + StatusOf(redirect) + " to " +
+                                            UrlOf(request));
+    }
+    return S_OK;
+  }
+  HRESULT didReceiveResponse(IWebView*, unsigned long identifier, IWebURLResponse* response,
                              IWebDataSource*) override {
     ScopedBstr url, type;
     long long length = 0;
@@ -127,6 +171,20 @@ class ResourceLoad : public TestResourceLoadDelegate {
     response->expectedContentLength(&length);
     m_seen.responses.push_back(Utf8(url.Get()) + " " + Utf8(type.Get()) + " " +
                                std::to_string(length));
+    m_seen.requests[identifier].push_back("response " + StatusOf(response));
+    return S_OK;
+  }
+  HRESULT didFinishLoadingFromDataSource(IWebView*, unsigned long identifier,
+                                         IWebDataSource*) override {
+    m_seen.requests[identifier].push_back("finished");
+    return S_OK;
+  }
+  HRESULT didFailLoadingWithError(IWebView*, unsigned long identifier, IWebError* error,
+                                  IWebDataSource*) override {
+    ScopedBstr text;
+    error->localizedDescription(text.Receive());
+    m_seen.requests[identifier].push_back(
+        Utf8(text.Get()).find("refused") != std::string::npos ? "refused" : Utf8(text.Get()));
     return S_OK;
   }
 
@@ -243,20 +301,51 @@ TEST_F(WebViewGtkTest, ALoadReportsEachResponseThenItsEnd) {
   EXPECT_EQ(m_seen.failed, 0);
 }
 
+// A port nothing listens at (port 1 itself is one WebKit refuses to load at all).
+int ClosedPort() {
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  bind(listener, reinterpret_cast<sockaddr*>(&address), size);
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+  close(listener);
+  return ntohs(address.sin_port);
+}
+
+TEST_F(WebViewGtkTest, EachRequestsStartRedirectsResponseAndEndReachTheDelegateInOrder) {
+  const std::string refused = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/x.png";
+  m_site.Add("/page.html", "text/html",
+             "<img src=/moved.png><img src=/missing.png><img src='" + refused + "'>");
+  m_site.AddRedirect("/moved.png", "/pic.png");
+  m_site.Add("/pic.png", "image/png", "png");
+  Load(m_site.Url("/page.html"));
+  const auto ended = [&] {
+    size_t count = 0;
+    for (const auto& [identifier, events] : m_seen.requests) {
+      count += events.back() == "finished" || events.back() == "refused";
+    }
+    return count == 4;
+  };
+  ASSERT_TRUE(RunUntil(ended)) << m_seen.requests.size();
+  std::vector<std::vector<std::string>> lives;
+  for (const auto& [identifier, events] : m_seen.requests) lives.push_back(events);
+  std::vector<std::vector<std::string>> expected{
+      {"start GET " + refused, "refused"},
+      {"start GET " + m_site.Url("/missing.png"), "response 404", "finished"},
+      {"start GET " + m_site.Url("/moved.png"),
+       "redirect 301 " + m_site.Url("/pic.png") + " to " + m_site.Url("/pic.png"), "response 200",
+       "finished"},
+      {"start GET " + m_site.Url("/page.html"), "response 200", "finished"},
+  };
+  std::sort(lives.begin(), lives.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(lives, expected);
+}
+
 TEST_F(WebViewGtkTest, ARefusedConnectionIsAFailedProvisionalLoad) {
-  // A port nothing listens at (port 1 itself is one WebKit refuses to load at all).
-  const int closed = [] {
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    bind(listener, reinterpret_cast<sockaddr*>(&address), size);
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
-    close(listener);
-    return ntohs(address.sin_port);
-  }();
-  Load("http://127.0.0.1:" + std::to_string(closed) + "/refused");
+  Load("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/refused");
   ASSERT_TRUE(RunUntil([&] { return m_seen.failed + m_seen.failedLater + m_seen.finished > 0; }))
       << m_seen.responses.size();
   EXPECT_EQ(m_seen.failed, 1);
