@@ -113,6 +113,8 @@
       selected: null,   // a row of the view, or null
       seenUrls: new Set(),  // the URLs of the view, while unique is on
       byId: new Map(),      // rows by the native side's id
+      separators: 0,        // how many of rows and pending are separators
+      takenSeparators: 0,   // how many of rows are
     };
 
     // A row made from a result's JSON text, or null for anything that is not one.
@@ -182,6 +184,8 @@
     let query = {text: '', tests: []};
 
     function shows(row) {
+      // A search's separator stands in the list's order only.
+      if (row.separator) return !model.sortKey;
       if (query.text !== model.narrow) query = {text: model.narrow, tests: compileQuery(model.narrow)};
       if (model.kinds.size && !model.kinds.has(row.kind)) return false;
       for (const test of query.tests) {
@@ -201,6 +205,23 @@
       if (row.id !== null) model.byId.set(row.id, row);
       return true;
     };
+
+    // A search starts: a separator row (its address and time) goes before its rows. It
+    // shows while the list is in the order rows came, and counts, exports and selections
+    // leave it out.
+    model.addSeparator = (address, time) => {
+      model.pending.push(Object.assign(outcomeOf({method: ''}), {
+        separator: true, url: address, time, fileName: '', mimeType: '', size: '', version: 0,
+        sequence: model.rows.length + model.pending.length}));
+      model.separators += 1;
+    };
+
+    // The rows received, separators left out.
+    model.count = () => model.rows.length + model.pending.length - model.separators;
+
+    // The rows shown, separators left out; and how many they are.
+    model.shownRows = () => model.view.filter((row) => !row.separator);
+    model.shownCount = () => model.view.length - (model.sortKey ? 0 : model.takenSeparators);
 
     // Takes a row's update (the row's JSON text again, with its outcome as it is now): the
     // row of that id takes its outcome. The row, or null when there is none.
@@ -227,7 +248,10 @@
       if (!model.pending.length) return;
       const arrived = model.pending;
       model.pending = [];
-      for (const row of arrived) model.rows.push(row);
+      for (const row of arrived) {
+        model.rows.push(row);
+        if (row.separator) model.takenSeparators += 1;
+      }
       const added = arrived.filter(shows);
       if (!added.length) return;
       if (!model.sortKey) {
@@ -262,12 +286,15 @@
       model.selected = null;
       model.seenUrls = new Set();
       model.byId = new Map();
+      model.separators = 0;
+      model.takenSeparators = 0;
     };
 
     // The rows shown as addresses, one a line; as CSV with a header; or as JSON. Sizes go
     // as the text shown and as bytes (null when not known), times in milliseconds.
     model.exportText = (kind) => {
-      if (kind === 'urls') return model.view.map((row) => row.url).join('\n');
+      const shown = model.shownRows();
+      if (kind === 'urls') return shown.map((row) => row.url).join('\n');
       const fields = (row) => {
         const exported = {};
         for (const key of EXPORTED) exported[key] = row[key];
@@ -276,9 +303,9 @@
         if (!exported.status) exported.status = null;
         return exported;
       };
-      if (kind === 'json') return JSON.stringify(model.view.map(fields), null, 2);
+      if (kind === 'json') return JSON.stringify(shown.map(fields), null, 2);
       const lines = [EXPORTED.join(',')];
-      for (const row of model.view) {
+      for (const row of shown) {
         const exported = fields(row);
         lines.push(EXPORTED.map((key) => csvField(exported[key] ?? '')).join(','));
       }

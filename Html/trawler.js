@@ -21,7 +21,8 @@
     images: {mode: 'mime', text: 'image'},
     code: {mode: 'ext', text: '*.js; *.mjs; *.css'},
   };
-  const STATE_NAMES = {idle: 'Idle', searching: 'Searching', paused: 'Paused'};
+  const STATE_NAMES = {idle: 'Idle', searching: 'Searching',
+                       paused: 'Paused: responses are not listed until you resume,'};
 
   // The page's state, all of it: the search as the native answers gave it, the results
   // (result_model.js: rows, view, sort, selection), and what the page tells the user.
@@ -30,6 +31,7 @@
     address: '',
     results: TrawlerResults.create(),
     notice: '',
+    noticeIsError: true,
     viewDirty: false,  // the view must be made anew from every row at the next render
     load: null,  // how the search's page load ended ({ok, url, error}), or null
     detailsOpen: false,  // whether the details pane shows
@@ -169,8 +171,10 @@
     if (element.shownRow !== row) {
       element.shownRow = row;
       const {name, mime, size, url, open, copy} = element.parts;
-      name.textContent = row.fileName;
-      name.title = row.fileName;
+      // A search's separator: its address and time across the row, no actions.
+      element.classList.toggle('separator', Boolean(row.separator));
+      name.textContent = row.separator ? 'Search ' + row.url + ' \u00B7 ' + row.time : row.fileName;
+      name.title = name.textContent;
       mime.textContent = row.mimeType;
       mime.title = row.mimeType;
       size.textContent = row.size;
@@ -229,26 +233,47 @@
       header.setAttribute('aria-sort', key !== state.results.sortKey ? 'none'
                           : state.results.sortDescending ? 'descending' : 'ascending');
     }
-    const total = state.results.rows.length.toLocaleString('en-US');
-    const shown = state.results.view.length.toLocaleString('en-US');
+    renderHint();
+    const total = state.results.count().toLocaleString('en-US');
+    const shown = state.results.shownCount().toLocaleString('en-US');
     const where = state.address && search !== 'idle' ? ' ' + state.address : '';
     elements.statusText.textContent = (state.load ? loadText() : STATE_NAMES[search] + where) +
         ' \u2014 ' + total + ' results, ' + shown + ' shown';
     elements.notice.textContent = state.notice;
+    elements.notice.classList.toggle('done', !state.noticeIsError);
+  }
+
+  // What to do or to expect while the list shows no row.
+  function renderHint() {
+    const hint = elements.emptyHint;
+    hint.hidden = state.results.shownCount() > 0;
+    if (hint.hidden) return;
+    hint.textContent = state.results.count() > 0
+        ? 'No row matches the search text or the chosen types.'
+        : state.search === 'idle'
+        ? 'Type an address above and press Enter: every response the page receives is listed here.'
+        : 'Waiting for the page\u2019s responses\u2026';
   }
 
   // What the search's page load came to: "Loaded · N requests · M failed", counted over
   // the rows of this search as they are now, or why the page could not be loaded.
   function loadText() {
     if (!state.load.ok) return 'Could not load ' + state.load.url + ': ' + state.load.error;
-    const rows = state.results.rows.slice(state.searchFirstRow);
+    const rows = state.results.rows.slice(state.searchFirstRow).filter((row) => !row.separator);
     const failed = rows.filter((row) => TrawlerResults.verdictOf(row) !== '').length;
-    const paused = state.search === 'paused' ? ' (paused)' : '';
+    const paused = state.search === 'paused' ? ' (paused: responses are not listed)' : '';
     return 'Loaded' + paused + ' \u00B7 ' + rows.length.toLocaleString('en-US') + ' requests \u00B7 ' +
         failed.toLocaleString('en-US') + ' failed';
   }
 
+  // A short confirmation of something done, shown as a notice that is no error.
+  function confirmDone(text) {
+    notify(text);
+    state.noticeIsError = false;
+  }
+
   function notify(text) {
+    state.noticeIsError = true;
     state.notice = text;
     clearTimeout(noticeTimer);
     noticeTimer = setTimeout(() => {
@@ -264,6 +289,11 @@
 
   function start() {
     const url = elements.address.value.trim();
+    if (!url) {
+      elements.addressMessage.textContent = 'type an address to start';
+      elements.address.focus();
+      return;
+    }
     const mode = filterMode();
     const answer = callService('start', {
       url: url,
@@ -281,6 +311,8 @@
     state.address = elements.address.value || url;
     state.load = null;
     state.searchFirstRow = state.results.rows.length + state.results.pending.length;
+    state.results.addSeparator(state.address, new Date().toLocaleTimeString('en-GB'));
+    state.viewDirty = true;
     requestRender();
   }
 
@@ -310,17 +342,32 @@
     if (row && !callService('open', {url: row.url})) notify('could not open ' + row.url);
   }
 
+  // Copies the text and says so ("Copied 47 URLs"), or that it could not.
   function copyText(text, what) {
-    if (!callService('copyURL', {url: text})) notify('could not copy ' + what);
+    if (callService('copyURL', {url: text})) {
+      confirmDone('Copied ' + what);
+    } else {
+      notify('could not copy ' + what);
+    }
   }
 
   function copyShown(kind) {
     state.results.takePending();
-    if (!state.results.view.length) {
+    const count = state.results.shownCount();
+    if (!count) {
       notify('nothing to copy');
       return;
     }
-    copyText(state.results.exportText(kind), kind === 'urls' ? 'the URLs' : 'the list');
+    const rows = count.toLocaleString('en-US') + (count === 1 ? ' row' : ' rows');
+    copyText(state.results.exportText(kind),
+             kind === 'urls' ? count.toLocaleString('en-US') + (count === 1 ? ' URL' : ' URLs')
+                             : rows + ' as ' + kind.toUpperCase());
+  }
+
+  function narrowTo(text) {
+    state.results.narrow = text.toLowerCase();
+    state.viewDirty = true;
+    requestRender();
   }
 
   // Saves the shown rows to a file the user picks: HAR from what native code keeps of each
@@ -328,7 +375,7 @@
   // hears how it went.
   function saveShown(format) {
     state.results.takePending();
-    const rows = state.results.view;
+    const rows = state.results.shownRows();
     if (!rows.length) {
       notify('nothing to save');
       return;
@@ -406,9 +453,17 @@
     const count = state.results.view.length;
     if (!count) return;
     const current = state.results.selected ? state.results.view.indexOf(state.results.selected) : -1;
-    const next = current < 0 ? (step > 0 ? 0 : count - 1)
-                             : Math.min(count - 1, Math.max(0, current + step));
-    select(state.results.view[next]);
+    const view = state.results.view;
+    let next = current < 0 && Math.abs(step) === 1 ? (step > 0 ? 0 : count - 1)
+                             : Math.min(count - 1, Math.max(0, Math.max(current, 0) + step));
+    // A separator is passed over, in the step's direction, or back when none lies beyond.
+    const direction = step > 0 ? 1 : -1;
+    while (view[next] && view[next].separator) next += direction;
+    if (!view[next]) {
+      next = Math.min(count - 1, Math.max(0, next - direction));
+      while (view[next] && view[next].separator) next -= direction;
+    }
+    if (view[next] && !view[next].separator) select(view[next]);
   }
 
   function sortBy(key) {
@@ -429,13 +484,29 @@
                        (element.tagName === 'INPUT' && /^(text|search)$/.test(element.type)));
   }
 
+  // The keys that move the selection, and by how many rows (a page: the rows in sight).
+  const SELECTION_STEPS = {
+    ArrowDown: () => 1,
+    ArrowUp: () => -1,
+    PageDown: () => Math.max(1, Math.floor(viewportHeight / rowHeight) - 1),
+    PageUp: () => -Math.max(1, Math.floor(viewportHeight / rowHeight) - 1),
+    Home: () => -Infinity,
+    End: () => Infinity,
+  };
+
   function onKeyDown(event) {
     const control = event.ctrlKey || event.metaKey;
     const key = event.key;
     const inText = isTextField(document.activeElement);
     if (key === 'Escape') {
       event.preventDefault();
-      stop();
+      // Esc clears a search box with text first; from anywhere else it stops the capture.
+      if (document.activeElement === elements.narrow && elements.narrow.value) {
+        elements.narrow.value = '';
+        narrowTo('');
+      } else {
+        stop();
+      }
     } else if (control && !event.shiftKey && (key === 'f' || key === 'F')) {
       event.preventDefault();
       elements.narrow.focus();
@@ -447,9 +518,9 @@
                !String(window.getSelection())) {
       event.preventDefault();
       copyText(state.results.selected.url, 'the URL');
-    } else if ((key === 'ArrowDown' || key === 'ArrowUp') && !inText) {
+    } else if (key in SELECTION_STEPS && !inText) {
       event.preventDefault();
-      moveSelection(key === 'ArrowDown' ? 1 : -1);
+      moveSelection(SELECTION_STEPS[key]());
     } else if (key === 'Enter' && !inText && document.activeElement.tagName !== 'BUTTON' &&
                !document.activeElement.dataset.key && state.results.selected) {
       event.preventDefault();
@@ -459,7 +530,7 @@
 
   function onRowsClick(event) {
     const element = event.target.closest('.row');
-    if (!element || !element.shownRow) return;
+    if (!element || !element.shownRow || element.shownRow.separator) return;
     const row = element.shownRow;
     const action = event.target.dataset ? event.target.dataset.action : undefined;
     if (action === 'open') {
@@ -490,6 +561,7 @@
       notice: document.createElement('span'),
       chips: Array.from(document.querySelectorAll('[data-kind]')),
       details: $('details'),
+      emptyHint: $('empty-hint'),
       detailsToggle: $('details-toggle'),
     };
     elements.notice.className = 'notice';
@@ -503,11 +575,18 @@
     for (const button of document.querySelectorAll('[data-preset]')) {
       button.addEventListener('click', () => applyPreset(button.dataset.preset));
     }
-    elements.narrow.addEventListener('input', () => {
-      state.results.narrow = elements.narrow.value.toLowerCase();
-      state.viewDirty = true;
-      requestRender();
-    });
+    elements.narrow.addEventListener('input', () => narrowTo(elements.narrow.value));
+    // Typing in a filter's box chooses that filter; Enter there starts, as in the address.
+    for (const [box, mode] of [[elements.mimeFilter, 'mime'], [elements.extFilter, 'ext']]) {
+      box.addEventListener('input', () => {
+        document.querySelector('input[name=filter][value=' + mode + ']').checked = true;
+      });
+      box.addEventListener('keydown', (event) => {
+        if (event.key !== 'Enter') return;
+        event.preventDefault();
+        start();
+      });
+    }
     elements.unique.addEventListener('change', () => {
       state.results.unique = elements.unique.checked;
       state.viewDirty = true;
@@ -619,14 +698,22 @@
   window.savedFile = (text) => {
     const outcome = outcomeOf(text);
     if (!outcome || outcome.cancelled) return;
-    notify(outcome.ok ? 'Saved ' + outcome.path
-                      : 'could not save ' + outcome.path + ': ' + outcome.error);
+    if (outcome.ok) {
+      confirmDone('Saved ' + outcome.path);
+    } else {
+      notify('could not save ' + outcome.path + ': ' + outcome.error);
+    }
   };
 
   // A cURL command reached the clipboard, or could not: {ok}.
   window.curlCopied = (text) => {
     const outcome = outcomeOf(text);
-    if (outcome && !outcome.ok) notify('could not copy the request');
+    if (!outcome) return;
+    if (outcome.ok) {
+      confirmDone('Copied the request as a cURL command');
+    } else {
+      notify('could not copy the request');
+    }
   };
 
   // The address as the native side normalised it.

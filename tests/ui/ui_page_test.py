@@ -304,6 +304,72 @@ class UiPageTest(unittest.TestCase):
         page.keys("Escape")
         self.assertEqual(page.calls()[-1]["method"], "stop")
 
+    def test_keys_filters_and_feedback_as_a_network_panel_user_expects(self):
+        page = self.page
+        selected = lambda: page.js("(document.querySelector('[aria-selected=true] .name') || {})"
+                                   ".textContent")
+        page.js("document.getElementById('start').click()")
+        self.assertEqual(page.calls("start"), [])  # no address: nothing to start
+        self.assertIn("type an address", page.js("document.getElementById('address-message')"
+                                                 ".textContent"))
+        page.js("document.getElementById('address').value = 'h.test'")
+        page.js("document.getElementById('ext-filter').focus()")
+        page.keys("period", "m", "p", "4", "Return")
+        start = page.calls("start")[-1]["params"]
+        self.assertEqual((start["useFileExtFilter"], start["fileExtFilter"]), (True, ".mp4"))
+        self.assertEqual(page.js("document.querySelector('input[name=filter]:checked').value"),
+                         "ext")
+        page.add_rows([row("r%02d.png" % i) for i in range(40)])
+        page.js("document.getElementById('viewport').focus()")
+        page.keys("End")
+        self.assertEqual(selected(), "r39.png")
+        page.keys("Home")
+        self.assertEqual(selected(), "r00.png")  # past the search's separator
+        page.keys("Next")
+        after_page = selected()
+        self.assertGreater(after_page, "r05.png")
+        page.keys("Prior")
+        self.assertEqual(selected(), "r00.png")
+        # The selection stays in sight.
+        page.keys("End")
+        self.assertTrue(page.js("document.querySelector('[aria-selected=true]') !== null"))
+        # Esc empties the search box first; only then does it stop the capture.
+        stops = len(page.calls("stop"))
+        self.narrow("r1")
+        page.js("document.getElementById('narrow').focus()")
+        page.keys("Escape")
+        self.assertEqual(page.js("document.getElementById('narrow').value"), "")
+        self.assertEqual(len(page.calls("stop")), stops)
+        page.keys("Escape")
+        self.assertEqual(len(page.calls("stop")), stops + 1)
+        page.keys("ctrl+shift+c")
+        self.assertIn("Copied 40 URLs", page.js("document.getElementById('status').textContent"))
+
+    def test_each_search_starts_with_a_separator_that_exports_and_counts_leave_out(self):
+        page = self.page
+        self.start_with("first.test")
+        page.add_rows([row("a.png")])
+        self.start_with("second.test")
+        page.add_rows([row("b.png")])
+        separators = page.js("Array.from(document.querySelectorAll('#viewport .row.separator'))"
+                             ".filter((r) => !r.hidden).map((r) => r.textContent)")
+        self.assertEqual(len(separators), 2)
+        self.assertIn("first.test", separators[0])
+        self.assertEqual([cells[0] for cells in page.shown_rows()][1::2], ["a.png", "b.png"])
+        self.assertIn("2 results, 2 shown", page.js("document.getElementById('status').textContent"))
+        page.js("document.getElementById('copy-all').click()")
+        self.assertEqual(page.calls("copyURL")[-1]["params"]["url"],
+                         "http://h.test/a.png\nhttp://h.test/b.png")
+        # Sorted, the list has no separators; Clear takes them all.
+        page.js("document.querySelector('.header [data-key=fileName]').click()")
+        page.frames()
+        self.assertEqual([cells[0] for cells in page.shown_rows()], ["a.png", "b.png"])
+        page.js("document.getElementById('clear').click()")
+        page.frames()
+        self.assertEqual(page.shown_rows(), [])
+        self.assertIn("Waiting for the page", page.js("document.getElementById('empty-hint')"
+                                                      ".textContent"))
+
 
 def screenshot(path, dark):
     page = Page(HTML, dark=dark)
