@@ -120,6 +120,11 @@
       element.appendChild(cell);
       element.parts[name] = cell;
     }
+    const url = element.parts.url;
+    url.parts = {head: document.createElement('span'), tail: document.createElement('span')};
+    url.parts.head.className = 'url-head';
+    url.parts.tail.className = 'url-tail';
+    url.append(url.parts.head, url.parts.tail);
     const actions = document.createElement('div');
     actions.className = 'cell actions';
     actions.setAttribute('role', 'gridcell');
@@ -178,8 +183,12 @@
       mime.textContent = row.mimeType;
       mime.title = row.mimeType;
       size.textContent = row.size;
-      url.textContent = row.url;
-      url.title = row.url;
+      // The URL's end (its file name and query) is kept in sight; the rest is cut.
+      const tail = row.url.length > 60 ? row.url.slice(-24) : '';
+      url.parts.head.textContent = tail ? row.url.slice(0, -24) : row.url;
+      url.parts.tail.textContent = tail;
+      // A tooltip of a very long URL would run off the screen: it says the start.
+      url.title = row.url.length > 400 ? row.url.slice(0, 400) + '\u2026' : row.url;
       open.setAttribute('aria-label', 'Open ' + row.url);
       copy.setAttribute('aria-label', 'Copy ' + row.url);
     }
@@ -610,6 +619,10 @@
     $('copy-csv').addEventListener('click', () => copyShown('csv'));
     $('copy-json').addEventListener('click', () => copyShown('json'));
     $('copy-curl').addEventListener('click', copySelectedAsCurl);
+    // The export menu closes once one of its actions ran.
+    $('export-menu').addEventListener('click', (event) => {
+      if (event.target.tagName === 'BUTTON') $('export-menu').open = false;
+    });
     for (const chip of elements.chips) {
       chip.addEventListener('click', () => toggleKind(chip.dataset.kind));
     }

@@ -241,7 +241,8 @@ class UiPageTest(unittest.TestCase):
         # Nothing but the page's own elements is in the list.
         self.assertEqual(page.js("document.querySelectorAll('#viewport *').length - "
                                  "document.querySelectorAll('#viewport .row, #viewport .cell,"
-                                 " #viewport button, #spacer').length"), 0)
+                                 " #viewport button, #spacer, #viewport .url-head,"
+                                 " #viewport .url-tail').length"), 0)
         shown = page.shown_rows()
         for cells, text in zip(shown, payloads):
             self.assertEqual(cells, [text] * 4)
@@ -371,22 +372,29 @@ class UiPageTest(unittest.TestCase):
                                                       ".textContent"))
 
 
-def screenshot(path, dark):
-    page = Page(HTML, dark=dark)
+def screenshot(path, dark, size):
+    width, height = (int(part) for part in size.split("x"))
+    page = Page(HTML, dark=dark, width=width, height=height)
     page.js("document.getElementById('address').value = 'https://media.example/gallery'")
     page.js("document.getElementById('start').click()")
+    page.frames()
     kinds = [("image/png", ".png"), ("video/mp4", ".mp4"), ("text/css", ".css"),
              ("application/javascript", ".js")]
     rows = []
     for index in range(200):
         mime, extension = kinds[index % 4]
         name = "resource-%03d%s" % (index, extension)
-        rows.append(row(name, mime, "%d.%02dKB" % (index % 97 + 1, index % 100) if index % 7
-                        else "unknown",
-                        "https://cdn.media.example/assets/2026/very/long/path/to/" + name +
-                        "?token=" + "abcdef0123456789" * 3))
+        shown = row(name, mime, "%d.%02dKB" % (index % 97 + 1, index % 100) if index % 7
+                    else "unknown",
+                    "https://cdn.media.example/assets/2026/very/long/path/to/" + name +
+                    "?token=" + "abcdef0123456789" * 3)
+        shown.update(id=index + 1, status=404 if index % 9 == 4 else 200, statusText="OK",
+                     method="POST" if index % 13 == 5 else "GET", duration=index * 7 % 900,
+                     redirects=1 if index % 11 == 3 else 0,
+                     error="Connection refused" if index % 17 == 8 else "")
+        rows.append(shown)
     page.add_rows(rows)
-    page.js("document.querySelectorAll('#viewport .row')[2].click()")
+    page.js("Array.from(document.querySelectorAll('#viewport .row')).slice(0, 3).pop().click()")
     page.screenshot(path)
     page.close()
 
@@ -396,6 +404,7 @@ if __name__ == "__main__":
     if arguments and not arguments[0].startswith("-"):
         HTML = arguments.pop(0)
     if arguments and arguments[0] == "--screenshot":
-        screenshot(arguments[1], "--dark" in arguments)
+        sizes = [argument[len("--size="):] for argument in arguments if argument.startswith("--size=")]
+        screenshot(arguments[1], "--dark" in arguments, sizes[0] if sizes else "1100x700")
     else:
         unittest.main(argv=[sys.argv[0]] + arguments, verbosity=2)
