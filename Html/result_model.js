@@ -14,10 +14,29 @@
     return match ? Number(match[1]) * UNITS[match[2]] : NaN;
   }
 
-  // The request's outcome a row may carry, with what a row without it counts as.
-  const OUTCOME = {id: null, status: 0, statusText: '', method: 'GET', window: 0, start: -1,
-                   duration: -1, bytes: -1, received: -1, redirects: 0, fromCache: false,
-                   error: ''};
+  // A member of a result: the value when it has the fallback's type, else the fallback.
+  function pick(value, fallback) {
+    return typeof value === typeof fallback ? value : fallback;
+  }
+
+  // The request's outcome a row may carry, each member of its type or what a row without it
+  // counts as. One object shape for every row, made member by member: rows stream in.
+  function outcomeOf(result) {
+    return {
+      id: typeof result.id === 'number' ? result.id : null,
+      status: pick(result.status, 0),
+      statusText: pick(result.statusText, ''),
+      method: pick(result.method, 'GET'),
+      window: pick(result.window, 0),
+      start: pick(result.start, -1),
+      duration: pick(result.duration, -1),
+      received: pick(result.received, -1),
+      redirects: pick(result.redirects, 0),
+      fromCache: pick(result.fromCache, false),
+      error: pick(result.error, ''),
+    };
+  }
+
   // The columns of a CSV or JSON export, in order.
   const EXPORTED = ['fileName', 'mimeType', 'size', 'bytes', 'url', 'status', 'method',
                     'duration', 'redirects', 'fromCache', 'error'];
@@ -30,18 +49,6 @@
     let text = String(value);
     if (typeof value === 'string' && /^[=+\-@\t\r]/.test(text)) text = "'" + text;
     return /[",\r\n]/.test(text) ? '"' + text.replace(/"/g, '""') + '"' : text;
-  }
-
-  // The outcome members of a parsed result, each of its type or its default.
-  function outcomeOf(result) {
-    const outcome = {};
-    for (const [key, fallback] of Object.entries(OUTCOME)) {
-      const value = result[key];
-      outcome[key] = value !== undefined && value !== null && typeof value === typeof fallback
-          ? value : fallback;
-    }
-    if (typeof result.id === 'number') outcome.id = result.id;
-    return outcome;
   }
 
   // The type chips over the list, and the row's kind by its MIME type, file name and method.
@@ -58,13 +65,21 @@
 
   // The type says first; a type that says nothing (none, application/octet-stream) leaves
   // it to the name.
+  // The kinds the types said, by type: a list has few types and many rows.
+  const kindsByType = new Map();
+
   function kindOf(mimeType, fileName, method) {
-    const mime = mimeType.toLowerCase();
+    let byType = kindsByType.get(mimeType);
+    if (byType === undefined) {
+      const mime = mimeType.toLowerCase();
+      const rule = KIND_RULES.find((candidate) => candidate[1].test(mime));
+      byType = rule ? rule[0] : '';
+      if (kindsByType.size < 1000) kindsByType.set(mimeType, byType);
+    }
+    if (byType) return byType;
     const name = fileName.toLowerCase();
-    const byType = KIND_RULES.find((rule) => rule[1].test(mime));
     const byName = KIND_RULES.find((rule) => rule[2].test(name));
-    const rule = byType || byName;
-    if (rule) return rule[0];
+    if (byName) return byName[0];
     return method !== 'GET' ? 'fetch' : 'other';
   }
 
@@ -129,7 +144,8 @@
       for (const key of FIELDS) {
         if (typeof result[key] !== 'string') return null;
       }
-      return Object.assign(outcomeOf(result), {
+      const row = outcomeOf(result);
+      Object.assign(row, {
         fileName: result.fileName,
         mimeType: result.mimeType,
         size: result.size,
@@ -145,9 +161,11 @@
         haystack: (result.fileName + '\n' + result.mimeType + '\n' + result.size + '\n' +
                    result.url).toLowerCase(),
         version: 0,  // counts the updates, so a view knows to draw the row again
-        kind: kindOf(result.mimeType, result.fileName, outcomeOf(result).method),
+        kind: kindOf(result.mimeType, result.fileName, row.method),
       });
+      return row;
     }
+
 
     // A numeric column's value of a row; NaN when it is not known.
     function numberOf(row, key) {

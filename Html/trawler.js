@@ -157,11 +157,34 @@
     const {outcome, method, time} = element.parts;
     const shown = statusOf(row);
     outcome.textContent = shown.text;
-    outcome.title = shown.title;
     method.textContent = row.method;
     time.textContent = row.duration >= 0 ? row.duration + ' ms' : '';
     element.dataset.verdict = TrawlerResults.verdictOf(row);
     element.shownVersion = row.version;
+  }
+
+  // Tooltips are made when the pointer comes over a cell, not each time a row is drawn.
+  function tooltipOf(row, cell) {
+    const kind = cell.classList;
+    if (kind.contains('name')) return cell.textContent;
+    if (kind.contains('mime')) return row.mimeType;
+    if (kind.contains('outcome')) return statusOf(row).title;
+    // A tooltip of a very long URL would run off the screen: it says the start.
+    if (kind.contains('url')) return row.url.length > 400 ? row.url.slice(0, 400) + '\u2026' : row.url;
+    return '';
+  }
+
+  function onRowsHover(event) {
+    const cell = event.target.closest && event.target.closest('.cell');
+    const element = cell ? cell.parentElement : null;
+    if (!element || !element.shownRow) return;
+    cell.title = tooltipOf(element.shownRow, cell);
+    element.tooltips = true;
+  }
+
+  function clearTooltips(element) {
+    for (const cell of element.children) cell.removeAttribute('title');
+    element.tooltips = false;
   }
 
   function fillRow(element, row, index) {
@@ -172,23 +195,23 @@
     }
     element.shownIndex = index;
     element.shownSelected = row === state.results.selected;
-    if (element.shownRow !== row || element.shownVersion !== row.version) fillOutcome(element, row);
+    if (element.shownRow !== row || element.shownVersion !== row.version) {
+      fillOutcome(element, row);
+      if (element.tooltips) clearTooltips(element);
+    }
     if (element.shownRow !== row) {
       element.shownRow = row;
+      if (element.tooltips) clearTooltips(element);
       const {name, mime, size, url, open, copy} = element.parts;
       // A search's separator: its address and time across the row, no actions.
       element.classList.toggle('separator', Boolean(row.separator));
       name.textContent = row.separator ? 'Search ' + row.url + ' \u00B7 ' + row.time : row.fileName;
-      name.title = name.textContent;
       mime.textContent = row.mimeType;
-      mime.title = row.mimeType;
       size.textContent = row.size;
       // The URL's end (its file name and query) is kept in sight; the rest is cut.
       const tail = row.url.length > 60 ? row.url.slice(-24) : '';
       url.parts.head.textContent = tail ? row.url.slice(0, -24) : row.url;
       url.parts.tail.textContent = tail;
-      // A tooltip of a very long URL would run off the screen: it says the start.
-      url.title = row.url.length > 400 ? row.url.slice(0, 400) + '\u2026' : row.url;
       open.setAttribute('aria-label', 'Open ' + row.url);
       copy.setAttribute('aria-label', 'Copy ' + row.url);
     }
@@ -640,6 +663,7 @@
       state.searchFirstRow = 0;
       requestRender();
     });
+    elements.viewport.addEventListener('mouseover', onRowsHover);
     elements.viewport.addEventListener('scroll', () => {
       scrollTop = elements.viewport.scrollTop;
       requestRender();

@@ -246,7 +246,10 @@ class UiPageTest(unittest.TestCase):
         shown = page.shown_rows()
         for cells, text in zip(shown, payloads):
             self.assertEqual(cells, [text] * 4)
-        self.assertEqual(page.js("document.querySelector('#viewport .row .url').title"),
+        # The tooltip, made when the pointer comes over the cell.
+        self.assertEqual(page.js("((cell) => { cell.dispatchEvent(new MouseEvent('mouseover', "
+                                 "{bubbles: true})); return cell.title; })"
+                                 "(document.querySelector('#viewport .row .url'))"),
                          payloads[0])
 
     def test_malformed_results_are_skipped_and_the_page_goes_on(self):
