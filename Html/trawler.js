@@ -349,7 +349,8 @@
   }
 
   function pause() {
-    if (!callService('pause', {})) {
+    const answer = askService('pause', {});
+    if (!answer || answer.returnValue !== 1) {
       notify('could not pause');
       return;
     }
@@ -357,6 +358,10 @@
       state.search = 'paused';
     } else if (state.search === 'paused') {
       state.search = 'searching';
+      // Resumed: how many responses came while paused, which the list does not hold.
+      const unlisted = typeof answer.unlisted === 'number' ? answer.unlisted : 0;
+      confirmDone('Resumed; ' + unlisted.toLocaleString('en-US') +
+                  (unlisted === 1 ? ' response' : ' responses') + ' came while paused, not listed');
     }
     requestRender();
   }

@@ -68,7 +68,7 @@ int HandleFinderCall(const std::u16string& uri, const std::u16string& method,
     if (method == u"start") {
       result = StartSearch(params, window);
     } else if (method == u"pause") {
-      result = PauseSearch(window);
+      result = PauseSearch(window, returnValue);
     } else if (method == u"stop") {
       result = StopSearch(window);
     } else if (method == u"open") {
@@ -123,8 +123,14 @@ int StartSearch(const Json::Value& params, FinderState& state) {
   return 1;
 }
 
-int PauseSearch(FinderState& state) {
-  if (state.m_running) state.m_paused = 1 - state.m_paused;
+int PauseSearch(FinderState& state, Json::Value& answer) {
+  if (!state.m_running) return 1;
+  state.m_paused = 1 - state.m_paused;
+  if (state.m_paused) {
+    state.m_unlisted = 0;
+  } else {
+    answer["unlisted"] = state.m_unlisted;
+  }
   return 1;
 }
 

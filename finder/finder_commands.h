@@ -23,7 +23,9 @@ int StartSearch(const Json::Value& params, FinderState& state);
 int OpenUrl(const Json::Value& params);
 // Puts the address on the clipboard as Unicode text, owned by the UI window.
 int CopyUrl(const Json::Value& params, CLocalWindow& window);
-int PauseSearch(FinderState& state);
+// Pauses a running search, or resumes a paused one; resumed, answer["unlisted"] says how
+// many responses came meanwhile (and were not listed).
+int PauseSearch(FinderState& state, Json::Value& answer);
 int StopSearch(FinderState& state);
 // The page cleared its list: the rows and records kept for it go.
 int ClearResults(FinderState& state);

@@ -30,6 +30,8 @@ struct PendingSave {
 struct FinderState {
   int32_t m_running = 0;
   int32_t m_paused = 0;
+  // Responses that came while the search was paused, and so were not listed.
+  uint32_t m_unlisted = 0;
   int32_t m_filterEnabled = 1;
   int32_t m_useFileExtFilter = 0;
   std::u16string m_mimeFilter;

@@ -117,8 +117,11 @@ HRESULT CResourceLoadDelegate::willSendRequest(IWebView*, unsigned long identifi
 HRESULT CResourceLoadDelegate::didReceiveResponse(IWebView*, unsigned long identifier,
                                                   IWebURLResponse* response, IWebDataSource*) {
   FinderState* state = Listing();
-  // While idle or paused a response costs nothing more than this test.
-  if (!state) return S_OK;
+  // While idle or paused a response costs nothing more than this test (and a count).
+  if (!state) {
+    if (g_pApp && g_pApp->m_localWindow.m_paused) ++g_pApp->m_localWindow.m_unlisted;
+    return S_OK;
+  }
   if (!response) return E_POINTER;
   const auto found = m_pending.find(identifier);
   RequestRecord record = found == m_pending.end() ? Started(*state, m_window) : found->second;
