@@ -161,6 +161,7 @@
         haystack: (result.fileName + '\n' + result.mimeType + '\n' + result.size + '\n' +
                    result.url).toLowerCase(),
         version: 0,  // counts the updates, so a view knows to draw the row again
+        sortNumber: NaN,  // the numeric sort's value (prepareSort)
         kind: kindOf(result.mimeType, result.fileName, row.method),
       });
       return row;
@@ -168,6 +169,13 @@
 
 
     // A numeric column's value of a row; NaN when it is not known.
+    // Rows about to be sorted by a numeric column take its value first, so that the sort
+    // compares plain numbers.
+    function prepareSort(rows) {
+      if (!NUMERIC.has(model.sortKey)) return;
+      for (const row of rows) row.sortNumber = numberOf(row, model.sortKey);
+    }
+
     function numberOf(row, key) {
       if (key === 'size') return row.bytes;
       if (key === 'status') return row.status || NaN;
@@ -175,27 +183,27 @@
     }
 
     // The sort's order of two rows; size sorts by bytes, status and time by number, each
-    // with what is not known last either way.
-    function compare(a, b) {
+    // with what is not known last either way. Made once for each sort.
+    function comparator() {
       const key = model.sortKey;
-      let order;
+      const sign = model.sortDescending ? -1 : 1;
       if (NUMERIC.has(key)) {
-        const aValue = numberOf(a, key);
-        const bValue = numberOf(b, key);
-        const aUnknown = Number.isNaN(aValue);
-        const bUnknown = Number.isNaN(bValue);
-        if (aUnknown || bUnknown) {
-          if (aUnknown !== bUnknown) return aUnknown ? 1 : -1;
-          return a.sequence - b.sequence;
-        }
-        order = aValue - bValue;
-      } else {
-        const aText = key === 'method' ? a.method : a.sortKeys[key];
-        const bText = key === 'method' ? b.method : b.sortKeys[key];
-        order = aText < bText ? -1 : aText > bText ? 1 : 0;
+        return (a, b) => {
+          const aUnknown = Number.isNaN(a.sortNumber);
+          const bUnknown = Number.isNaN(b.sortNumber);
+          if (aUnknown || bUnknown) {
+            if (aUnknown !== bUnknown) return aUnknown ? 1 : -1;
+            return a.sequence - b.sequence;
+          }
+          return sign * (a.sortNumber - b.sortNumber) || a.sequence - b.sequence;
+        };
       }
-      if (model.sortDescending) order = -order;
-      return order || a.sequence - b.sequence;
+      const text = key === 'method' ? (row) => row.method : (row) => row.sortKeys[key];
+      return (a, b) => {
+        const aText = text(a);
+        const bText = text(b);
+        return sign * (aText < bText ? -1 : aText > bText ? 1 : 0) || a.sequence - b.sequence;
+      };
     }
 
     // The tests of the search text, made again when the text changed.
@@ -256,7 +264,10 @@
     model.rebuild = () => {
       model.seenUrls = new Set();
       const view = model.rows.filter(shows);
-      if (model.sortKey) view.sort(compare);
+      if (model.sortKey) {
+        prepareSort(view);
+        view.sort(comparator());
+      }
       model.view = view;
       if (model.selected && !view.includes(model.selected)) model.selected = null;
     };
@@ -276,6 +287,8 @@
         for (const row of added) model.view.push(row);
         return;
       }
+      prepareSort(added);
+      const compare = comparator();
       added.sort(compare);
       const merged = new Array(model.view.length + added.length);
       let i = 0, j = 0, k = 0;
