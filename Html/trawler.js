@@ -1,9 +1,10 @@
 // Trawler's UI page. One object holds the page's state (the search, and the results of
 // result_model.js: the rows, the view's search text, sort and selection); event handlers
 // change it and ask for a render, which derives the document from it at most once per
-// animation frame and keeps only the rows in sight in the document. While rows stream in,
-// the page renders at most a few times a second and reads no layout. Text from the web reaches the document through textContent
-// and title only. The page defines the globals of the native side's contract: addResult,
+// animation frame and keeps only the rows in sight in the document (their elements are
+// row_view.js's). While rows stream in, the page renders at most a few times a second and
+// reads no layout. Text from the web reaches the document through textContent and title
+// only. The page defines the globals of the native side's contract: addResult,
 // updateResult, pageLoaded, savedFile, curlCopied and updateInputUrl.
 'use strict';
 
@@ -107,118 +108,12 @@
     renderDetails();
   }
 
-  function makeRow() {
-    const element = document.createElement('div');
-    element.className = 'row';
-    element.setAttribute('role', 'row');
-    // The parts a row is filled through, by name.
-    element.parts = {};
-    for (const name of ['name', 'outcome', 'method', 'mime', 'size', 'time', 'url']) {
-      const cell = document.createElement('div');
-      cell.className = 'cell ' + name;
-      cell.setAttribute('role', 'gridcell');
-      element.appendChild(cell);
-      element.parts[name] = cell;
-    }
-    const url = element.parts.url;
-    url.parts = {head: document.createElement('span'), tail: document.createElement('span')};
-    url.parts.head.className = 'url-head';
-    url.parts.tail.className = 'url-tail';
-    url.append(url.parts.head, url.parts.tail);
-    const actions = document.createElement('div');
-    actions.className = 'cell actions';
-    actions.setAttribute('role', 'gridcell');
-    for (const [action, label] of [['open', 'Open'], ['copy', 'Copy']]) {
-      const button = document.createElement('button');
-      button.type = 'button';
-      button.tabIndex = -1;
-      button.dataset.action = action;
-      button.textContent = label;
-      actions.appendChild(button);
-      element.parts[action] = button;
-    }
-    element.appendChild(actions);
-    element.shownRow = null;
-    return element;
-  }
-
-  // The status cell's text: the status (with an arrow when redirects led to it), "Failed",
-  // or nothing while no response came; its tooltip says the rest.
-  function statusOf(row) {
-    if (row.error) return {text: 'Failed', title: row.error};
-    if (!row.status) return {text: '', title: ''};
-    const hops = row.redirects ? ' \u21AA' + row.redirects : '';
-    const through = row.redirects ? ' (after ' + row.redirects + ' redirects)' : '';
-    const cached = row.fromCache ? ' (from the cache)' : '';
-    return {text: row.status + hops, title: row.status + ' ' + row.statusText + through + cached};
-  }
-
-  function fillOutcome(element, row) {
-    const {outcome, method, time} = element.parts;
-    const shown = statusOf(row);
-    outcome.textContent = shown.text;
-    method.textContent = row.method;
-    time.textContent = row.duration >= 0 ? row.duration + ' ms' : '';
-    element.dataset.verdict = TrawlerResults.verdictOf(row);
-    element.shownVersion = row.version;
-  }
-
-  // Tooltips are made when the pointer comes over a cell, not each time a row is drawn.
-  function tooltipOf(row, cell) {
-    const kind = cell.classList;
-    if (kind.contains('name')) return cell.textContent;
-    if (kind.contains('mime')) return row.mimeType;
-    if (kind.contains('outcome')) return statusOf(row).title;
-    // A tooltip of a very long URL would run off the screen: it says the start.
-    if (kind.contains('url')) return row.url.length > 400 ? row.url.slice(0, 400) + '\u2026' : row.url;
-    return '';
-  }
-
   function onRowsHover(event) {
     const cell = event.target.closest && event.target.closest('.cell');
     const element = cell ? cell.parentElement : null;
     if (!element || !element.shownRow) return;
-    cell.title = tooltipOf(element.shownRow, cell);
+    cell.title = TrawlerRows.tooltipOf(element.shownRow, cell);
     element.tooltips = true;
-  }
-
-  function clearTooltips(element) {
-    for (const cell of element.children) cell.removeAttribute('title');
-    element.tooltips = false;
-  }
-
-  function fillRow(element, row, index) {
-    if (element.shownRow === row && element.shownIndex === index &&
-        element.shownVersion === row.version &&
-        element.shownSelected === (row === state.results.selected)) {
-      return;
-    }
-    element.shownIndex = index;
-    element.shownSelected = row === state.results.selected;
-    if (element.shownRow !== row || element.shownVersion !== row.version) {
-      fillOutcome(element, row);
-      if (element.tooltips) clearTooltips(element);
-    }
-    if (element.shownRow !== row) {
-      element.shownRow = row;
-      if (element.tooltips) clearTooltips(element);
-      const {name, mime, size, url, open, copy} = element.parts;
-      // A search's separator: its address and time across the row, no actions.
-      element.classList.toggle('separator', Boolean(row.separator));
-      name.textContent = row.separator ? 'Search ' + row.url + ' \u00B7 ' + row.time : row.fileName;
-      mime.textContent = row.mimeType;
-      size.textContent = row.size;
-      // The URL's end (its file name and query) is kept in sight; the rest is cut.
-      const tail = row.url.length > 60 ? row.url.slice(-24) : '';
-      url.parts.head.textContent = tail ? row.url.slice(0, -24) : row.url;
-      url.parts.tail.textContent = tail;
-      open.setAttribute('aria-label', 'Open ' + row.url);
-      copy.setAttribute('aria-label', 'Copy ' + row.url);
-    }
-    element.dataset.index = String(index);
-    element.style.transform = 'translateY(' + index * rowHeight + 'px)';
-    element.setAttribute('aria-rowindex', String(index + 2));
-    element.setAttribute('aria-selected', row === state.results.selected ? 'true' : 'false');
   }
 
   // Only the rows in sight are in the document. The element of row i is element i modulo
@@ -230,7 +125,7 @@
     grid.setAttribute('aria-rowcount', String(count + 1));
     const slots = Math.ceil(viewportHeight / rowHeight) + 1;
     while (rowPool.length < slots) {
-      const element = makeRow();
+      const element = TrawlerRows.make();
       rowPool.push(element);
       viewport.appendChild(element);
     }
@@ -240,7 +135,8 @@
     for (let index = first; index < last; ++index) {
       const element = rowPool[index % rowPool.length];
       used.add(element);
-      fillRow(element, state.results.view[index], index);
+      const row = state.results.view[index];
+      TrawlerRows.fill(element, row, index, row === state.results.selected, rowHeight);
       element.hidden = false;
     }
     for (const element of rowPool) {
