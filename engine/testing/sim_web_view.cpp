@@ -63,30 +63,8 @@ HRESULT SimWebView::initWithFrame(RECT frame, BSTR, BSTR) {
   return m_view ? S_OK : E_FAIL;
 }
 
-template <typename Delegate>
-void SimWebView::Replace(ComPtr<Delegate>& slot, Delegate* delegate, const char* name) {
-  slot = ComPtr<Delegate>::Share(delegate);
-  State().records.delegateChanges.push_back({this, name, delegate != nullptr});
-}
-
-HRESULT SimWebView::setUIDelegate(IWebUIDelegate* d) {
-  Replace(m_uiDelegate, d, "ui");
-  return S_OK;
-}
-
-HRESULT SimWebView::setResourceLoadDelegate(IWebResourceLoadDelegate* d) {
-  Replace(m_resourceLoadDelegate, d, "resourceLoad");
-  return S_OK;
-}
-
-HRESULT SimWebView::setFrameLoadDelegate(IWebFrameLoadDelegate* d) {
-  Replace(m_frameLoadDelegate, d, "frameLoad");
-  return S_OK;
-}
-
-HRESULT SimWebView::setPolicyDelegate(IWebPolicyDelegate* d) {
-  Replace(m_policyDelegate, d, "policy");
-  return S_OK;
+void SimWebView::DelegateChanged(const char* name, bool installed) {
+  State().records.delegateChanges.push_back({this, name, installed});
 }
 
 HRESULT SimWebView::mainFrame(IWebFrame** frame) {
@@ -104,12 +82,6 @@ HRESULT SimWebView::setHostWindow(OLE_HANDLE window) {
   if (window && Fails("setHostWindow")) return E_FAIL;
   m_host = reinterpret_cast<HWND>(window);
   State().records.hostWindows.emplace_back(this, m_host);
-  return S_OK;
-}
-
-HRESULT SimWebView::hostWindow(OLE_HANDLE* window) {
-  if (!window) return E_POINTER;
-  *window = reinterpret_cast<OLE_HANDLE>(m_host);
   return S_OK;
 }
 
@@ -133,10 +105,7 @@ HRESULT SimWebView::close() {
   SimNotificationCenter::Default().RemoveObserversOf(static_cast<IWebView*>(this));
   if (m_view) DestroyWindow(m_view);
   m_view = nullptr;
-  m_uiDelegate.Reset();
-  m_resourceLoadDelegate.Reset();
-  m_frameLoadDelegate.Reset();
-  m_policyDelegate.Reset();
+  ReleaseDelegates();
   ReleaseContext();
   return S_OK;
 }

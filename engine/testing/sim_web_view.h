@@ -7,6 +7,7 @@
 
 #include "engine/com_object.h"
 #include "engine/testing/sim_engine.h"
+#include "engine/web_view_shell.h"
 #include "webview/com_ptr.h"
 
 #include <functional>
@@ -31,19 +32,14 @@ class SimFrame : public ComObject<IWebFrame> {
   SimWebView* m_view;
 };
 
-class SimWebView : public ComObject<IWebView, IWebViewPrivate> {
+class SimWebView : public engine::WebViewShell {
  public:
   SimWebView();
   ~SimWebView() override;
 
   HRESULT initWithFrame(RECT frame, BSTR frameName, BSTR groupName) override;
-  HRESULT setUIDelegate(IWebUIDelegate* d) override;
-  HRESULT setResourceLoadDelegate(IWebResourceLoadDelegate* d) override;
-  HRESULT setFrameLoadDelegate(IWebFrameLoadDelegate* d) override;
-  HRESULT setPolicyDelegate(IWebPolicyDelegate* d) override;
   HRESULT mainFrame(IWebFrame** frame) override;
   HRESULT setHostWindow(OLE_HANDLE window) override;
-  HRESULT hostWindow(OLE_HANDLE* window) override;
   HRESULT estimatedProgress(double* estimatedProgress) override;
   HRESULT mainFrameURL(BSTR* urlString) override;
   HRESULT close() override;
@@ -54,10 +50,11 @@ class SimWebView : public ComObject<IWebView, IWebViewPrivate> {
   // Starts loading the URL (the request's settings are recorded).
   void Load(const LoadRecord& load);
   int Id() const { return m_id; }
-  HWND Host() const { return m_host; }
   js::JSGlobalContextRef Context() const { return m_context; }
-  IWebUIDelegate* UIDelegate() const { return m_uiDelegate.Get(); }
-  IWebPolicyDelegate* PolicyDelegate() const { return m_policyDelegate.Get(); }
+
+ protected:
+  // Each delegate change is recorded.
+  void DelegateChanged(const char* name, bool installed) override;
 
  private:
   // Schedules a step of the current load, 1 ms after the previous one.
@@ -74,18 +71,11 @@ class SimWebView : public ComObject<IWebView, IWebViewPrivate> {
   void FinishLoad();
   void FailProvisionalLoad(const std::u16string& description);
   void ReleaseContext();
-  template <typename Delegate>
-  void Replace(ComPtr<Delegate>& slot, Delegate* delegate, const char* name);
 
   int m_id;
   SimFrame* m_frame;
-  HWND m_host = nullptr;
   HWND m_view = nullptr;
   bool m_closed = false;
-  ComPtr<IWebUIDelegate> m_uiDelegate;
-  ComPtr<IWebResourceLoadDelegate> m_resourceLoadDelegate;
-  ComPtr<IWebFrameLoadDelegate> m_frameLoadDelegate;
-  ComPtr<IWebPolicyDelegate> m_policyDelegate;
   std::u16string m_url;
   double m_progress = 0.0;
   js::JSGlobalContextRef m_context = nullptr;

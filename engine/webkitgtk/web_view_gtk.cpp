@@ -162,26 +162,6 @@ HRESULT WebViewGtk::initWithFrame(RECT frame, BSTR, BSTR) {
   return S_OK;
 }
 
-HRESULT WebViewGtk::setUIDelegate(IWebUIDelegate* d) {
-  m_uiDelegate = ComPtr<IWebUIDelegate>::Share(d);
-  return S_OK;
-}
-
-HRESULT WebViewGtk::setResourceLoadDelegate(IWebResourceLoadDelegate* d) {
-  m_resourceLoadDelegate = ComPtr<IWebResourceLoadDelegate>::Share(d);
-  return S_OK;
-}
-
-HRESULT WebViewGtk::setFrameLoadDelegate(IWebFrameLoadDelegate* d) {
-  m_frameLoadDelegate = ComPtr<IWebFrameLoadDelegate>::Share(d);
-  return S_OK;
-}
-
-HRESULT WebViewGtk::setPolicyDelegate(IWebPolicyDelegate* d) {
-  m_policyDelegate = ComPtr<IWebPolicyDelegate>::Share(d);
-  return S_OK;
-}
-
 HRESULT WebViewGtk::mainFrame(IWebFrame** frame) {
   if (!frame) return E_POINTER;
   *frame = m_frame.Get();
@@ -191,12 +171,6 @@ HRESULT WebViewGtk::mainFrame(IWebFrame** frame) {
 
 HRESULT WebViewGtk::setHostWindow(OLE_HANDLE window) {
   m_host = reinterpret_cast<HWND>(window);
-  return S_OK;
-}
-
-HRESULT WebViewGtk::hostWindow(OLE_HANDLE* window) {
-  if (!window) return E_POINTER;
-  *window = reinterpret_cast<OLE_HANDLE>(m_host);
   return S_OK;
 }
 
@@ -261,10 +235,7 @@ HRESULT WebViewGtk::close() {
     g_signal_handlers_disconnect_by_data(resource, this);
   }
   m_resources.clear();
-  m_uiDelegate.Reset();
-  m_resourceLoadDelegate.Reset();
-  m_frameLoadDelegate.Reset();
-  m_policyDelegate.Reset();
+  ReleaseDelegates();
   webkit_web_view_stop_loading(m_view.Get());
   // The child window's peer takes the widget out of the window with it; the widget itself
   // ends with the last reference (WebKit holds one while it emits a signal).

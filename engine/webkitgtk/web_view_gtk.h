@@ -6,7 +6,7 @@
 // reference to the widget; close() takes the view out of the window and disconnects
 // everything, and the last COM reference frees it. On the UI thread only.
 
-#include "engine/com_object.h"
+#include "engine/web_view_shell.h"
 #include "engine/webkitgtk/web_frame_gtk.h"
 #include "platform/gtk/gobject_ptr.h"
 #include "webview/com_ptr.h"
@@ -19,19 +19,14 @@ namespace webkitgtk {
 
 class URLRequestGtk;
 
-class WebViewGtk : public engine::ComObject<IWebView, IWebViewPrivate>, public FrameHost {
+class WebViewGtk : public engine::WebViewShell, public FrameHost {
  public:
   WebViewGtk();
   ~WebViewGtk() override;
 
   HRESULT initWithFrame(RECT frame, BSTR frameName, BSTR groupName) override;
-  HRESULT setUIDelegate(IWebUIDelegate* d) override;
-  HRESULT setResourceLoadDelegate(IWebResourceLoadDelegate* d) override;
-  HRESULT setFrameLoadDelegate(IWebFrameLoadDelegate* d) override;
-  HRESULT setPolicyDelegate(IWebPolicyDelegate* d) override;
   HRESULT mainFrame(IWebFrame** frame) override;
   HRESULT setHostWindow(OLE_HANDLE window) override;
-  HRESULT hostWindow(OLE_HANDLE* window) override;
   HRESULT estimatedProgress(double* estimatedProgress) override;
   HRESULT mainFrameURL(BSTR* urlString) override;
   HRESULT close() override;
@@ -79,7 +74,6 @@ class WebViewGtk : public engine::ComObject<IWebView, IWebViewPrivate>, public F
 
   GObjectPtr<WebKitWebView> m_view;
   ComPtr<WebFrameGtk> m_frame;
-  HWND m_host = nullptr;
   HWND m_window = nullptr;
   bool m_closed = false;
   bool m_committed = false;
@@ -94,10 +88,6 @@ class WebViewGtk : public engine::ComObject<IWebView, IWebViewPrivate>, public F
     uint32_t identifier;
   };
   std::map<WebKitWebResource*, TrackedResource> m_resources;
-  ComPtr<IWebUIDelegate> m_uiDelegate;
-  ComPtr<IWebResourceLoadDelegate> m_resourceLoadDelegate;
-  ComPtr<IWebFrameLoadDelegate> m_frameLoadDelegate;
-  ComPtr<IWebPolicyDelegate> m_policyDelegate;
 };
 
 }  // namespace webkitgtk
