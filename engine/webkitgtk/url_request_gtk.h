@@ -4,6 +4,7 @@
 // a new window or popup; a resource's request with its method and headers).
 
 #include "engine/com_object.h"
+#include "platform/gtk/gobject_ptr.h"
 
 #include <webkit2/webkit2.h>
 
@@ -30,7 +31,9 @@ class URLRequestGtk : public engine::ComObject<IWebMutableURLRequest> {
  private:
   std::u16string m_url;
   std::u16string m_method = u"GET";
-  std::u16string m_headers;
+  // A resource's request, kept for its headers, which are read only when asked for; null
+  // for a request the system made.
+  GObjectPtr<WebKitURIRequest> m_request;
 };
 
 }  // namespace webkitgtk

@@ -22,7 +22,7 @@ URLResponseGtk::URLResponseGtk(WebKitURIResponse* response)
       m_mimeType(Utf16Of(webkit_uri_response_get_mime_type(response))),
       m_length(AnnouncedLength(response)),
       m_status(webkit_uri_response_get_status_code(response)),
-      m_headers(HeaderLines(webkit_uri_response_get_http_headers(response))) {
+      m_response(WEBKIT_URI_RESPONSE(g_object_ref(response))) {
   const char* uri = webkit_uri_response_get_uri(response);
   if (!IsWeb(uri)) return;
   const guint status = m_status;
@@ -76,7 +76,9 @@ HRESULT URLResponseGtk::QueryInterface(REFIID iid, void** object) {
   return ComObject::QueryInterface(iid, object);
 }
 
-HRESULT URLResponseGtk::allHeaderFields(BSTR* result) { return Answer(result, m_headers); }
+HRESULT URLResponseGtk::allHeaderFields(BSTR* result) {
+  return Answer(result, HeaderLines(webkit_uri_response_get_http_headers(m_response.Get())));
+}
 
 HRESULT URLResponseGtk::localizedStringForStatusCode(int statusCode, BSTR* result) {
   const char* phrase = statusCode > 0 ? soup_status_get_phrase(statusCode) : nullptr;

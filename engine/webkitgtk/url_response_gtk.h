@@ -7,6 +7,7 @@
 // addresses only, since only they are revalidated).
 
 #include "engine/com_object.h"
+#include "platform/gtk/gobject_ptr.h"
 
 #include <webkit2/webkit2.h>
 
@@ -43,7 +44,8 @@ class URLResponseGtk : public engine::ComObject<IWebHTTPURLResponse> {
   std::u16string m_mimeType;
   long long m_length;
   guint m_status;
-  std::u16string m_headers;
+  // Kept for the headers, which are read only when asked for.
+  GObjectPtr<WebKitURIResponse> m_response;
 };
 
 }  // namespace webkitgtk
