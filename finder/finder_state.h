@@ -46,6 +46,7 @@ struct FinderState {
   std::vector<SearchEntry> m_searches;
   int m_windowsOpened = 0;
   std::vector<PendingSave> m_saves;
+  bool m_saveDialogShown = false;  // a save's dialog runs now: no second save meanwhile
   // Whether the UI page takes rows now: from the end of its load to its next window object.
   // Rows reported meanwhile wait in m_rows.
   bool m_pageReady = false;

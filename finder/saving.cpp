@@ -66,7 +66,10 @@ void Tell(bool ok, bool cancelled, const std::string& path, const std::string& e
 }  // namespace
 
 int RequestSave(const Json::Value& params, FinderState& state, HWND window) {
-  if (!params.isObject() || !params["format"].isString() || !state.m_saves.empty()) return 0;
+  if (!params.isObject() || !params["format"].isString() || !state.m_saves.empty() ||
+      state.m_saveDialogShown) {
+    return 0;
+  }
   PendingSave save;
   save.format = params["format"].asString();
   if (!FormatNamed(save.format)) return 0;
@@ -94,7 +97,10 @@ void RunPendingSave(FinderState& state, HWND owner) {
   dialog.nMaxFile = kLongestPath;
   dialog.lpstrTitle = format->title;
   dialog.Flags = OFN_OVERWRITEPROMPT;
-  if (!GetSaveFileNameW(&dialog)) {
+  state.m_saveDialogShown = true;
+  const BOOL chosen = GetSaveFileNameW(&dialog);
+  state.m_saveDialogShown = false;
+  if (!chosen) {
     Tell(false, true, "", "");
     return;
   }

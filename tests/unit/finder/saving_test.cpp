@@ -86,6 +86,16 @@ TEST_F(SavingTest, BadRequestsAnswerZeroAndOneSaveWaitsAtATime) {
   EXPECT_EQ(Call(u"save", R"({"format": "csv", "text": ""})"), 0);
   Run(1);  // the dialog, cancelled
   EXPECT_EQ(Call(u"save", R"({"format": "csv", "text": ""})"), 1);
+  Run(1);
+  // While a dialog is up, a page that asks again is refused.
+  int askedDuring = -1;
+  headless::SetSaveFileAnswerer([&](std::u16string&) {
+    askedDuring = Call(u"save", R"({"format": "csv", "text": ""})");
+    return false;
+  });
+  EXPECT_EQ(Call(u"save", R"({"format": "csv", "text": ""})"), 1);
+  Run(1);
+  EXPECT_EQ(askedDuring, 0);
 }
 
 TEST(WriteFileWholeTest, APathThatCannotBeWrittenSaysWhy) {
