@@ -63,12 +63,15 @@
     ['fetch', /json|xml|^text\/plain/, /\.(json|xml)$/],
   ];
 
-  // The type says first; a type that says nothing (none, application/octet-stream) leaves
-  // it to the name.
   // The kinds the types said, by type: a list has few types and many rows.
   const kindsByType = new Map();
+  // Streaming playlists by name: sites serve them as text/plain or octet-stream too.
+  const PLAYLIST_NAME = /\.(m3u8|mpd)$/i;
 
+  // A playlist's name says first, then the type; a type that says nothing (none,
+  // application/octet-stream) leaves it to the name.
   function kindOf(mimeType, fileName, method) {
+    if (PLAYLIST_NAME.test(fileName)) return 'media';
     let byType = kindsByType.get(mimeType);
     if (byType === undefined) {
       const mime = mimeType.toLowerCase();

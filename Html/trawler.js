@@ -21,6 +21,9 @@
     audio: {mode: 'mime', text: 'audio'},
     images: {mode: 'mime', text: 'image'},
     code: {mode: 'ext', text: '*.js; *.mjs; *.css'},
+    // Video, audio and streaming playlists, whatever type a site gives them: the native
+    // filter goes off and the list shows the Media kind.
+    media: {mode: 'off', kinds: ['media']},
   };
   const STATE_NAMES = {idle: 'Idle', searching: 'Searching',
                        paused: 'Paused: responses are not listed until you resume,'};
@@ -409,6 +412,12 @@
     const preset = PRESETS[name];
     if (!preset) return;
     document.querySelector('input[name="filter"][value="' + preset.mode + '"]').checked = true;
+    if (preset.kinds) {
+      state.results.kinds = new Set(preset.kinds);
+      state.viewDirty = true;
+      requestRender();
+      return;
+    }
     (preset.mode === 'mime' ? elements.mimeFilter : elements.extFilter).value = preset.text;
   }
 

@@ -148,16 +148,18 @@ test('chips show the kinds chosen, several at once, from the type or else the na
       outcome(3, {mimeType: 'application/octet-stream', fileName: 'live.m3u8'}),
       outcome(4, {mimeType: '', fileName: 'beacon', method: 'POST'}),
       outcome(5, {mimeType: 'font/woff2'}), outcome(6, {mimeType: 'image/png'}),
-      outcome(7, {mimeType: 'application/octet-stream', fileName: 'blob'}));
+      outcome(7, {mimeType: 'application/octet-stream', fileName: 'blob'}),
+      outcome(8, {mimeType: 'text/plain', fileName: 'master.M3U8'}),
+      outcome(9, {mimeType: 'application/dash+xml', fileName: 'manifest'}));
   const shown = (...kinds) => {
     model.kinds = new Set(kinds);
     model.rebuild();
     return model.view.map((row) => row.id);
   };
-  assert.deepStrictEqual(shown('media'), [2, 3]);
+  assert.deepStrictEqual(shown('media'), [2, 3, 8, 9]);
   assert.deepStrictEqual(shown('document', 'fetch', 'other'), [1, 4, 7]);
   assert.deepStrictEqual(shown('font', 'image'), [5, 6]);
-  assert.deepStrictEqual(shown(), [1, 2, 3, 4, 5, 6, 7]);
+  assert.deepStrictEqual(shown(), [1, 2, 3, 4, 5, 6, 7, 8, 9]);
 });
 
 test('search terms: words, -words, status, method and larger-than', () => {

@@ -72,11 +72,17 @@ class UiPageTest(unittest.TestCase):
                                     "mimeFilter": "image", "fileExtFilter": ""}),
             ({"preset": "code"}, {"filterEnabled": True, "useFileExtFilter": True,
                                   "mimeFilter": "", "fileExtFilter": "*.js; *.mjs; *.css"}),
+            # Media: every response comes, and the list shows the Media kind.
+            ({"mode": "mime", "mime": "x", "preset": "media"},
+             {"filterEnabled": False, "useFileExtFilter": False, "mimeFilter": "x",
+              "fileExtFilter": ""}),
         ]
         for arguments, expected in cases:
             call = self.start_with("http://h.test/a", **arguments)
             self.assertEqual(call["uri"], "com.quillmoor.trawler")
             self.assertEqual(call["params"], dict(expected, url="http://h.test/a"), arguments)
+        self.assertEqual(self.page.js("document.querySelector('[data-kind=media]')"
+                                      ".getAttribute('aria-pressed')"), "true")
 
     def test_the_buttons_follow_the_native_answers(self):
         page = self.page
