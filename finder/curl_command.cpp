@@ -44,9 +44,7 @@ bool CCurlCopier::Request(const RequestRecord& record, IWebView* view) {
       !session) {
     return false;
   }
-  std::u16string url;
-  Utf8ToUtf16(record.url, url);
-  ScopedBstr address(url);
+  ScopedBstr address(Utf16Of(record.url));
   if (m_waiting.size() >= kMostWaiting) m_waiting.pop_front();
   m_waiting.push_back(record);
   if (SUCCEEDED(session->cookiesForURL(address.Get(), this))) return true;
@@ -55,16 +53,13 @@ bool CCurlCopier::Request(const RequestRecord& record, IWebView* view) {
 }
 
 HRESULT CCurlCopier::didReceiveCookies(BSTR url, BSTR cookieHeader) {
-  std::string address;
-  std::string cookies;
-  if (url) Utf16ToUtf8(url, address);
-  if (cookieHeader) Utf16ToUtf8(cookieHeader, cookies);
+  const std::string address = url ? Utf8Of(url) : "";
+  const std::string cookies = cookieHeader ? Utf8Of(cookieHeader) : "";
   const auto found =
       std::find_if(m_waiting.begin(), m_waiting.end(),
                    [&](const RequestRecord& record) { return record.url == address; });
   if (found == m_waiting.end() || !g_pApp) return S_OK;
-  std::u16string command;
-  Utf8ToUtf16(CurlCommand(*found, cookies), command);
+  const std::u16string command = Utf16Of(CurlCommand(*found, cookies));
   m_waiting.erase(found);
   Tell(PutOnClipboard(g_pApp->m_localWindow.m_hWnd, command));
   return S_OK;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -45,7 +46,7 @@ struct FinderState {
   // of the last one opened.
   std::vector<SearchEntry> m_searches;
   int m_windowsOpened = 0;
-  std::vector<PendingSave> m_saves;
+  std::optional<PendingSave> m_save;
   bool m_saveDialogShown = false;  // a save's dialog runs now: no second save meanwhile
   // Whether the UI page takes rows now: from the end of its load to its next window object.
   // Rows reported meanwhile wait in m_rows.

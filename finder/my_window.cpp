@@ -18,11 +18,7 @@ void KeepPopup(CMyWindow* window) {
   }
 }
 
-std::string Narrow(BSTR text) {
-  std::string narrow;
-  if (text) Utf16ToUtf8(text, narrow);
-  return narrow;
-}
+std::string Narrow(BSTR text) { return text ? Utf8Of(text) : ""; }
 
 // The search running in the main browsing window, when this is that window.
 FinderState* SearchOf(const CMyWindow* window) {

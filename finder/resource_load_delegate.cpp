@@ -2,6 +2,7 @@
 
 #include "app/my_app.h"
 #include "finder/clocks.h"
+#include "finder/filters.h"
 #include "finder/result_reporting.h"
 #include "finder/text_conversion.h"
 #include "webview/com_ptr.h"
@@ -12,11 +13,7 @@ constexpr size_t kMostTracked = 4096;
 constexpr size_t kMostRedirects = 20;
 
 // A text the engine hands out, up to its first NUL, as UTF-8.
-std::string Narrow(const ScopedBstr& text) {
-  std::string narrow;
-  if (text.Get()) Utf16ToUtf8(text.Get(), narrow);
-  return narrow;
-}
+std::string Narrow(const ScopedBstr& text) { return text.Get() ? Utf8Of(text.Get()) : ""; }
 
 template <typename Object>
 std::string TextOf(Object* object, HRESULT (Object::*operation)(BSTR*)) {
@@ -124,7 +121,8 @@ HRESULT CResourceLoadDelegate::didReceiveResponse(IWebView*, unsigned long ident
   }
   if (!response) return E_POINTER;
   const auto found = m_pending.find(identifier);
-  RequestRecord record = found == m_pending.end() ? Started(*state, m_window) : found->second;
+  RequestRecord record =
+      found == m_pending.end() ? Started(*state, m_window) : std::move(found->second);
   if (found != m_pending.end()) m_pending.erase(found);
   ScopedBstr url;
   HRESULT result = response->URL(url.Receive());
@@ -132,6 +130,9 @@ HRESULT CResourceLoadDelegate::didReceiveResponse(IWebView*, unsigned long ident
   ScopedBstr mimeType;
   result = response->MIMEType(mimeType.Receive());
   if (FAILED(result) || !mimeType.Get()) return result;
+  // Filtering first, on the engine's own texts, spares the row's work for responses that do
+  // not pass.
+  if (!MatchesFilter(*state, url.Get(), mimeType.Get())) return result;
   long long length = 0;
   result = response->expectedContentLength(&length);
   record.url = Narrow(url);
@@ -140,11 +141,8 @@ HRESULT CResourceLoadDelegate::didReceiveResponse(IWebView*, unsigned long ident
   ReadHttp(response, record.status, record.statusText, record.responseHeaders);
   record.fromCache = record.status == 304;
   record.responseMs = SteadyMs() - record.startClock;
-  const uint32_t row = ReportRequest(*state, std::move(record));
-  if (row) {
-    m_reported[identifier] = row;
-    Bound(m_reported);
-  }
+  m_reported[identifier] = KeepRequest(*state, std::move(record));
+  Bound(m_reported);
   return result;
 }
 
@@ -188,12 +186,11 @@ void CResourceLoadDelegate::End(unsigned long identifier, const std::string& err
   }
   const auto reported = m_reported.find(identifier);
   if (reported == m_reported.end()) return;
-  const RequestRecord* kept = FindRecord(state, reported->second);
+  RequestRecord* kept = FindRecord(state, reported->second);
   m_reported.erase(reported);
   if (!kept) return;
-  RequestRecord record = *kept;
-  record.durationMs = SteadyMs() - record.startClock;
-  record.finished = true;
-  record.error = error;
-  UpdateReported(state, record);
+  kept->durationMs = SteadyMs() - kept->startClock;
+  kept->finished = true;
+  kept->error = error;
+  UpdateReported(state, kept->id);
 }

@@ -8,24 +8,7 @@
 #include "finder/record_json.h"
 #include "finder/text_conversion.h"
 
-namespace {
-
-std::u16string Wide(const std::string& text) {
-  std::u16string wide;
-  Utf8ToUtf16(text, wide);
-  return wide;
-}
-
-uint32_t Keep(FinderState& state, RequestRecord record) {
-  record.id = state.m_firstId + static_cast<uint32_t>(state.m_records.size());
-  state.m_rows.push_back(WriteJsonText(RowValue(record)));
-  state.m_records.push_back(std::move(record));
-  // A page that is not ready gets the row with the others once it is.
-  if (state.m_pageReady) PostRow(state.m_rows.back());
-  return state.m_records.back().id;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 int PostRow(const std::string& text, const char* function) {
   if (!g_pApp) return 0;
@@ -45,16 +28,19 @@ void ReplayRows(FinderState& state) {
   for (const std::string& row : state.m_rows) PostRow(row);
 }
 
-uint32_t ReportRequest(FinderState& state, RequestRecord record) {
-  // Filtering first spares the row's texts for responses that do not pass.
-  if (!MatchesFilter(state, Wide(record.url), Wide(record.mimeType))) return 0;
-  return Keep(state, std::move(record));
+uint32_t KeepRequest(FinderState& state, RequestRecord record) {
+  record.id = state.m_firstId + static_cast<uint32_t>(state.m_records.size());
+  state.m_rows.push_back(WriteJsonText(RowValue(record)));
+  state.m_records.push_back(std::move(record));
+  // A page that is not ready gets the row with the others once it is.
+  if (state.m_pageReady) PostRow(state.m_rows.back());
+  return state.m_records.back().id;
 }
 
 uint32_t ReportFailedRequest(FinderState& state, RequestRecord record) {
   const bool passes = !state.m_filterEnabled ||
-                      (state.m_useFileExtFilter && MatchesFilter(state, Wide(record.url), u""));
-  return passes ? Keep(state, std::move(record)) : 0;
+                      (state.m_useFileExtFilter && MatchesFilter(state, Utf16Of(record.url), u""));
+  return passes ? KeepRequest(state, std::move(record)) : 0;
 }
 
 RequestRecord* FindRecord(FinderState& state, uint32_t id) {
@@ -63,12 +49,11 @@ RequestRecord* FindRecord(FinderState& state, uint32_t id) {
                                                                  : nullptr;
 }
 
-void UpdateReported(FinderState& state, const RequestRecord& record) {
-  RequestRecord* kept = FindRecord(state, record.id);
+void UpdateReported(FinderState& state, uint32_t id) {
+  const RequestRecord* kept = FindRecord(state, id);
   if (!kept) return;
-  *kept = record;
-  std::string& row = state.m_rows[record.id - state.m_firstId];
-  row = WriteJsonText(RowValue(record));
+  std::string& row = state.m_rows[id - state.m_firstId];
+  row = WriteJsonText(RowValue(*kept));
   if (state.m_pageReady) PostRow(row, "updateResult");
 }
 

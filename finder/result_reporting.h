@@ -5,18 +5,18 @@
 #include <cstdint>
 #include <string>
 
-// Reports a request's row: filters it by its final URL and MIME type, gives it the next row
-// id, keeps its record and its row's JSON text, and posts the row to the UI page's addResult
-// when the page is ready. The row's id, or 0 when the filter keeps it out.
-uint32_t ReportRequest(FinderState& state, RequestRecord record);
+// Reports the row of a request whose response passed the filter: gives it the next row id,
+// keeps its record and its row's JSON text, and posts the row to the UI page's addResult
+// when the page is ready. The row's id.
+uint32_t KeepRequest(FinderState& state, RequestRecord record);
 // A request that failed before any response: its row is reported when the filter is off or
 // the URL's extension passes it. The row's id, or 0.
 uint32_t ReportFailedRequest(FinderState& state, RequestRecord record);
 // The kept record of a row, or null when the list no longer holds it.
 RequestRecord* FindRecord(FinderState& state, uint32_t id);
-// A kept record changed (it ended, failed or received more): its row is kept anew and
-// posted to the UI page's updateResult.
-void UpdateReported(FinderState& state, const RequestRecord& record);
+// The kept record of a row changed (it ended, failed or received more): its row is kept
+// anew and posted to the UI page's updateResult. Nothing for a row the list no longer holds.
+void UpdateReported(FinderState& state, uint32_t id);
 
 // The main browsing window's page finished (or failed, with a text): the UI page's
 // pageLoaded gets {url, ok, error, requests, failed} for the running search.

@@ -66,7 +66,7 @@ void Tell(bool ok, bool cancelled, const std::string& path, const std::string& e
 }  // namespace
 
 int RequestSave(const Json::Value& params, FinderState& state, HWND window) {
-  if (!params.isObject() || !params["format"].isString() || !state.m_saves.empty() ||
+  if (!params.isObject() || !params["format"].isString() || state.m_save ||
       state.m_saveDialogShown) {
     return 0;
   }
@@ -78,14 +78,14 @@ int RequestSave(const Json::Value& params, FinderState& state, HWND window) {
   }
   if (save.format != "har") save.text = params["text"].asString();
   if (!PostMessageW(window, WM_TIMER, kSaveTimer, 0)) return 0;
-  state.m_saves.push_back(std::move(save));
+  state.m_save = std::move(save);
   return 1;
 }
 
 void RunPendingSave(FinderState& state, HWND owner) {
-  if (state.m_saves.empty()) return;
-  const PendingSave save = std::move(state.m_saves.front());
-  state.m_saves.clear();
+  if (!state.m_save) return;
+  const PendingSave save = std::move(*state.m_save);
+  state.m_save.reset();
   const Format* format = FormatNamed(save.format);
   std::u16string buffer(kLongestPath, u'\0');
   std::copy_n(format->suggested, std::char_traits<char16_t>::length(format->suggested),
@@ -104,8 +104,7 @@ void RunPendingSave(FinderState& state, HWND owner) {
     Tell(false, true, "", "");
     return;
   }
-  std::string path;
-  Utf16ToUtf8(buffer.c_str(), path);
+  const std::string path = Utf8Of(buffer.c_str());
   const std::string data = save.format == "har" ? HarText(state, save.ids) : save.text;
   std::string error;
   const bool written = WriteFileWhole(path, data, error);

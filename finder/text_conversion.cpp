@@ -45,3 +45,15 @@ bool Utf16ToUtf8(const std::u16string& input, std::string& output) {
   output.assign(buffer.get());
   return true;
 }
+
+std::u16string Utf16Of(const std::string& input) {
+  std::u16string output;
+  Utf8ToUtf16(input, output);
+  return output;
+}
+
+std::string Utf8Of(const std::u16string& input) {
+  std::string output;
+  Utf16ToUtf8(input, output);
+  return output;
+}

@@ -7,3 +7,6 @@
 // output holds the converted text up to its first NUL.
 bool Utf8ToUtf16(const std::string& input, std::u16string& output);
 bool Utf16ToUtf8(const std::u16string& input, std::string& output);
+// The same, answering the text: empty when the input is empty or does not convert.
+std::u16string Utf16Of(const std::string& input);
+std::string Utf8Of(const std::u16string& input);

@@ -31,7 +31,7 @@ TEST_F(ResultReportingTest, RowKeepsItsFourTextsAndAddsTheRequestsOutcome) {
   record.startMs = 12.4;
   record.responseMs = 3.6;
   record.redirects.resize(2);
-  EXPECT_EQ(ReportRequest(State(), record), 1u);
+  EXPECT_EQ(KeepRequest(State(), record), 1u);
   ASSERT_EQ(m_logs.size(), 1u);
   EXPECT_EQ(m_logs[0],
             "addResult {\"bytes\":1536,\"duration\":-1,\"error\":\"\",\"fileName\":\"b.mp3\","
@@ -65,14 +65,6 @@ TEST_F(ResultReportingTest, RowTextsFollowTheirRules) {
   }
 }
 
-TEST_F(ResultReportingTest, FilteredRowsAreNeitherKeptNorReported) {
-  State().m_filterEnabled = 1;
-  State().m_mimeFilter = u"video";
-  EXPECT_EQ(ReportRequest(State(), Record("http://h.test/a", "", 5)), 0u);
-  EXPECT_TRUE(State().m_records.empty());
-  EXPECT_TRUE(m_logs.empty());
-}
-
 TEST_F(ResultReportingTest, RequestsFailedBeforeAResponseAreListedUnlessATypeIsAskedFor) {
   RequestRecord failed = Record("http://h.test/clip.mp4", "", -1);
   failed.error = "Connection refused";
@@ -90,19 +82,19 @@ TEST_F(ResultReportingTest, RequestsFailedBeforeAResponseAreListedUnlessATypeIsA
 }
 
 TEST_F(ResultReportingTest, UpdatesReplaceTheKeptRowAndIdentifiersOutliveAClear) {
-  const uint32_t first = ReportRequest(State(), Record("http://h.test/1", "a/b", 1));
-  RequestRecord ended = *FindRecord(State(), first);
+  const uint32_t first = KeepRequest(State(), Record("http://h.test/1", "a/b", 1));
+  RequestRecord& ended = *FindRecord(State(), first);
   ended.durationMs = 8;
   ended.finished = true;
   m_logs.clear();
-  UpdateReported(State(), ended);
+  UpdateReported(State(), first);
   ASSERT_EQ(m_logs.size(), 0u) << "the page has no updateResult: nothing is shown";
   EXPECT_NE(State().m_rows[0].find("\"duration\":8"), std::string::npos);
   EXPECT_EQ(Call(u"clear", "{}"), 1);
   EXPECT_EQ(FindRecord(State(), first), nullptr);
-  UpdateReported(State(), ended);  // a row the list no longer holds
+  UpdateReported(State(), first);  // a row the list no longer holds
   EXPECT_TRUE(State().m_rows.empty());
-  EXPECT_EQ(ReportRequest(State(), Record("http://h.test/2", "a/b", 1)), first + 1);
+  EXPECT_EQ(KeepRequest(State(), Record("http://h.test/2", "a/b", 1)), first + 1);
 }
 
 class PageWithoutAddResultTest : public FinderTest {
@@ -113,7 +105,7 @@ class PageWithoutAddResultTest : public FinderTest {
 TEST_F(PageWithoutAddResultTest, RowIsKeptButNotShown) {
   RequestRecord record;
   record.url = "http://h.test/a";
-  EXPECT_EQ(ReportRequest(State(), record), 1u);
+  EXPECT_EQ(KeepRequest(State(), record), 1u);
   EXPECT_EQ(State().m_rows.size(), 1u);
   EXPECT_EQ(headless::DebugOutput(), u"");
 }
@@ -126,7 +118,7 @@ class ThrowingAddResultTest : public FinderTest {
 TEST_F(ThrowingAddResultTest, ExceptionIsWrittenAndTheRowKept) {
   RequestRecord record;
   record.url = "http://h.test/a";
-  EXPECT_EQ(ReportRequest(State(), record), 1u);
+  EXPECT_EQ(KeepRequest(State(), record), 1u);
   EXPECT_EQ(headless::DebugOutput(), u"no rows\n");
   EXPECT_EQ(State().m_rows.size(), 1u);
 }
@@ -156,6 +148,16 @@ class FakeResponse : public IWebURLResponse {
   HRESULT m_urlResult = S_OK;
   HRESULT m_lengthResult = S_OK;
 };
+
+TEST_F(ResultReportingTest, FilteredRowsAreNeitherKeptNorReported) {
+  State().m_filterEnabled = 1;
+  State().m_mimeFilter = u"video";
+  CResourceLoadDelegate delegate;
+  FakeResponse response;
+  EXPECT_EQ(delegate.didReceiveResponse(nullptr, 1, &response, nullptr), S_OK);
+  EXPECT_TRUE(State().m_records.empty());
+  EXPECT_TRUE(m_logs.empty());
+}
 
 TEST_F(ResultReportingTest, DelegateAsksNothingWhileIdleOrPaused) {
   CResourceLoadDelegate delegate;

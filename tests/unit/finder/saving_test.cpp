@@ -67,7 +67,7 @@ TEST_F(SavingTest, AHarFileHoldsTheRowsAskedFor) {
   State().m_filterEnabled = 0;
   RequestRecord record;
   record.url = "http://h.test/a.png";
-  const uint32_t id = ReportRequest(State(), record);
+  const uint32_t id = KeepRequest(State(), record);
   const std::string path = m_folder + "/list.har";
   Save(R"({"format": "har", "ids": [)" + std::to_string(id) + ", 99]}", path);
   Json::Value har;
