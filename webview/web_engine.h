@@ -152,11 +152,45 @@ struct IWebCookiesListener : IUnknown {
   // for none, or when the session could not tell).
   virtual HRESULT didReceiveCookies(BSTR url, BSTR cookieHeader) = 0;
 };
+// Hears the body of a resource the view loaded, once.
+struct IWebResourceBodyListener : IUnknown {
+  // The bytes as the view kept them; null (and 0) when it kept none (a load made by a
+  // page's fetch() keeps none), the load failed, or the body held more than was asked for.
+  virtual HRESULT didReceiveBody(unsigned long identifier, const char* bytes, UINT length) = 0;
+};
+
+// A fetch of the view's session that the system started.
+struct IWebDownload : IUnknown {
+  // Stops it; its delegate hears nothing more.
+  virtual HRESULT cancel() = 0;
+};
+// Hears a download: its response, its bytes in order, then its end or its failure. A
+// failure may come before any response.
+struct IWebDownloadDelegate : IUnknown {
+  // The final response's status (0 for an address without one) and its announced length
+  // (-1 when none was announced).
+  virtual HRESULT didReceiveResponse(IWebDownload* download, int statusCode,
+                                     long long expectedContentLength) = 0;
+  virtual HRESULT didReceiveData(IWebDownload* download, const char* bytes, UINT length) = 0;
+  virtual HRESULT didFinish(IWebDownload* download) = 0;
+  virtual HRESULT didFailWithError(IWebDownload* download, IWebError* error) = 0;
+};
+
 struct IWebViewPrivate : IUnknown {
   virtual HRESULT viewWindow(OLE_HANDLE* window) = 0;
   // Asks the view's session for its cookies for the URL; the listener hears them later,
   // never during this call.
   virtual HRESULT cookiesForURL(BSTR url, IWebCookiesListener* listener) = 0;
+  // Asks for the body of the resource the resource-load delegate knows by this identifier,
+  // up to mostBytes, once it has finished loading. Asked before it finished; the listener
+  // hears it later, never during this call.
+  virtual HRESULT resourceBodyForIdentifier(unsigned long identifier, UINT mostBytes,
+                                            IWebResourceBodyListener* listener) = 0;
+  // Fetches the URL as the view's page would: with the session's cookies for each address
+  // (redirects included), the page's address as Referer and the view's user agent. The
+  // delegate hears it later, never during this call.
+  virtual HRESULT downloadURL(BSTR url, IWebDownloadDelegate* delegate,
+                              IWebDownload** download) = 0;
 };
 
 struct IWebNotification : IUnknown {
@@ -351,6 +385,12 @@ inline constexpr IID IID_IWebHTTPURLResponse = {
     0x5E1AE3D2, 0x6C0B, 0x4C4F, {0x9A, 0x1E, 0x27, 0x63, 0xB0, 0x4D, 0x8F, 0x15}};
 inline constexpr IID IID_IWebCookiesListener = {
     0x2B8C1F4E, 0x7D3A, 0x4E62, {0xA4, 0x0D, 0x51, 0x9E, 0x6C, 0x2F, 0x80, 0x3B}};
+inline constexpr IID IID_IWebResourceBodyListener = {
+    0x7C3E2A91, 0x4B5D, 0x4E08, {0x9F, 0x12, 0x6A, 0x3B, 0xC4, 0x5D, 0x21, 0x7E}};
+inline constexpr IID IID_IWebDownload = {
+    0x3F9A6B24, 0x1C7E, 0x4D53, {0x8B, 0x6E, 0x0D, 0x72, 0x94, 0xE1, 0x5A, 0xC8}};
+inline constexpr IID IID_IWebDownloadDelegate = {
+    0xA15D8C63, 0x2E4F, 0x4A91, {0xB3, 0x07, 0x5C, 0xE8, 0x1F, 0x96, 0x4D, 0x2A}};
 inline constexpr IID IID_IWebNotificationCenter = {
     0x1E411ABE, 0xDAA0, 0x4A83, {0xBC, 0xCA, 0xD9, 0x4E, 0x07, 0x04, 0xF1, 0x93}};
 inline constexpr IID IID_IWebNotification = {
@@ -426,6 +466,18 @@ constexpr const IID& IidOf<IWebCookiesListener>() {
 template <>
 constexpr const IID& IidOf<IWebHTTPURLResponse>() {
   return IID_IWebHTTPURLResponse;
+}
+template <>
+constexpr const IID& IidOf<IWebResourceBodyListener>() {
+  return IID_IWebResourceBodyListener;
+}
+template <>
+constexpr const IID& IidOf<IWebDownload>() {
+  return IID_IWebDownload;
+}
+template <>
+constexpr const IID& IidOf<IWebDownloadDelegate>() {
+  return IID_IWebDownloadDelegate;
 }
 template <>
 constexpr const IID& IidOf<IWebNotificationCenter>() {

@@ -68,6 +68,7 @@ bool ReadResponse(const Json::Value& value, Response& response, std::string& err
                                             : 0;
   if (value["method"].isString()) response.method = Wide(value["method"].asString());
   if (value["error"].isString()) response.error = Wide(value["error"].asString());
+  if (value["body"].isString()) response.body = value["body"].asString();
   response.failsAfterResponse =
       value["failsAfterResponse"].isBool() && value["failsAfterResponse"].asBool();
   if (!ReadHeaders(value["requestHeaders"], response.requestHeaders) ||

@@ -40,6 +40,7 @@ struct Response {
   std::vector<Redirect> redirects;
   std::u16string error;
   bool failsAfterResponse = false;
+  std::string body;  // what the view keeps of it, and what a download of it gets
 };
 
 // A scripted page: its responses (the first is the page itself) and its script. A page
@@ -54,7 +55,8 @@ void SetPage(const std::u16string& url, Page page);
 // Reads {"url": {"responses": [{"url", "mime", "length"}], "script"}}; false with a
 // message when the value has another shape. A response may also say "status" (200 for a
 // web address, else 0), "method", "requestHeaders" and "headers" (objects of strings),
-// "redirects" ([{"url", "status"}]), "error" (a text) and "failsAfterResponse"; a page may
+// "redirects" ([{"url", "status"}]), "error" (a text), "failsAfterResponse" and "body" (a
+// text); a page may
 // say "cookies" (a Cookie header's value).
 bool SetPagesFromJson(const Json::Value& pages, std::string& error);
 

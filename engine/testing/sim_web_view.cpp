@@ -4,6 +4,7 @@
 #include "engine/testing/engine_state.h"
 #include "engine/testing/page_script.h"
 #include "engine/testing/scheduler.h"
+#include "engine/testing/sim_download.h"
 #include "engine/testing/sim_objects.h"
 
 #include <algorithm>
@@ -130,6 +131,28 @@ HRESULT SimWebView::cookiesForURL(BSTR url, IWebCookiesListener* listener) {
   return S_OK;
 }
 
+HRESULT SimWebView::resourceBodyForIdentifier(unsigned long identifier, UINT mostBytes,
+                                              IWebResourceBodyListener* listener) {
+  if (!listener) return E_POINTER;
+  if (identifier != m_responding) {
+    TellBody(identifier, nullptr, listener);
+    return S_OK;
+  }
+  m_bodyListener = ComPtr<IWebResourceBodyListener>::Share(listener);
+  m_mostBodyBytes = mostBytes;
+  return S_OK;
+}
+
+HRESULT SimWebView::downloadURL(BSTR url, IWebDownloadDelegate* delegate,
+                                IWebDownload** download) {
+  if (!url || !delegate || !download) return E_POINTER;
+  auto started = ComPtr<SimDownload>::Adopt(new SimDownload(delegate));
+  started->Start(engine::TextOf(url));
+  *download = started.Get();
+  started->AddRef();
+  return S_OK;
+}
+
 void SimWebView::Load(const LoadRecord& load) {
   if (m_closed) return;
   State().records.loads.push_back(load);
@@ -217,6 +240,7 @@ ComPtr<SimURLRequest> RequestOf(const Response& response, const std::u16string& 
 void SimWebView::Respond(const Response& response) {
   if (!Tells()) return;
   const unsigned long id = State().nextResourceId++;
+  m_responding = id;
   const std::vector<Redirect>& hops = response.redirects;
   ComPtr<SimURLRequest> request = RequestOf(response, hops.empty() ? response.url : hops[0].url);
   m_resourceLoadDelegate->identifierForInitialRequest(this, request.Get(), nullptr, id);
@@ -248,6 +272,11 @@ void SimWebView::Respond(const Response& response) {
   } else {
     m_resourceLoadDelegate->didFinishLoadingFromDataSource(this, id, nullptr);
   }
+  m_responding = 0;
+  if (!m_bodyListener) return;
+  const ComPtr<IWebResourceBodyListener> listener = std::move(m_bodyListener);
+  const bool kept = !fails && response.body.size() <= m_mostBodyBytes;
+  TellBody(id, kept ? &response.body : nullptr, listener.Get());
 }
 
 void SimWebView::ClearWindowObject(const std::string& script) {

@@ -46,6 +46,10 @@ class SimWebView : public engine::WebViewShell {
   HRESULT viewWindow(OLE_HANDLE* window) override;
   // The session holds the cookies the scenario's pages name for their address.
   HRESULT cookiesForURL(BSTR url, IWebCookiesListener* listener) override;
+  // Bodies and downloads come from the scenario's responses.
+  HRESULT resourceBodyForIdentifier(unsigned long identifier, UINT mostBytes,
+                                    IWebResourceBodyListener* listener) override;
+  HRESULT downloadURL(BSTR url, IWebDownloadDelegate* delegate, IWebDownload** download) override;
 
   // Starts loading the URL (the request's settings are recorded).
   void Load(const LoadRecord& load);
@@ -81,6 +85,10 @@ class SimWebView : public engine::WebViewShell {
   js::JSGlobalContextRef m_context = nullptr;
   uint64_t m_load = 0;  // the current load; steps of earlier loads are dropped
   uint64_t m_nextStepDelay = 0;
+  // The resource being told of, and who asked for its body meanwhile.
+  unsigned long m_responding = 0;
+  ComPtr<IWebResourceBodyListener> m_bodyListener;
+  UINT m_mostBodyBytes = 0;
 };
 
 }  // namespace sim

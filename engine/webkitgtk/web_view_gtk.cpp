@@ -2,11 +2,14 @@
 
 #include "engine/remote_script/host/remote_script.h"
 #include "engine/webkitgtk/context_menu_gtk.h"
+#include "engine/webkitgtk/download_gtk.h"
 #include "engine/webkitgtk/engine_gtk.h"
 #include "engine/webkitgtk/engine_text.h"
 #include "engine/webkitgtk/http_facts_gtk.h"
 #include "engine/webkitgtk/notification_center_gtk.h"
 #include "engine/webkitgtk/page_requests_gtk.h"
+#include "engine/webkitgtk/resource_body_gtk.h"
+#include "engine/webkitgtk/session_cookies_gtk.h"
 #include "engine/webkitgtk/signal_thunk.h"
 #include "engine/webkitgtk/url_request_gtk.h"
 #include "engine/webkitgtk/url_response_gtk.h"
@@ -187,34 +190,46 @@ HRESULT WebViewGtk::mainFrameURL(BSTR* urlString) {
 HRESULT WebViewGtk::cookiesForURL(BSTR url, IWebCookiesListener* listener) {
   if (!url || !listener) return E_POINTER;
   if (!m_view) return E_FAIL;
-  WebKitCookieManager* cookies =
-      webkit_web_context_get_cookie_manager(webkit_web_view_get_context(m_view.Get()));
-  // The request holds the listener until the session answers.
-  struct Request {
-    ComPtr<IWebCookiesListener> listener;
-    std::u16string url;
-  };
-  auto* request = new Request{ComPtr<IWebCookiesListener>::Share(listener), TextOf(url)};
-  webkit_cookie_manager_get_cookies(
-      cookies, platform::Utf8(request->url).c_str(), nullptr,
-      +[](GObject* manager, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<Request> request(static_cast<Request*>(data));
-        GList* list = webkit_cookie_manager_get_cookies_finish(WEBKIT_COOKIE_MANAGER(manager),
-                                                               result, nullptr);
-        GSList* cookies = nullptr;
-        for (GList* item = list; item; item = item->next) {
-          cookies = g_slist_prepend(cookies, item->data);
-        }
-        cookies = g_slist_reverse(cookies);
-        char* header = cookies ? soup_cookies_to_cookie_header(cookies) : nullptr;
-        g_slist_free(cookies);
-        g_list_free_full(list, reinterpret_cast<GDestroyNotify>(soup_cookie_free));
-        ScopedBstr address(request->url);
-        ScopedBstr value(Utf16Of(header));
-        g_free(header);
-        request->listener->didReceiveCookies(address.Get(), value.Get());
-      },
-      request);
+  const std::u16string address = TextOf(url);
+  ReadSessionCookies(CookieManager(), platform::Utf8(address), nullptr,
+                     [address, heard = ComPtr<IWebCookiesListener>::Share(listener)](
+                         const std::string& header) {
+                       ScopedBstr asked(address);
+                       ScopedBstr value(Utf16Of(header.c_str()));
+                       heard->didReceiveCookies(asked.Get(), value.Get());
+                     });
+  return S_OK;
+}
+
+WebKitCookieManager* WebViewGtk::CookieManager() const {
+  return webkit_web_context_get_cookie_manager(webkit_web_view_get_context(m_view.Get()));
+}
+
+HRESULT WebViewGtk::resourceBodyForIdentifier(unsigned long identifier, UINT mostBytes,
+                                              IWebResourceBodyListener* listener) {
+  if (!listener) return E_POINTER;
+  for (auto& [resource, tracked] : m_resources) {
+    if (tracked.identifier != identifier) continue;
+    tracked.bodyListener = ComPtr<IWebResourceBodyListener>::Share(listener);
+    tracked.mostBodyBytes = mostBytes;
+    return S_OK;
+  }
+  TellNoBody(identifier, listener);
+  return S_OK;
+}
+
+HRESULT WebViewGtk::downloadURL(BSTR url, IWebDownloadDelegate* delegate,
+                                IWebDownload** download) {
+  if (!url || !delegate || !download) return E_POINTER;
+  *download = nullptr;
+  if (!m_view) return E_FAIL;
+  const char* page = webkit_web_view_get_uri(m_view.Get());
+  const char* agent = webkit_settings_get_user_agent(webkit_web_view_get_settings(m_view.Get()));
+  auto started = ComPtr<DownloadGtk>::Adopt(
+      new DownloadGtk(CookieManager(), page ? page : "", agent ? agent : "", delegate));
+  started->Start(platform::Utf8(TextOf(url)));
+  *download = started.Get();
+  started->AddRef();
   return S_OK;
 }
 
@@ -414,10 +429,9 @@ void WebViewGtk::ResourceLoadStarted(WebKitWebView*, WebKitWebResource* resource
                                      WebKitURIRequest* request) {
   if (!m_resourceLoadDelegate || m_resources.count(resource)) return;
   const uint32_t identifier = m_nextResource++;
-  m_resources.emplace(
-      resource,
-      TrackedResource{GObjectPtr<WebKitWebResource>(WEBKIT_WEB_RESOURCE(g_object_ref(resource))),
-                      identifier});
+  TrackedResource& tracked = m_resources[resource];
+  tracked.resource.Reset(WEBKIT_WEB_RESOURCE(g_object_ref(resource)));
+  tracked.identifier = identifier;
   ConnectSignal<&WebViewGtk::RequestSent>(resource, "sent-request", this);
   ConnectSignal<&WebViewGtk::ResponseReceived>(resource, "notify::response", this);
   ConnectSignal<&WebViewGtk::ResourceFinished>(resource, "finished", this);
@@ -458,16 +472,21 @@ void WebViewGtk::ResponseReceived(WebKitWebResource* resource, GParamSpec*) {
 
 void WebViewGtk::ResourceFinished(WebKitWebResource* resource) {
   const uint32_t identifier = TrackedIdentifier(resource);
-  ForgetResource(resource);
+  const TrackedResource ended = ForgetResource(resource);
+  if (ended.bodyListener) {
+    ReadResourceBody(resource, ended.identifier, ended.mostBodyBytes, ended.bodyListener.Get());
+  }
   if (!identifier) return;
   DelegateCall call(this);
   m_resourceLoadDelegate->didFinishLoadingFromDataSource(this, identifier, nullptr);
 }
 
+
 void WebViewGtk::ResourceFailed(WebKitWebResource* resource, GError* failure) {
   const uint32_t identifier = TrackedIdentifier(resource);
   // "finished" follows "failed"; the resource is forgotten before, so it ends once.
-  ForgetResource(resource);
+  const TrackedResource ended = ForgetResource(resource);
+  if (ended.bodyListener) TellNoBody(ended.identifier, ended.bodyListener.Get());
   if (!identifier) return;
   DelegateCall call(this);
   auto error =
@@ -475,11 +494,13 @@ void WebViewGtk::ResourceFailed(WebKitWebResource* resource, GError* failure) {
   m_resourceLoadDelegate->didFailLoadingWithError(this, identifier, error.Get(), nullptr);
 }
 
-void WebViewGtk::ForgetResource(WebKitWebResource* resource) {
+WebViewGtk::TrackedResource WebViewGtk::ForgetResource(WebKitWebResource* resource) {
   const auto found = m_resources.find(resource);
-  if (found == m_resources.end()) return;
+  if (found == m_resources.end()) return TrackedResource();
   g_signal_handlers_disconnect_by_data(resource, this);
+  TrackedResource ended = std::move(found->second);
   m_resources.erase(found);
+  return ended;
 }
 
 void WebViewGtk::ProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason) {

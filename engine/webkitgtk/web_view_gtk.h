@@ -32,6 +32,9 @@ class WebViewGtk : public engine::WebViewShell, public FrameHost {
   HRESULT close() override;
   HRESULT viewWindow(OLE_HANDLE* window) override;
   HRESULT cookiesForURL(BSTR url, IWebCookiesListener* listener) override;
+  HRESULT resourceBodyForIdentifier(unsigned long identifier, UINT mostBytes,
+                                    IWebResourceBodyListener* listener) override;
+  HRESULT downloadURL(BSTR url, IWebDownloadDelegate* delegate, IWebDownload** download) override;
 
   HRESULT Load(const URLRequestGtk& request) override;
   // The identifier of the page in its web process, and the script context its agent last
@@ -69,7 +72,7 @@ class WebViewGtk : public engine::WebViewShell, public FrameHost {
   void ResourceFailed(WebKitWebResource* resource, GError* failure);
   // The identifier of a resource being told of, or 0 (no delegate, or not tracked).
   uint32_t TrackedIdentifier(WebKitWebResource* resource) const;
-  void ForgetResource(WebKitWebResource* resource);
+  WebKitCookieManager* CookieManager() const;
   void ProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason);
 
   GObjectPtr<WebKitWebView> m_view;
@@ -85,9 +88,13 @@ class WebViewGtk : public engine::WebViewShell, public FrameHost {
   uint32_t m_nextResource = 1;
   struct TrackedResource {
     GObjectPtr<WebKitWebResource> resource;  // kept until it finishes or fails
-    uint32_t identifier;
+    uint32_t identifier = 0;
+    ComPtr<IWebResourceBodyListener> bodyListener;  // hears the body once it finished
+    UINT mostBodyBytes = 0;
   };
   std::map<WebKitWebResource*, TrackedResource> m_resources;
+  // Stops telling of the resource; what was kept of it.
+  TrackedResource ForgetResource(WebKitWebResource* resource);
 };
 
 }  // namespace webkitgtk

@@ -1,0 +1,30 @@
+#pragma once
+
+// Downloads and kept bodies in the simulated engine: both come from the scenario's responses
+// (the first response of any page with that address), a step of virtual time apart.
+
+#include "engine/com_object.h"
+#include "webview/com_ptr.h"
+
+#include <string>
+
+namespace sim {
+
+// Tells the listener the body (null for none) a step later.
+void TellBody(unsigned long identifier, const std::string* body,
+              IWebResourceBodyListener* listener);
+
+class SimDownload : public engine::ComObject<IWebDownload> {
+ public:
+  explicit SimDownload(IWebDownloadDelegate* delegate)
+      : m_delegate(ComPtr<IWebDownloadDelegate>::Share(delegate)) {}
+  // Plays the response, the body in two parts and the end; an address no scenario names
+  // fails.
+  void Start(const std::u16string& url);
+  HRESULT cancel() override;
+
+ private:
+  ComPtr<IWebDownloadDelegate> m_delegate;
+};
+
+}  // namespace sim
