@@ -148,6 +148,7 @@ int ClearResults(FinderState& state) {
   state.m_firstId += static_cast<uint32_t>(state.m_records.size());
   std::vector<RequestRecord>().swap(state.m_records);
   std::vector<std::string>().swap(state.m_rows);
+  std::unordered_map<std::string, uint32_t>().swap(state.m_segmentOwners);
   return 1;
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // A search the list holds rows of: the address asked for and when it started.
@@ -45,6 +46,8 @@ struct FinderState {
   // Every search started, the last one running or stopped; and how many windows the pages
   // of the last one opened.
   std::vector<SearchEntry> m_searches;
+  // The row of the playlist each listed segment address belongs to.
+  std::unordered_map<std::string, uint32_t> m_segmentOwners;
   int m_windowsOpened = 0;
   std::optional<PendingSave> m_save;
   bool m_saveDialogShown = false;  // a save's dialog runs now: no second save meanwhile

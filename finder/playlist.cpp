@@ -228,8 +228,8 @@ std::string WithoutDots(const std::string& path) {
 
 }  // namespace
 
-bool MayBePlaylist(const std::string& mimeType, const std::string& url, int64_t announcedLength) {
-  const std::string type = Lower(mimeType.substr(0, mimeType.find(';')));
+bool IsDeclaredPlaylist(const std::string& mimeType, const std::string& url) {
+  const std::string type = Lower(Trimmed(mimeType.substr(0, mimeType.find(';'))));
   static const char* const kPlaylistTypes[] = {
       "application/vnd.apple.mpegurl", "application/x-mpegurl", "audio/mpegurl",
       "audio/x-mpegurl", "application/dash+xml"};
@@ -237,7 +237,12 @@ bool MayBePlaylist(const std::string& mimeType, const std::string& url, int64_t 
     if (type == known) return true;
   }
   const std::string path = PathOf(url);
-  if (EndsWith(path, ".m3u8") || EndsWith(path, ".mpd")) return true;
+  return EndsWith(path, ".m3u8") || EndsWith(path, ".mpd");
+}
+
+bool MayBePlaylist(const std::string& mimeType, const std::string& url, int64_t announcedLength) {
+  if (IsDeclaredPlaylist(mimeType, url)) return true;
+  const std::string type = Lower(Trimmed(mimeType.substr(0, mimeType.find(';'))));
   const bool generic = type.empty() || type == "text/plain" ||
                        type == "application/octet-stream" || type == "binary/octet-stream";
   return generic && announcedLength > 0 &&

@@ -34,8 +34,10 @@ struct PlaylistFacts {
 };
 using PlaylistFactsPtr = std::shared_ptr<const PlaylistFacts>;
 
-// Whether a response may be a playlist worth reading: by its type, its name, or, for the
-// generic types sites serve playlists as, when its announced length fits the cap.
+// Whether a response says it is a playlist, by its type or its name.
+bool IsDeclaredPlaylist(const std::string& mimeType, const std::string& url);
+// Whether a response may be a playlist worth reading: a declared one, or one of the generic
+// types sites serve playlists as whose announced length fits the cap.
 bool MayBePlaylist(const std::string& mimeType, const std::string& url, int64_t announcedLength);
 // Reads the text of the playlist at the address (relative addresses resolve against it).
 PlaylistFacts ReadPlaylist(std::string_view text, const std::string& url);

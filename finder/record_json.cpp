@@ -20,6 +20,27 @@ std::string SizeOf(int64_t length) {
   return size;
 }
 
+Json::Value PlaylistValue(const PlaylistFacts& facts) {
+  Json::Value value(Json::objectValue);
+  value["kind"] = facts.kind;
+  Json::Value variants(Json::arrayValue);
+  for (const PlaylistVariant& variant : facts.variants) {
+    Json::Value item(Json::objectValue);
+    item["url"] = variant.url;
+    item["resolution"] = variant.resolution;
+    item["bandwidth"] = static_cast<Json::Int64>(variant.bandwidth);
+    item["codecs"] = variant.codecs;
+    variants.append(item);
+  }
+  value["variants"] = variants;
+  value["segments"] = static_cast<Json::UInt>(facts.segments.size());
+  value["duration"] = facts.durationSeconds;
+  value["encryption"] = facts.encryption;
+  value["live"] = facts.live;
+  value["note"] = facts.note;
+  return value;
+}
+
 }  // namespace
 
 Json::Int64 WholeMs(double milliseconds) {
@@ -45,6 +66,8 @@ Json::Value RowValue(const RequestRecord& record) {
   row["redirects"] = static_cast<Json::UInt>(record.redirects.size());
   row["fromCache"] = record.fromCache;
   row["error"] = record.error;
+  row["parent"] = record.parent;
+  if (record.playlist) row["playlist"] = PlaylistValue(*record.playlist);
   return row;
 }
 

@@ -4,6 +4,8 @@
 // the redirect hops that led to its final address, its response, its timing and how it
 // ended. Texts are UTF-8; times are milliseconds.
 
+#include "finder/playlist.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -48,6 +50,8 @@ struct RequestRecord {
   bool fromCache = false;  // a cached response the server confirmed (304)
   bool finished = false;
   std::string error;  // why the load failed; empty when it did not
+  uint32_t parent = 0;        // the row of the playlist this is a segment of; 0: none
+  PlaylistFactsPtr playlist;  // what the response holds when it is a playlist
 };
 
 // Header lines ("Name: value", each ended by CR LF or LF) as fields; lines without a colon

@@ -3,6 +3,7 @@
 #include "app/my_app.h"
 #include "finder/clocks.h"
 #include "finder/filters.h"
+#include "finder/playlist_rows.h"
 #include "finder/result_reporting.h"
 #include "finder/text_conversion.h"
 #include "webview/com_ptr.h"
@@ -111,7 +112,7 @@ HRESULT CResourceLoadDelegate::willSendRequest(IWebView*, unsigned long identifi
   return S_OK;
 }
 
-HRESULT CResourceLoadDelegate::didReceiveResponse(IWebView*, unsigned long identifier,
+HRESULT CResourceLoadDelegate::didReceiveResponse(IWebView* webView, unsigned long identifier,
                                                   IWebURLResponse* response, IWebDataSource*) {
   FinderState* state = Listing();
   // While idle or paused a response costs nothing more than this test (and a count).
@@ -141,8 +142,10 @@ HRESULT CResourceLoadDelegate::didReceiveResponse(IWebView*, unsigned long ident
   ReadHttp(response, record.status, record.statusText, record.responseHeaders);
   record.fromCache = record.status == 304;
   record.responseMs = SteadyMs() - record.startClock;
-  m_reported[identifier] = KeepRequest(*state, std::move(record));
+  const uint32_t id = KeepRequest(*state, std::move(record));
+  m_reported[identifier] = id;
   Bound(m_reported);
+  if (const RequestRecord* kept = FindRecord(*state, id)) ReadPlaylistOf(webView, identifier, *kept);
   return result;
 }
 

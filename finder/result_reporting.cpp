@@ -8,8 +8,6 @@
 #include "finder/record_json.h"
 #include "finder/text_conversion.h"
 
-namespace {}  // namespace
-
 int PostRow(const std::string& text, const char* function) {
   if (!g_pApp) return 0;
   // One frame query per row: the global object comes from the context at hand.
@@ -30,6 +28,8 @@ void ReplayRows(FinderState& state) {
 
 uint32_t KeepRequest(FinderState& state, RequestRecord record) {
   record.id = state.m_firstId + static_cast<uint32_t>(state.m_records.size());
+  const auto owner = state.m_segmentOwners.find(record.url);
+  if (owner != state.m_segmentOwners.end()) record.parent = owner->second;
   state.m_rows.push_back(WriteJsonText(RowValue(record)));
   state.m_records.push_back(std::move(record));
   // A page that is not ready gets the row with the others once it is.

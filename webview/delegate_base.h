@@ -39,3 +39,36 @@ class CDelegateBase : public Interface {
 // An operation an empty delegate does not implement.
 #define DELEGATE_NOT_IMPLEMENTED(name, parameters) \
   HRESULT name parameters override { return E_NOTIMPL; }
+
+// A listener the engine may hold after its maker let go of it (a body to come, a download
+// under way): it lives on the heap and goes with its last reference.
+template <typename Interface>
+class CCountedListener : public Interface {
+ public:
+  CCountedListener() = default;
+  CCountedListener(const CCountedListener&) = delete;
+  CCountedListener& operator=(const CCountedListener&) = delete;
+
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (!IsEqualGUID(iid, IID_IUnknown) && !IsEqualGUID(iid, IidOf<Interface>())) {
+      return E_NOINTERFACE;
+    }
+    *object = static_cast<Interface*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG AddRef() override { return ++m_refCount; }
+  ULONG Release() override {
+    const ULONG left = --m_refCount;
+    if (!left) delete this;
+    return left;
+  }
+
+ protected:
+  virtual ~CCountedListener() = default;
+
+ private:
+  ULONG m_refCount = 1;
+};

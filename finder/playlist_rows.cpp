@@ -1,0 +1,85 @@
+#include "finder/playlist_rows.h"
+
+#include "app/my_app.h"
+#include "finder/result_reporting.h"
+#include "finder/session_fetch.h"
+
+#include <string_view>
+
+namespace {
+
+constexpr size_t kMostSegmentOwners = 200'000;
+
+class CPlaylistBody : public CCountedListener<IWebResourceBodyListener> {
+ public:
+  CPlaylistBody(IWebView* view, const RequestRecord& row)
+      : m_view(ComPtr<IWebView>::Share(view)),
+        m_id(row.id),
+        m_url(row.url),
+        m_declared(IsDeclaredPlaylist(row.mimeType, row.url)) {}
+
+  HRESULT didReceiveBody(unsigned long, const char* bytes, UINT length) override {
+    if (bytes) {
+      Read(std::string_view(bytes, length));
+    } else if (m_declared) {
+      // The engine kept no copy (a page's fetch() keeps none): the text once more.
+      const uint32_t id = m_id;
+      const std::string url = m_url;
+      FetchText(m_view.Get(), url, kMostPlaylistBytes,
+                [id, url](const std::string& text, const std::string& error) {
+                  if (!g_pApp) return;
+                  if (error.empty()) return Apply(id, ReadPlaylist(text, url));
+                  PlaylistFacts facts;
+                  facts.kind = "unknown";
+                  facts.note = "The playlist could not be read: " + error;
+                  Apply(id, std::move(facts));
+                });
+    }
+    return S_OK;
+  }
+
+ private:
+  void Read(std::string_view text) {
+    PlaylistFacts facts = ReadPlaylist(text, m_url);
+    // A text of a generic type is shown only when it turned out to be a playlist.
+    if (m_declared || facts.kind != "unknown") Apply(m_id, std::move(facts));
+  }
+  static void Apply(uint32_t id, PlaylistFacts facts) {
+    if (g_pApp) ApplyPlaylist(g_pApp->m_localWindow, id, std::move(facts));
+  }
+
+  ComPtr<IWebView> m_view;
+  uint32_t m_id;
+  std::string m_url;
+  bool m_declared;
+};
+
+}  // namespace
+
+void ReadPlaylistOf(IWebView* view, unsigned long identifier, const RequestRecord& row) {
+  if (!view || !MayBePlaylist(row.mimeType, row.url, row.announcedLength)) return;
+  ComPtr<IWebViewPrivate> engine;
+  if (FAILED(view->QueryInterface(IID_IWebViewPrivate, engine.ReceiveVoid())) || !engine) return;
+  auto listener = ComPtr<CPlaylistBody>::Adopt(new CPlaylistBody(view, row));
+  engine->resourceBodyForIdentifier(identifier, kMostPlaylistBytes, listener.Get());
+}
+
+void ApplyPlaylist(FinderState& state, uint32_t id, PlaylistFacts facts) {
+  RequestRecord* playlist = FindRecord(state, id);
+  if (!playlist) return;
+  for (const std::string& segment : facts.segments) {
+    if (state.m_segmentOwners.size() >= kMostSegmentOwners) break;
+    state.m_segmentOwners[segment] = id;
+  }
+  playlist->playlist = std::make_shared<const PlaylistFacts>(std::move(facts));
+  const int search = playlist->search;
+  UpdateReported(state, id);
+  // Segments listed before their playlist was read.
+  for (RequestRecord& record : state.m_records) {
+    if (record.search != search || record.parent || record.id == id) continue;
+    const auto owner = state.m_segmentOwners.find(record.url);
+    if (owner == state.m_segmentOwners.end() || owner->second != id) continue;
+    record.parent = id;
+    UpdateReported(state, record.id);
+  }
+}
