@@ -38,6 +38,55 @@
     return sections;
   }
 
+  function bandwidthText(bits) {
+    return bits >= 1e6 ? (Math.round(bits / 1e5) / 10) + ' Mbit/s'
+                       : Math.round(bits / 1000) + ' kbit/s';
+  }
+
+  // A playlist's lines, and the saves it offers: [label, variant] (variant -1: none).
+  function streamOf(playlist) {
+    const lines = [];
+    const saves = [];
+    if (playlist.note) lines.push(playlist.note);
+    if (playlist.kind === 'hls-master' || playlist.kind === 'dash') {
+      playlist.variants.forEach((variant, index) => {
+        const words = [variant.resolution || 'audio or unknown size'];
+        if (variant.bandwidth > 0) words.push(bandwidthText(variant.bandwidth));
+        if (variant.codecs) words.push(variant.codecs);
+        lines.push((index + 1) + '. ' + words.join(' \u00B7 ') +
+                   (variant.url ? '  ' + variant.url : ''));
+        if (playlist.kind === 'hls-master' && variant.url) {
+          saves.push(['Save ' + (variant.resolution || 'variant ' + (index + 1)) +
+                      ' as one file\u2026', index]);
+        }
+      });
+    } else if (playlist.kind === 'hls-media') {
+      lines.push(playlist.segments + ' segments, ' + Math.round(playlist.duration * 10) / 10 +
+                 ' s' + (playlist.live ? ', live (still growing)' : ''));
+      lines.push(playlist.encryption ? 'Encrypted (' + playlist.encryption + ')' : 'Not encrypted');
+      saves.push(['Save playlist as one file\u2026', 0]);
+    }
+    return {lines, saves};
+  }
+
+  function streamSection(playlist) {
+    const {lines, saves} = streamOf(playlist);
+    const heading = document.createElement('h2');
+    heading.textContent = 'Stream';
+    const text = document.createElement('pre');
+    text.textContent = lines.join('\n');
+    const parts = [heading, text];
+    for (const [label, variant] of saves) {
+      const button = document.createElement('button');
+      button.type = 'button';
+      button.dataset.action = 'save-playlist';
+      button.dataset.variant = String(variant);
+      button.textContent = label;
+      parts.push(button);
+    }
+    return parts;
+  }
+
   // Fills the pane with a row's details (an object of the details command), or a line.
   function fill(pane, details, message) {
     const parts = [];
@@ -46,6 +95,9 @@
       line.textContent = message;
       parts.push(line);
     } else {
+      if (details.playlist && typeof details.playlist === 'object') {
+        parts.push(...streamSection(details.playlist));
+      }
       for (const [title, lines] of sectionsOf(details)) {
         const heading = document.createElement('h2');
         heading.textContent = title;
@@ -58,5 +110,6 @@
   }
 
   exports.sectionsOf = sectionsOf;
+  exports.streamOf = streamOf;
   exports.fill = fill;
 })(typeof module === 'object' ? module.exports : (globalThis.TrawlerDetails = {}));

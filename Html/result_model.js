@@ -34,7 +34,15 @@
       redirects: pick(result.redirects, 0),
       fromCache: pick(result.fromCache, false),
       error: pick(result.error, ''),
+      // The playlist row this is a segment of (0: none), and a playlist's facts.
+      parent: pick(result.parent, 0),
+      playlist: result.playlist && typeof result.playlist === 'object' ? result.playlist : null,
     };
+  }
+
+  // A playlist whose text was read is media, whatever type it came with.
+  function isPlaylist(row) {
+    return Boolean(row.playlist) && row.playlist.kind !== 'unknown';
   }
 
   // The columns of a CSV or JSON export, in order.
@@ -131,6 +139,8 @@
       selected: null,   // a row of the view, or null
       seenUrls: new Set(),  // the URLs of the view, while unique is on
       byId: new Map(),      // rows by the native side's id
+      expanded: new Set(),  // the ids of playlist rows whose segments are shown
+      regroup: false,       // an update moved a row under a playlist: rebuild the view
       separators: 0,        // how many of rows and pending are separators
       takenSeparators: 0,   // how many of rows are
     };
@@ -165,7 +175,8 @@
                    result.url).toLowerCase(),
         version: 0,  // counts the updates, so a view knows to draw the row again
         sortNumber: NaN,  // the numeric sort's value (prepareSort)
-        kind: kindOf(result.mimeType, result.fileName, row.method),
+        kind: isPlaylist(row) ? 'media' : kindOf(result.mimeType, result.fileName, row.method),
+        children: 0,  // the segment rows folded under a playlist's row
       });
       return row;
     }
@@ -212,9 +223,23 @@
     // The tests of the search text, made again when the text changed.
     let query = {text: '', tests: []};
 
+    // A segment of a listed playlist shows under it, while it is unfolded.
+    function folded(row) {
+      return row.parent !== 0 && model.byId.has(row.parent) && !model.expanded.has(row.parent);
+    }
+
+    // Counts a segment on its playlist's row.
+    function adopt(row) {
+      const playlist = row.parent ? model.byId.get(row.parent) : undefined;
+      if (!playlist) return;
+      playlist.children += 1;
+      playlist.version += 1;
+    }
+
     function shows(row) {
       // A search's separator stands in the list's order only.
       if (row.separator) return !model.sortKey;
+      if (folded(row)) return false;
       if (query.text !== model.narrow) query = {text: model.narrow, tests: compileQuery(model.narrow)};
       if (model.kinds.size && !model.kinds.has(row.kind)) return false;
       for (const test of query.tests) {
@@ -232,6 +257,8 @@
       if (!row) return false;
       model.pending.push(row);
       if (row.id !== null) model.byId.set(row.id, row);
+      adopt(row);
+      if (row.parent && model.expanded.has(row.parent)) model.regroup = true;
       return true;
     };
 
@@ -258,21 +285,52 @@
       const updated = rowOf(text);
       const row = updated && updated.id !== null ? model.byId.get(updated.id) : undefined;
       if (!row) return null;
+      const parent = row.parent;
       Object.assign(row, outcomeOf(updated));
+      if (isPlaylist(row)) row.kind = 'media';
+      if (row.parent !== parent) {
+        adopt(row);
+        model.regroup = true;
+      }
       row.version += 1;
       return row;
     };
 
     // The view anew from every row: after the search text, the sort or the option changed.
     model.rebuild = () => {
+      model.regroup = false;
       model.seenUrls = new Set();
-      const view = model.rows.filter(shows);
+      let view = model.rows.filter(shows);
       if (model.sortKey) {
         prepareSort(view);
         view.sort(comparator());
       }
+      if (model.expanded.size) view = withSegments(view);
       model.view = view;
       if (model.selected && !view.includes(model.selected)) model.selected = null;
+    };
+
+    // An unfolded playlist's segments follow its row, in the order they came.
+    function withSegments(view) {
+      const segments = new Map();
+      for (const row of model.rows) {
+        if (!row.parent || !model.expanded.has(row.parent)) continue;
+        if (!segments.has(row.parent)) segments.set(row.parent, []);
+        segments.get(row.parent).push(row);
+      }
+      const grouped = [];
+      for (const row of view) {
+        if (row.parent && model.expanded.has(row.parent)) continue;
+        grouped.push(row);
+        for (const segment of segments.get(row.id) || []) grouped.push(segment);
+      }
+      return grouped;
+    }
+
+    // Folds or unfolds a playlist's segments.
+    model.toggleFold = (id) => {
+      if (!model.expanded.delete(id)) model.expanded.add(id);
+      model.regroup = true;
     };
 
     // Rows that arrived go into the view: appended, or merged into a sorted view.
@@ -320,6 +378,7 @@
       model.selected = null;
       model.seenUrls = new Set();
       model.byId = new Map();
+      model.expanded = new Set();
       model.separators = 0;
       model.takenSeparators = 0;
     };

@@ -18,6 +18,15 @@
       element.appendChild(cell);
       element.parts[name] = cell;
     }
+    const name = element.parts.name;
+    name.parts = {fold: document.createElement('button'), text: document.createElement('span'),
+                  about: document.createElement('span')};
+    name.parts.fold.type = 'button';
+    name.parts.fold.tabIndex = -1;
+    name.parts.fold.className = 'fold';
+    name.parts.fold.dataset.action = 'fold';
+    name.parts.about.className = 'about';
+    name.append(name.parts.fold, name.parts.text, name.parts.about);
     const url = element.parts.url;
     url.parts = {head: document.createElement('span'), tail: document.createElement('span')};
     url.parts.head.className = 'url-head';
@@ -26,7 +35,7 @@
     const actions = document.createElement('div');
     actions.className = 'cell actions';
     actions.setAttribute('role', 'gridcell');
-    for (const [action, label] of [['open', 'Open'], ['copy', 'Copy']]) {
+    for (const [action, label] of [['open', 'Open'], ['copy', 'Copy'], ['save', 'Save\u2026']]) {
       const button = document.createElement('button');
       button.type = 'button';
       button.tabIndex = -1;
@@ -51,6 +60,42 @@
     return {text: row.status + hops, title: row.status + ' ' + row.statusText + through + cached};
   }
 
+  function seconds(value) {
+    return value >= 60 ? Math.floor(value / 60) + ' min ' + Math.round(value % 60) + ' s'
+                       : (Math.round(value * 10) / 10) + ' s';
+  }
+
+  // What a playlist holds, in a few words: "2 variants", "5 segments · 20 s · encrypted",
+  // or its note.
+  function playlistSummary(playlist) {
+    if (!playlist) return '';
+    if (playlist.kind === 'unknown') return playlist.note;
+    if (playlist.kind === 'hls-master' || playlist.kind === 'dash') {
+      const count = playlist.variants.length;
+      const what = playlist.kind === 'dash' ? 'DASH \u00B7 ' : '';
+      return what + count + (count === 1 ? ' variant' : ' variants') +
+             (playlist.duration > 0 ? ' \u00B7 ' + seconds(playlist.duration) : '');
+    }
+    const parts = [playlist.segments + (playlist.segments === 1 ? ' segment' : ' segments')];
+    if (playlist.duration > 0) parts.push(seconds(playlist.duration));
+    if (playlist.live) parts.push('live');
+    if (playlist.encryption) parts.push('encrypted');
+    if (playlist.note) parts.push(playlist.note);
+    return parts.join(' \u00B7 ');
+  }
+
+  // The name cell's fold toggle (a playlist with segments listed) and the playlist's summary.
+  function fillName(name, row, expanded) {
+    const {fold, about} = name.parts;
+    fold.hidden = !row.children;
+    fold.textContent = (expanded ? '\u25BE ' : '\u25B8 ') + row.children;
+    fold.setAttribute('aria-expanded', String(expanded));
+    fold.setAttribute('aria-label', (expanded ? 'Fold ' : 'Unfold ') + row.children +
+                                    ' segments');
+    about.textContent = playlistSummary(row.playlist);
+    name.classList.toggle('segment', row.parent !== 0);
+  }
+
   function fillOutcome(element, row) {
     const {outcome, method, time} = element.parts;
     const shown = statusOf(row);
@@ -64,7 +109,7 @@
   // A cell's tooltip, made when the pointer comes over it, not each time a row is drawn.
   function tooltipOf(row, cell) {
     const kind = cell.classList;
-    if (kind.contains('name')) return cell.textContent;
+    if (kind.contains('name')) return row.fileName + (row.playlist ? '\n' + playlistSummary(row.playlist) : '');
     if (kind.contains('mime')) return row.mimeType;
     if (kind.contains('outcome')) return statusOf(row).title;
     // A tooltip of a very long URL would run off the screen: it says the start.
@@ -79,11 +124,14 @@
 
   // Fills a row element with a row of the view at its index, selected or not; what it
   // already shows is left as it is.
-  function fill(element, row, index, selected, rowHeight) {
+  function fill(element, row, index, selected, rowHeight, expanded) {
     if (element.shownRow === row && element.shownIndex === index &&
-        element.shownVersion === row.version && element.shownSelected === selected) {
+        element.shownVersion === row.version && element.shownSelected === selected &&
+        element.shownExpanded === expanded) {
       return;
     }
+    element.shownExpanded = expanded;
+    fillName(element.parts.name, row, expanded);
     element.shownIndex = index;
     element.shownSelected = selected;
     if (element.shownRow !== row || element.shownVersion !== row.version) {
@@ -93,10 +141,11 @@
     if (element.shownRow !== row) {
       element.shownRow = row;
       if (element.tooltips) clearTooltips(element);
-      const {name, mime, size, url, open, copy} = element.parts;
+      const {name, mime, size, url, open, copy, save} = element.parts;
       // A search's separator: its address and time across the row, no actions.
       element.classList.toggle('separator', Boolean(row.separator));
-      name.textContent = row.separator ? 'Search ' + row.url + ' \u00B7 ' + row.time : row.fileName;
+      name.parts.text.textContent =
+          row.separator ? 'Search ' + row.url + ' \u00B7 ' + row.time : row.fileName;
       mime.textContent = row.mimeType;
       size.textContent = row.size;
       // The URL's end (its file name and query) is kept in sight; the rest is cut.
@@ -105,6 +154,7 @@
       url.parts.tail.textContent = tail;
       open.setAttribute('aria-label', 'Open ' + row.url);
       copy.setAttribute('aria-label', 'Copy ' + row.url);
+      save.setAttribute('aria-label', 'Save ' + row.url);
     }
     element.dataset.index = String(index);
     element.style.transform = 'translateY(' + index * rowHeight + 'px)';
@@ -115,4 +165,5 @@
   exports.make = make;
   exports.fill = fill;
   exports.tooltipOf = tooltipOf;
+  exports.playlistSummary = playlistSummary;
 })(globalThis.TrawlerRows = {});

@@ -5,7 +5,7 @@
 // row_view.js's). While rows stream in, the page renders at most a few times a second and
 // reads no layout. Text from the web reaches the document through textContent and title
 // only. The page defines the globals of the native side's contract: addResult,
-// updateResult, pageLoaded, savedFile, curlCopied and updateInputUrl.
+// updateResult, pageLoaded, savedFile, saveProgress, curlCopied and updateInputUrl.
 'use strict';
 
 (() => {
@@ -40,6 +40,7 @@
     load: null,  // how the search's page load ended ({ok, url, error}), or null
     detailsOpen: false,  // whether the details pane shows
     searchFirstRow: 0,  // the index in results.rows of the search's first row
+    offerRow: null,  // the row the notice offers to save or copy instead (Open failed)
   };
 
   const $ = (id) => document.getElementById(id);
@@ -99,7 +100,7 @@
     renderRequested = false;
     lastRender = performance.now();
     if (!elements) return;
-    if (state.viewDirty) {
+    if (state.viewDirty || state.results.regroup) {
       state.viewDirty = false;
       state.results.takePending();
       state.results.rebuild();
@@ -139,7 +140,8 @@
       const element = rowPool[index % rowPool.length];
       used.add(element);
       const row = state.results.view[index];
-      TrawlerRows.fill(element, row, index, row === state.results.selected, rowHeight);
+      TrawlerRows.fill(element, row, index, row === state.results.selected, rowHeight,
+                       state.results.expanded.has(row.id));
       element.hidden = false;
     }
     for (const element of rowPool) {
@@ -172,6 +174,7 @@
         ' \u2014 ' + total + ' results, ' + shown + ' shown';
     elements.notice.textContent = state.notice;
     elements.notice.classList.toggle('done', !state.noticeIsError);
+    elements.offer.hidden = !state.notice || !state.offerRow;
   }
 
   // What to do or to expect while the list shows no row.
@@ -203,9 +206,10 @@
     state.noticeIsError = false;
   }
 
-  function notify(text) {
+  function notify(text, offerRow) {
     state.noticeIsError = true;
     state.notice = text;
+    state.offerRow = offerRow || null;
     clearTimeout(noticeTimer);
     noticeTimer = setTimeout(() => {
       state.notice = '';
@@ -274,8 +278,36 @@
     requestRender();
   }
 
+  // Open hands the address to the desktop; when nothing takes it, the notice offers to save
+  // the file with the page's session or to copy its address instead.
   function openRow(row) {
-    if (row && !callService('open', {url: row.url})) notify('could not open ' + row.url);
+    if (row && !callService('open', {url: row.url})) {
+      notify('Nothing opened ' + row.fileName + ' \u2014 save it or copy its address instead', row);
+    }
+  }
+
+  // Saves a row's file, fetched with the page's session, where the user picks.
+  function saveRow(row) {
+    if (row && row.id !== null && !callService('saveFile', {id: row.id})) notify('could not save ' + row.fileName);
+  }
+
+  // Every shown row's file into a folder the user picks.
+  function saveShownFiles() {
+    state.results.takePending();
+    const ids = state.results.shownRows().map((row) => row.id).filter((id) => id !== null);
+    if (!ids.length) {
+      notify('nothing to save');
+      return;
+    }
+    if (!callService('saveShown', {ids})) notify('could not save the files');
+  }
+
+  // A playlist's segments (a master playlist's variant's) joined into one file.
+  function savePlaylist(row, variant) {
+    if (!row || row.id === null) return;
+    const answer = askService('savePlaylist', {id: row.id, variant});
+    if (answer && answer.returnValue === 1) return;
+    notify(answer && typeof answer.message === 'string' ? answer.message : 'could not save the stream');
   }
 
   // Copies the text and says so ("Copied 47 URLs"), or that it could not.
@@ -475,7 +507,12 @@
     if (!element || !element.shownRow || element.shownRow.separator) return;
     const row = element.shownRow;
     const action = event.target.dataset ? event.target.dataset.action : undefined;
-    if (action === 'open') {
+    if (action === 'fold') {
+      state.results.toggleFold(row.id);
+      requestRender();
+    } else if (action === 'save') {
+      saveRow(row);
+    } else if (action === 'open') {
       openRow(row);
     } else if (action === 'copy') {
       copyText(row.url, 'the URL');
@@ -507,7 +544,36 @@
       detailsToggle: $('details-toggle'),
     };
     elements.notice.className = 'notice';
-    $('status').append(elements.statusText, elements.notice);
+    elements.offer = document.createElement('span');
+    elements.offer.className = 'offer';
+    for (const [offer, label] of [['save', 'Save\u2026'], ['copy', 'Copy URL']]) {
+      const button = document.createElement('button');
+      button.type = 'button';
+      button.dataset.offer = offer;
+      button.textContent = label;
+      elements.offer.appendChild(button);
+    }
+    elements.offer.addEventListener('click', (event) => {
+      const row = state.offerRow;
+      if (!row || !event.target.dataset.offer) return;
+      state.notice = '';
+      if (event.target.dataset.offer === 'save') saveRow(row); else copyText(row.url, 'the URL');
+      requestRender();
+    });
+    $('status').append(elements.statusText, elements.notice, elements.offer);
+    $('save-files').addEventListener('click', saveShownFiles);
+    elements.details.addEventListener('click', (event) => {
+      if (event.target.dataset.action !== 'save-playlist') return;
+      savePlaylist(state.results.selected, Number(event.target.dataset.variant));
+    });
+    $('saves').addEventListener('click', (event) => {
+      const job = Number(event.target.dataset.job);
+      if (event.target.dataset.action === 'cancel-save') {
+        if (!callService('cancelSave', {job})) notify('could not cancel the save');
+      } else if (event.target.dataset.action === 'dismiss-save') {
+        TrawlerSaves.dismiss($('saves'), job);
+      }
+    });
     $('search-form').addEventListener('submit', (event) => {
       event.preventDefault();
       start();
@@ -650,6 +716,18 @@
     } else {
       notify('could not save ' + outcome.path + ': ' + outcome.error);
     }
+  };
+
+  // A save's progress: {job, name, state, bytes, total, item, items, path, error}.
+  window.saveProgress = (text) => {
+    let save;
+    try {
+      save = JSON.parse(text);
+    } catch (error) {
+      return;
+    }
+    if (!save || typeof save.job !== 'number' || typeof save.state !== 'string' || !elements) return;
+    TrawlerSaves.show($('saves'), save);
   };
 
   // A cURL command reached the clipboard, or could not: {ok}.

@@ -4,6 +4,7 @@
 #include "bridge/script_values.h"
 #include "finder/clocks.h"
 #include "finder/filters.h"
+#include "finder/media_saving.h"
 #include "finder/record_json.h"
 #include "finder/result_reporting.h"
 #include "finder/saving.h"
@@ -83,6 +84,10 @@ int HandleFinderCall(const std::u16string& uri, const std::u16string& method,
       result = CopyCurl(params, window);
     } else if (method == u"save") {
       result = RequestSave(params, window, window.m_hWnd);
+    } else if (method == u"saveFile" || method == u"saveShown" || method == u"savePlaylist") {
+      result = RequestMediaSave(method, params, window, window.m_hWnd, returnValue);
+    } else if (method == u"cancelSave") {
+      result = CancelSave(params, window);
     }
   }
   returnValue["returnValue"] = result;

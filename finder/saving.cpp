@@ -2,6 +2,7 @@
 
 #include "bridge/json_text.h"
 #include "finder/har_export.h"
+#include "finder/media_saving.h"
 #include "finder/result_reporting.h"
 #include "finder/text_conversion.h"
 
@@ -86,6 +87,7 @@ void RunPendingSave(FinderState& state, HWND owner) {
   if (!state.m_save) return;
   const PendingSave save = std::move(*state.m_save);
   state.m_save.reset();
+  if (IsMediaSave(save)) return RunMediaSave(state, save, owner);
   const Format* format = FormatNamed(save.format);
   std::u16string buffer(kLongestPath, u'\0');
   std::copy_n(format->suggested, std::char_traits<char16_t>::length(format->suggested),

@@ -19,13 +19,6 @@ ComPtr<CSessionFetch> CSessionFetch::Start(IWebView* view, const std::string& ur
   return fetch;
 }
 
-void CSessionFetch::Cancel() {
-  if (m_over) return;
-  m_over = true;
-  if (m_download) m_download->cancel();
-  m_download.Reset();
-}
-
 HRESULT CSessionFetch::didReceiveResponse(IWebDownload*, int statusCode,
                                           long long expectedContentLength) {
   if (m_over) return S_OK;

@@ -25,7 +25,12 @@ class CSessionFetch : public CCountedListener<IWebDownloadDelegate> {
   // Null when the view cannot fetch.
   static ComPtr<CSessionFetch> Start(IWebView* view, const std::string& url,
                                      FetchHandlers handlers);
-  void Cancel();
+  void Cancel() {
+    if (m_over) return;
+    m_over = true;
+    if (m_download) m_download->cancel();
+    m_download.Reset();
+  }
 
   HRESULT didReceiveResponse(IWebDownload*, int statusCode, long long expectedContentLength) override;
   HRESULT didReceiveData(IWebDownload*, const char* bytes, UINT length) override;

@@ -37,6 +37,8 @@ class Backend {
   // Asks for the path of a file to save; false when the user cancelled. path holds the
   // suggested name on entry.
   virtual bool ChooseSaveFile(HWND owner, const std::u16string& title, std::u16string& path) = 0;
+  // Asks for a folder; false when the user cancelled.
+  virtual bool ChooseFolder(HWND owner, const std::u16string& title, std::u16string& path) = 0;
   // The shell verb on a URL or path (never empty). ShellExecuteW's result: greater than 32
   // on success, else the Win32 value for the cause.
   virtual uintptr_t ShellExecute(const std::u16string& verb, const std::u16string& target) = 0;

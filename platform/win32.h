@@ -370,6 +370,21 @@ constexpr DWORD OFN_OVERWRITEPROMPT = 0x00000002;
 // TRUE with the path in lpstrFile when the user chose a file; FALSE when they cancelled,
 // the parameters are bad, or the path does not fit (SetLastError says which).
 BOOL GetSaveFileNameW(LPOPENFILENAMEW parameters);
+// The folder dialog's parameters, the members Trawler uses: the owner and the title.
+struct BROWSEINFOW {
+  HWND hwndOwner;
+  LPCWSTR lpszTitle;
+  UINT ulFlags;
+};
+constexpr UINT BIF_RETURNONLYFSDIRS = 0x0001;
+constexpr UINT BIF_NEWDIALOGSTYLE = 0x0040;
+struct ITEMIDLIST;
+using PIDLIST_ABSOLUTE = ITEMIDLIST*;
+// The folder the user chose, to be freed with CoTaskMemFree; null when they cancelled.
+PIDLIST_ABSOLUTE SHBrowseForFolderW(const BROWSEINFOW* parameters);
+// The folder's path in the buffer of `length` characters; FALSE when it does not fit.
+BOOL SHGetPathFromIDListEx(PIDLIST_ABSOLUTE item, LPWSTR path, DWORD length, int options);
+void CoTaskMemFree(void* memory);
 BOOL ReleaseCapture();
 
 // Clipboard and global memory.

@@ -19,11 +19,13 @@ class GtkBackend : public Backend {
   int ShowMessageBox(HWND owner, const std::u16string& text, const std::u16string& caption,
                      UINT type) override;
   bool ChooseSaveFile(HWND owner, const std::u16string& title, std::u16string& path) override;
+  bool ChooseFolder(HWND owner, const std::u16string& title, std::u16string& path) override;
   uintptr_t ShellExecute(const std::u16string& verb, const std::u16string& target) override;
   bool SetClipboardText(const std::u16string& text) override;
   void WriteDebugOutput(const std::u16string& text) override;
 
  private:
+  bool ChooseFile(HWND owner, const std::u16string& title, std::u16string& path, bool folder);
   int m_dialogsShown = 0;  // dialogs running now: their events can still come
 };
 

@@ -90,17 +90,21 @@ int GtkBackend::ShowMessageBox(HWND owner, const std::u16string& text,
   return AnswerOf(response, yesNo);
 }
 
-bool GtkBackend::ChooseSaveFile(HWND owner, const std::u16string& title, std::u16string& path) {
+bool GtkBackend::ChooseFile(HWND owner, const std::u16string& title, std::u16string& path,
+                            bool folder) {
   if (!EnsureToolkit()) return false;
   GtkWindow* parent = owner ? TopLevelWidget(owner) : nullptr;
   GObjectPtr<GtkWidget> dialog(GTK_WIDGET(g_object_ref(gtk_file_chooser_dialog_new(
-      Utf8(title).c_str(), parent, GTK_FILE_CHOOSER_ACTION_SAVE, "_Cancel", GTK_RESPONSE_CANCEL,
-      "_Save", GTK_RESPONSE_ACCEPT, nullptr))));
+      Utf8(title).c_str(), parent,
+      folder ? GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER : GTK_FILE_CHOOSER_ACTION_SAVE, "_Cancel",
+      GTK_RESPONSE_CANCEL, folder ? "_Select" : "_Save", GTK_RESPONSE_ACCEPT, nullptr))));
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog.Get());
   gtk_window_set_modal(GTK_WINDOW(dialog.Get()), TRUE);
   gtk_window_set_destroy_with_parent(GTK_WINDOW(dialog.Get()), TRUE);
-  gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
-  gtk_file_chooser_set_current_name(chooser, Utf8(path).c_str());
+  if (!folder) {
+    gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
+    gtk_file_chooser_set_current_name(chooser, Utf8(path).c_str());
+  }
   gtk_dialog_set_default_response(GTK_DIALOG(dialog.Get()), GTK_RESPONSE_ACCEPT);
   const int response = RunDialog(GTK_WINDOW(dialog.Get()), parent, m_dialogsShown);
   gchar* chosen =
@@ -110,6 +114,14 @@ bool GtkBackend::ChooseSaveFile(HWND owner, const std::u16string& title, std::u1
   path = Utf16(chosen);
   g_free(chosen);
   return true;
+}
+
+bool GtkBackend::ChooseSaveFile(HWND owner, const std::u16string& title, std::u16string& path) {
+  return ChooseFile(owner, title, path, false);
+}
+
+bool GtkBackend::ChooseFolder(HWND owner, const std::u16string& title, std::u16string& path) {
+  return ChooseFile(owner, title, path, true);
 }
 
 }  // namespace platform::gtk

@@ -85,6 +85,11 @@ class HeadlessBackend : public platform::Backend {
     return records.saveAnswerer(path);
   }
 
+  // The save dialog's answerer answers the folder dialog too.
+  bool ChooseFolder(HWND owner, const std::u16string& title, std::u16string& path) override {
+    return ChooseSaveFile(owner, title, path);
+  }
+
   uintptr_t ShellExecute(const std::u16string& verb, const std::u16string& target) override {
     Records().shellOpens.push_back({verb, target});
     Records().Notify().ShellExecuted(verb, target);

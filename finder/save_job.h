@@ -1,0 +1,33 @@
+#pragma once
+
+// A save that fetches through the browsing session (see media_saving.h): its addresses,
+// where they go, and how far it is.
+
+#include "finder/session_fetch.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+struct SaveJob {
+  SaveJob() = default;
+  SaveJob(const SaveJob&) = delete;
+  SaveJob& operator=(const SaveJob&) = delete;
+  // Stops the fetch and takes away the partial file.
+  ~SaveJob();
+
+  uint32_t id = 0;
+  std::string name;               // what the page shows
+  std::vector<std::string> urls;  // fetched in order
+  std::string folder;             // each address to a file of its own in it; empty: one file
+  std::string path;               // the one file all addresses are joined into
+  std::string variantUrl;         // a media playlist to read the addresses from first
+  size_t index = 0;               // the address being fetched
+  FILE* file = nullptr;
+  std::string partial;
+  int64_t bytes = 0;
+  int64_t total = -1;  // the announced length, for a save of one address
+  double toldAt = 0;
+  ComPtr<CSessionFetch> fetch;
+};
