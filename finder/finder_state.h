@@ -1,7 +1,7 @@
 #pragma once
 
-#include "finder/save_job.h"
 #include "finder/request_record.h"
+#include "finder/save_job.h"
 
 #include <cstdint>
 #include <map>

@@ -90,7 +90,8 @@ void Next(SaveJob& job);
 void ItemDone(SaveJob& job) {
   if (!job.folder.empty()) {
     std::string placed;
-    if (!CloseFile(job) || !PlaceInFolder(job.partial, job.folder, FileNameFor(job.urls[job.index]), placed)) {
+    if (!CloseFile(job) ||
+        !PlaceInFolder(job.partial, job.folder, FileNameFor(job.urls[job.index]), placed)) {
       return Fail(job, std::strerror(errno ? errno : EIO));
     }
     job.partial.clear();
@@ -142,8 +143,9 @@ void Next(SaveJob& job) {
     job.partial.clear();
     return EndJob(job, "done", "");
   }
-  const bool opens = job.folder.empty() ? job.file || OpenPartial(job, job.path)
-                                        : OpenPartial(job, job.folder + "/" + FileNameFor(job.urls[job.index]));
+  const bool opens = job.folder.empty()
+                         ? job.file || OpenPartial(job, job.path)
+                         : OpenPartial(job, job.folder + "/" + FileNameFor(job.urls[job.index]));
   if (!opens) return Fail(job, std::strerror(errno));
   Tell(job, "running");
   Fetch(job);
@@ -172,8 +174,9 @@ void ReadVariant(SaveJob& job) {
               if (!job) return;
               if (!error.empty()) return Fail(*job, job->variantUrl + ": " + error);
               const PlaylistFacts facts = ReadPlaylist(text, job->variantUrl);
-              const std::string refusal =
-                  facts.kind == "hls-master" ? "The variant is a master playlist" : RefusalOf(facts);
+              const std::string refusal = facts.kind == "hls-master"
+                                              ? "The variant is a master playlist"
+                                              : RefusalOf(facts);
               if (!refusal.empty()) return Fail(*job, refusal);
               job->urls = facts.segments;
               Next(*job);

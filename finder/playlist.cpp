@@ -57,7 +57,8 @@ std::map<std::string, std::string> Attributes(std::string_view list) {
     std::string value;
     if (end < list.size() && list[end] == '"') {
       const size_t close = list.find('"', end + 1);
-      value = std::string(list.substr(end + 1, close == std::string_view::npos ? close : close - end - 1));
+      value = std::string(
+          list.substr(end + 1, close == std::string_view::npos ? close : close - end - 1));
       end = close == std::string_view::npos ? list.size() : close + 1;
       end = std::min(list.find(',', end), list.size());
     } else {
@@ -98,10 +99,11 @@ void ReadHls(std::string_view text, const std::string& url, PlaylistFacts& facts
         variantNext = true;
       }
     } else if (StartsWith(line, "#EXTINF:")) {
-      segmentSeconds = Seconds(line.substr(8, line.find(',') == std::string_view::npos
-                                                  ? std::string_view::npos
-                                                  : line.find(',') - 8));
-      if (segmentSeconds < 0 && facts.note.empty()) facts.note = "A segment's duration is not a number";
+      segmentSeconds =
+          Seconds(line.substr(8, line.find(',') == std::string_view::npos ? std::string_view::npos
+                                                                          : line.find(',') - 8));
+      if (segmentSeconds < 0 && facts.note.empty())
+        facts.note = "A segment's duration is not a number";
       segmentNext = true;
       segmentLines = true;
     } else if (StartsWith(line, "#EXT-X-KEY:")) {
@@ -140,7 +142,8 @@ std::string XmlAttribute(std::string_view element, const std::string& name) {
   if (at == std::string_view::npos) return std::string();
   const size_t start = at + key.size();
   const size_t end = element.find('"', start);
-  return end == std::string_view::npos ? std::string() : std::string(element.substr(start, end - start));
+  return end == std::string_view::npos ? std::string()
+                                       : std::string(element.substr(start, end - start));
 }
 
 // An ISO 8601 duration such as PT1H2M3.5S in seconds, or 0.
@@ -163,11 +166,20 @@ double IsoSeconds(const std::string& text) {
     const double value = std::strtod(at, &end);
     if (end == at || !*end || !std::isfinite(value) || value < 0) return 0;
     switch (*end) {
-      case 'D': unit = 86400; break;
-      case 'H': unit = 3600; break;
-      case 'M': unit = time ? 60 : 0; break;
-      case 'S': unit = 1; break;
-      default: return 0;
+      case 'D':
+        unit = 86400;
+        break;
+      case 'H':
+        unit = 3600;
+        break;
+      case 'M':
+        unit = time ? 60 : 0;
+        break;
+      case 'S':
+        unit = 1;
+        break;
+      default:
+        return 0;
     }
     seconds += value * unit;
     at = end + 1;
@@ -230,9 +242,9 @@ std::string WithoutDots(const std::string& path) {
 
 bool IsDeclaredPlaylist(const std::string& mimeType, const std::string& url) {
   const std::string type = Lower(Trimmed(mimeType.substr(0, mimeType.find(';'))));
-  static const char* const kPlaylistTypes[] = {
-      "application/vnd.apple.mpegurl", "application/x-mpegurl", "audio/mpegurl",
-      "audio/x-mpegurl", "application/dash+xml"};
+  static const char* const kPlaylistTypes[] = {"application/vnd.apple.mpegurl",
+                                               "application/x-mpegurl", "audio/mpegurl",
+                                               "audio/x-mpegurl", "application/dash+xml"};
   for (const char* known : kPlaylistTypes) {
     if (type == known) return true;
   }
@@ -243,8 +255,8 @@ bool IsDeclaredPlaylist(const std::string& mimeType, const std::string& url) {
 bool MayBePlaylist(const std::string& mimeType, const std::string& url, int64_t announcedLength) {
   if (IsDeclaredPlaylist(mimeType, url)) return true;
   const std::string type = Lower(Trimmed(mimeType.substr(0, mimeType.find(';'))));
-  const bool generic = type.empty() || type == "text/plain" ||
-                       type == "application/octet-stream" || type == "binary/octet-stream";
+  const bool generic = type.empty() || type == "text/plain" || type == "application/octet-stream" ||
+                       type == "binary/octet-stream";
   return generic && announcedLength > 0 &&
          static_cast<uint64_t>(announcedLength) <= kMostPlaylistBytes;
 }
@@ -277,7 +289,8 @@ std::string ResolveUrl(const std::string& base, const std::string& reference) {
                    : schemeEnd;
   const std::string origin = whole.substr(0, std::min(pathStart, whole.size()));
   const std::string basePath =
-      pathStart >= whole.size() ? "" : whole.substr(pathStart, whole.find('?', pathStart) - pathStart);
+      pathStart >= whole.size() ? ""
+                                : whole.substr(pathStart, whole.find('?', pathStart) - pathStart);
   if (ref.empty()) return whole;
   if (ref[0] == '?') return origin + basePath + ref;
   const size_t query = ref.find('?');
@@ -285,8 +298,8 @@ std::string ResolveUrl(const std::string& base, const std::string& reference) {
   const std::string refQuery = query == std::string::npos ? "" : ref.substr(query);
   if (refPath[0] == '/') return origin + WithoutDots(refPath) + refQuery;
   const size_t slash = basePath.rfind('/');
-  const std::string merged = (slash == std::string::npos ? (hasAuthority ? "/" : "")
-                                                         : basePath.substr(0, slash + 1)) +
-                             refPath;
+  const std::string merged =
+      (slash == std::string::npos ? (hasAuthority ? "/" : "") : basePath.substr(0, slash + 1)) +
+      refPath;
   return origin + WithoutDots(merged) + refQuery;
 }

@@ -49,7 +49,7 @@ struct RequestRecord {
   std::vector<RedirectHop> redirects;
   bool fromCache = false;  // a cached response the server confirmed (304)
   bool finished = false;
-  std::string error;  // why the load failed; empty when it did not
+  std::string error;          // why the load failed; empty when it did not
   uint32_t parent = 0;        // the row of the playlist this is a segment of; 0: none
   PlaylistFactsPtr playlist;  // what the response holds when it is a playlist
 };

@@ -145,7 +145,8 @@ HRESULT CResourceLoadDelegate::didReceiveResponse(IWebView* webView, unsigned lo
   const uint32_t id = KeepRequest(*state, std::move(record));
   m_reported[identifier] = id;
   Bound(m_reported);
-  if (const RequestRecord* kept = FindRecord(*state, id)) ReadPlaylistOf(webView, identifier, *kept);
+  if (const RequestRecord* kept = FindRecord(*state, id))
+    ReadPlaylistOf(webView, identifier, *kept);
   return result;
 }
 

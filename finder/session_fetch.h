@@ -32,7 +32,8 @@ class CSessionFetch : public CCountedListener<IWebDownloadDelegate> {
     m_download.Reset();
   }
 
-  HRESULT didReceiveResponse(IWebDownload*, int statusCode, long long expectedContentLength) override;
+  HRESULT didReceiveResponse(IWebDownload*, int statusCode,
+                             long long expectedContentLength) override;
   HRESULT didReceiveData(IWebDownload*, const char* bytes, UINT length) override;
   HRESULT didFinish(IWebDownload*) override;
   HRESULT didFailWithError(IWebDownload*, IWebError* error) override;

@@ -13,8 +13,8 @@ constexpr guint kIdleSeconds = 60;
 // The one libsoup session of the system's downloads. It keeps no cookies of its own: each
 // request carries the web view's.
 SoupSession* Session() {
-  static GObjectPtr<SoupSession> session(
-      soup_session_new_with_options("timeout", kIdleSeconds, "idle-timeout", kIdleSeconds, nullptr));
+  static GObjectPtr<SoupSession> session(soup_session_new_with_options(
+      "timeout", kIdleSeconds, "idle-timeout", kIdleSeconds, nullptr));
   return session.Get();
 }
 
@@ -53,7 +53,8 @@ void DownloadGtk::Send(const std::string& cookieHeader) {
   m_message = GObjectPtr<SoupMessage>(soup_message_new("GET", m_url.c_str()));
   if (!m_message) return Fail(nullptr, "The address cannot be fetched");
   SoupMessageHeaders* headers = soup_message_get_request_headers(m_message.Get());
-  if (!m_userAgent.empty()) soup_message_headers_replace(headers, "User-Agent", m_userAgent.c_str());
+  if (!m_userAgent.empty())
+    soup_message_headers_replace(headers, "User-Agent", m_userAgent.c_str());
   if (!m_referer.empty()) soup_message_headers_replace(headers, "Referer", m_referer.c_str());
   if (!cookieHeader.empty()) soup_message_headers_replace(headers, "Cookie", cookieHeader.c_str());
   soup_message_add_flags(m_message.Get(), SOUP_MESSAGE_NO_REDIRECT);
@@ -78,7 +79,8 @@ void DownloadGtk::Sent(GInputStream* stream, GError* failure) {
   SoupMessageHeaders* headers = soup_message_get_response_headers(m_message.Get());
   const char* location = soup_message_headers_get_one(headers, "Location");
   if (Redirects(status) && location) {
-    g_autofree char* next = g_uri_resolve_relative(m_url.c_str(), location, G_URI_FLAGS_NONE, nullptr);
+    g_autofree char* next =
+        g_uri_resolve_relative(m_url.c_str(), location, G_URI_FLAGS_NONE, nullptr);
     if (!next || ++m_hops > kMostHops) return Fail(nullptr, "Too many redirects");
     g_input_stream_close(stream, nullptr, nullptr);
     return Start(next);

@@ -10,9 +10,11 @@
 
 namespace webkitgtk {
 
-// Asks the session the cookie manager belongs to; `heard` gets the header's value ("a=1; b=2", empty for none or
-// when the session cannot tell or the read was cancelled) later, never during this call.
-void ReadSessionCookies(WebKitCookieManager* cookies, const std::string& url, GCancellable* cancellable,
+// Asks the session the cookie manager belongs to; `heard` gets the header's value ("a=1; b=2",
+// empty for none or when the session cannot tell or the read was cancelled) later, never during
+// this call.
+void ReadSessionCookies(WebKitCookieManager* cookies, const std::string& url,
+                        GCancellable* cancellable,
                         std::function<void(const std::string& header)> heard);
 
 }  // namespace webkitgtk

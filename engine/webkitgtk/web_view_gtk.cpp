@@ -191,13 +191,13 @@ HRESULT WebViewGtk::cookiesForURL(BSTR url, IWebCookiesListener* listener) {
   if (!url || !listener) return E_POINTER;
   if (!m_view) return E_FAIL;
   const std::u16string address = TextOf(url);
-  ReadSessionCookies(CookieManager(), platform::Utf8(address), nullptr,
-                     [address, heard = ComPtr<IWebCookiesListener>::Share(listener)](
-                         const std::string& header) {
-                       ScopedBstr asked(address);
-                       ScopedBstr value(Utf16Of(header.c_str()));
-                       heard->didReceiveCookies(asked.Get(), value.Get());
-                     });
+  ReadSessionCookies(
+      CookieManager(), platform::Utf8(address), nullptr,
+      [address, heard = ComPtr<IWebCookiesListener>::Share(listener)](const std::string& header) {
+        ScopedBstr asked(address);
+        ScopedBstr value(Utf16Of(header.c_str()));
+        heard->didReceiveCookies(asked.Get(), value.Get());
+      });
   return S_OK;
 }
 
@@ -218,8 +218,7 @@ HRESULT WebViewGtk::resourceBodyForIdentifier(unsigned long identifier, UINT mos
   return S_OK;
 }
 
-HRESULT WebViewGtk::downloadURL(BSTR url, IWebDownloadDelegate* delegate,
-                                IWebDownload** download) {
+HRESULT WebViewGtk::downloadURL(BSTR url, IWebDownloadDelegate* delegate, IWebDownload** download) {
   if (!url || !delegate || !download) return E_POINTER;
   *download = nullptr;
   if (!m_view) return E_FAIL;
@@ -480,7 +479,6 @@ void WebViewGtk::ResourceFinished(WebKitWebResource* resource) {
   DelegateCall call(this);
   m_resourceLoadDelegate->didFinishLoadingFromDataSource(this, identifier, nullptr);
 }
-
 
 void WebViewGtk::ResourceFailed(WebKitWebResource* resource, GError* failure) {
   const uint32_t identifier = TrackedIdentifier(resource);

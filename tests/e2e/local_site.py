@@ -5,10 +5,12 @@ for its next command and reports what happened (rows, answers) with synchronous 
 
 import collections
 import json
+import os
 import queue
 import re
 import socket
 import ssl
+import subprocess
 import sys
 import threading
 import time
@@ -35,13 +37,17 @@ class Page:
     headers of its answers (caching, disposition)."""
 
     def __init__(self, content_type, body, status=200, chunked=False, location=None,
-                 headers=None):
+                 headers=None, guarded=False, pause=0.0):
         self.content_type = content_type
         self.body = body if isinstance(body, bytes) else body.encode()
         self.status = status
         self.chunked = chunked
         self.location = location
         self.headers = CACHED if headers is None else headers
+        # Served only with the cookie and Referer of the stream page (see STREAM_GUARD).
+        self.guarded = guarded
+        # Seconds between the parts of a chunked body: a slow download.
+        self.pause = pause
 
     def unchanged(self, request_headers):
         """Whether a conditional request names what this page still is (its answer: 304)."""
@@ -231,6 +237,89 @@ document.body.appendChild(image);
     return pages
 
 
+STREAM_COOKIE = "hls=granted"
+
+
+def encoded_stream(folder, name, size):
+    """An HLS media playlist of three 2-second MPEG-TS segments of a test picture, made by
+    ffmpeg: {file name: bytes}."""
+    out = os.path.join(folder, name)
+    os.makedirs(out, exist_ok=True)
+    subprocess.run(["ffmpeg", "-loglevel", "error", "-f", "lavfi", "-i",
+                    "testsrc=duration=6:size=%s:rate=10" % size, "-c:v", "mpeg2video", "-g", "10",
+                    "-f", "hls", "-hls_time", "2", "-hls_list_size", "0", "-hls_playlist_type",
+                    "vod", "-hls_segment_filename", os.path.join(out, "seg_%d.ts"),
+                    os.path.join(out, "index.m3u8")], check=True, timeout=120)
+    files = {}
+    for file_name in sorted(os.listdir(out)):
+        with open(os.path.join(out, file_name), "rb") as data:
+            files[file_name] = data.read()
+    return files
+
+
+def stream_pages(phase, folder):
+    """A page that plays an HLS stream as a script player does (the master playlist by
+    XMLHttpRequest, then the low variant's playlist by fetch() and its segments), with an
+    audio and a video element, an encrypted and a malformed playlist, an image and a high
+    variant served only with the page's cookie and Referer, and a slow big file."""
+    p = "/p%d" % phase
+    pages = {
+        "/hls.html": Page("text/html", """<!DOCTYPE html><body>
+<audio src="%(p)s/media/sound.mp3" preload="auto"></audio>
+<video src="%(p)s/media/movie.mp4" preload="auto"></video>
+<script>
+document.cookie = '%(cookie)s; path=/';
+var image = new Image();
+image.src = '%(p)s/hls/poster.png';
+document.body.appendChild(image);
+function get(url, type) {
+  return new Promise(function (done) {
+    var request = new XMLHttpRequest();
+    request.open('GET', url);
+    request.responseType = type;
+    request.onloadend = function () { done(request.response); };
+    request.send();
+  });
+}
+get('%(p)s/hls/master.m3u8', 'text').then(function (master) {
+  var low = master.split('\\n').filter(function (line) { return /^low/.test(line); })[0];
+  return fetch('%(p)s/hls/' + low).then(function (answer) { return answer.text(); });
+}).then(function (playlist) {
+  var segments = playlist.split('\\n').filter(function (line) { return /\\.ts$/.test(line); });
+  return segments.reduce(function (previous, segment) {
+    return previous.then(function () { return get('%(p)s/hls/low/' + segment, 'arraybuffer'); });
+  }, Promise.resolve());
+}).then(function () {
+  fetch('%(p)s/hls/locked.m3u8');
+  fetch('%(p)s/hls/broken.m3u8');
+});
+</script>""" % {"p": p, "cookie": STREAM_COOKIE}),
+        "/media/sound.mp3": Page("audio/mpeg", b"\xff\xfb\x90\x00" * 3000),
+        "/media/movie.mp4": Page("video/mp4", b"\0\0\0\x18ftypmp42" + b"\0" * 60000),
+        "/hls/master.m3u8": Page("application/vnd.apple.mpegurl", """#EXTM3U
+#EXT-X-STREAM-INF:BANDWIDTH=300000,RESOLUTION=160x120,CODECS="mp2v"
+low/index.m3u8
+#EXT-X-STREAM-INF:BANDWIDTH=900000,RESOLUTION=320x240,CODECS="mp2v"
+high/index.m3u8
+"""),
+        "/hls/locked.m3u8": Page("application/x-mpegurl", """#EXTM3U
+#EXT-X-KEY:METHOD=AES-128,URI="key.bin"
+#EXTINF:2.0,
+secret_0.ts
+#EXT-X-ENDLIST
+"""),
+        "/hls/broken.m3u8": Page("application/vnd.apple.mpegurl", "#EXTM3U\n#EXTINF:banana,\n"),
+        "/hls/poster.png": Page("image/png", padded(PNG, 3000), guarded=True),
+        "/big.bin": Page("application/octet-stream", b"\7" * (2 << 20), chunked=True, pause=0.002),
+    }
+    for variant, size, guarded in (("low", "160x120", False), ("high", "320x240", True)):
+        for file_name, data in encoded_stream(folder, variant, size).items():
+            # The low variant's playlist comes as plain text, as many sites send one.
+            kind = "text/plain" if file_name.endswith(".m3u8") else "video/mp2t"
+            pages["/hls/%s/%s" % (variant, file_name)] = Page(kind, data, guarded=guarded)
+    return pages
+
+
 def closed_port():
     """A port of 127.0.0.1 that nothing listens on (WebKit refuses the ports it blocks)."""
     with socket.socket() as probe:
@@ -380,6 +469,10 @@ class SiteServer:
                         "session=s3cr3t" in self.headers.get("Cookie", "") and
                         self.headers.get("Referer", "").endswith("/p%d/cookie.html" % phase)):
                     return self.send_answer(403, "text/plain", b"who are you?")
+                if page.guarded and not (
+                        STREAM_COOKIE in self.headers.get("Cookie", "") and
+                        self.headers.get("Referer", "").endswith("/p%d/hls.html" % phase)):
+                    return self.send_answer(403, "text/plain", b"who are you?")
                 if page.unchanged(self.headers):
                     return self.send_answer(304, None, b"", headers=page.headers)
                 headers = dict(page.headers)
@@ -388,13 +481,13 @@ class SiteServer:
                 part = page.part(self.headers.get("Range"))
                 if part is None:
                     return self.send_answer(page.status, page.content_type, page.body,
-                                            page.chunked, headers)
+                                            page.chunked, headers, pause=page.pause)
                 headers["Content-Range"] = "bytes %d-%d/%d" % (part + (len(page.body),))
                 self.send_answer(206, page.content_type, page.body[part[0]:part[1] + 1],
                                  headers=headers)
 
             def send_answer(self, status, content_type, body, chunked=False, headers=None,
-                            log=True):
+                            log=True, pause=0.0):
                 """Sends an answer; without headers of its own it is never cached."""
                 self.send_response(status)
                 if content_type:
@@ -412,6 +505,7 @@ class SiteServer:
                     for start in range(0, len(body), 1000):
                         piece = body[start:start + 1000]
                         self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
+                        time.sleep(pause)
                     self.wfile.write(b"0\r\n\r\n")
                 else:
                     self.wfile.write(body)

@@ -13,7 +13,8 @@ import unittest
 import urllib.parse
 
 import desktop
-from local_site import BIG_URL_LENGTH, CACHE_HEADERS, CLOSED_PORT, STREAM_COUNT, SiteServer
+from local_site import (BIG_URL_LENGTH, CACHE_HEADERS, CLOSED_PORT, STREAM_COUNT, SiteServer,
+                        stream_pages)
 from trawler_app import ACCENT, Trawler, first_window, finder_file_name, finder_size, wait
 
 BIN = os.environ.get("TRAWLER_BIN", "")
@@ -464,6 +465,107 @@ class EndToEndTest(unittest.TestCase):
                                 for row in self.app.rows() if "/media/" in row["url"])
         self.assertTrue(self.server.wait_for(lambda: listed() == expected()), (listed(), expected()))
         self.assertEqual(listed(), expected())
+
+    def play_stream(self, phase):
+        """Loads the phase's stream page and waits until its player is done; the rows by
+        address, as their last updates left them."""
+        self.server.pages(phase).update(stream_pages(phase, self.work))
+        self.assertEqual(self.app.start(self.server.url("/p%d/hls.html" % phase)), 1)
+        last = [self.server.url("/p%d/hls/%s.m3u8" % (phase, name)) for name in ("locked", "broken")]
+        by_url = lambda: {row["url"]: row for row in self.app.requests()}
+        read = lambda: all(by_url().get(address, {}).get("playlist") for address in last)
+        self.assertTrue(self.server.wait_for(read, 30), self.app.debug_output())
+        return by_url
+
+    def test_playlists_are_read_and_their_segments_folded_under_them(self):
+        by_url = self.play_stream(51)
+        url = lambda path: self.server.url("/p51/hls/" + path)
+        low = url("low/index.m3u8")
+        segments = [url("low/seg_%d.ts" % i) for i in range(3)]
+        # The low variant came by fetch(), which WebKit keeps no copy of: it is read again.
+        done = lambda: all(by_url().get(address, {}).get("parent") for address in segments) and \
+            by_url().get(low, {}).get("playlist")
+        self.assertTrue(self.server.wait_for(done, 30), by_url())
+        rows = by_url()
+        master = rows[url("master.m3u8")]["playlist"]
+        self.assertEqual(master["kind"], "hls-master")
+        self.assertEqual([(variant["resolution"], variant["bandwidth"], variant["url"])
+                          for variant in master["variants"]],
+                         [("160x120", 300000, low), ("320x240", 900000, url("high/index.m3u8"))])
+        media = rows[low]["playlist"]
+        self.assertEqual((media["kind"], media["segments"], media["encryption"]),
+                         ("hls-media", 3, ""))
+        self.assertAlmostEqual(media["duration"], 6.0, delta=0.5)
+        self.assertEqual({rows[address]["parent"] for address in segments}, {rows[low]["id"]})
+        locked = rows[url("locked.m3u8")]
+        self.assertEqual(locked["playlist"]["encryption"], "AES-128")
+        answer = self.app.answer("savePlaylist", id=locked["id"], variant=0)
+        self.assertEqual(answer["returnValue"], 0)
+        self.assertIn("encrypted", answer["message"])
+        self.assertTrue(rows[url("broken.m3u8")]["playlist"]["note"])
+        # Rows that are no playlists have none, and Trawler still answers.
+        self.assertNotIn("playlist", rows[url("poster.png")])
+        self.assertEqual(self.app.call("stop"), 1)
+
+    def save_through_dialog(self, method, title, path, **params):
+        """Runs a save command, names the file in its dialog; the save's last progress."""
+        known = {window for window, _, _ in desktop.windows(self.app.process.pid)}
+        before = len(self.app.reports("progress"))
+        self.assertEqual(self.app.call(method, **params), 1)
+        dialogs = lambda: [window for window, _, _ in desktop.windows(self.app.process.pid)
+                           if window not in known and desktop.title(window) == title]
+        self.assertTrue(wait(dialogs, 20), self.app.debug_output())
+        desktop.press_key_over(dialogs()[0], "ctrl+a")
+        desktop.type_over(dialogs()[0], path)
+        desktop.press_key_over(dialogs()[0], "Return")
+        progress = lambda: [json.loads(text) for text in self.app.reports("progress")[before:]]
+        self.assertTrue(self.server.wait_for(lambda: progress() and progress()[-1]["state"] != "running", 60),
+                        progress())
+        return progress()
+
+    def test_saves_fetch_with_the_pages_session_and_a_cancelled_one_leaves_nothing(self):
+        by_url = self.play_stream(52)
+        rows = by_url()
+        master = rows[self.server.url("/p52/hls/master.m3u8")]
+        # The high variant is served only with the page's cookie and Referer.
+        joined = os.path.join(self.work, "stream.ts")
+        progress = self.save_through_dialog("savePlaylist", "Save the stream as one file", joined,
+                                            id=master["id"], variant=1)
+        self.assertEqual((progress[-1]["state"], progress[-1]["path"]), ("done", joined), progress)
+        self.assertEqual(progress[-1]["items"], 3)
+        probe = json.loads(subprocess.run(
+            ["ffprobe", "-v", "error", "-show_format", "-show_streams", "-of", "json", joined],
+            capture_output=True, text=True, check=True, timeout=60).stdout)
+        self.assertEqual(probe["format"]["format_name"], "mpegts")
+        self.assertEqual([stream["width"] for stream in probe["streams"]], [320])
+        self.assertAlmostEqual(float(probe["format"]["duration"]), 6.0, delta=2.0)
+        image = rows[self.server.url("/p52/hls/poster.png")]
+        saved = os.path.join(self.work, "poster.png")
+        progress = self.save_through_dialog("saveFile", "Save the file", saved, id=image["id"])
+        self.assertEqual(progress[-1]["state"], "done", progress)
+        with open(saved, "rb") as data:
+            self.assertEqual(data.read(), self.server.pages(52)["/hls/poster.png"].body)
+        # A slow file, cancelled while it comes.
+        self.assertEqual(self.app.call("start", url=self.server.url("/p52/big.bin"),
+                                       filterEnabled=False, useFileExtFilter=False,
+                                       fileExtFilter="", mimeFilter=""), 1)
+        big = self.server.url("/p52/big.bin")
+        self.assertTrue(self.server.wait_for(lambda: big in by_url(), 30))
+        known = {window for window, _, _ in desktop.windows(self.app.process.pid)}
+        before = len(self.app.reports("progress"))
+        self.assertEqual(self.app.call("saveFile", id=by_url()[big]["id"]), 1)
+        dialogs = lambda: [window for window, _, _ in desktop.windows(self.app.process.pid)
+                           if window not in known and desktop.title(window) == "Save the file"]
+        self.assertTrue(wait(dialogs, 20))
+        cancelled = os.path.join(self.work, "big.bin")
+        desktop.press_key_over(dialogs()[0], "ctrl+a")
+        desktop.type_over(dialogs()[0], cancelled)
+        desktop.press_key_over(dialogs()[0], "Return")
+        progress = lambda: [json.loads(text) for text in self.app.reports("progress")[before:]]
+        self.assertTrue(self.server.wait_for(lambda: any(p["bytes"] > 0 for p in progress()), 30))
+        self.assertEqual(self.app.call("cancelSave", job=progress()[-1]["job"]), 1)
+        self.assertTrue(self.server.wait_for(lambda: progress()[-1]["state"] == "cancelled", 20))
+        self.assertEqual([name for name in os.listdir(self.work) if name.startswith("big.bin")], [])
 
     def test_empty_resources_have_zero_bytes(self):
         empty = os.path.join(self.work, "empty.txt")

@@ -10,14 +10,22 @@ TEST(ResolveUrl, FollowsTheReferenceRules) {
     const char* reference;
     const char* resolved;
   } cases[] = {
-      {"g", "http://a/b/c/g"},           {"./g", "http://a/b/c/g"},
-      {"g/", "http://a/b/c/g/"},         {"/g", "http://a/g"},
-      {"//g", "http://g"},               {"?y", "http://a/b/c/d;p?y"},
-      {"g?y", "http://a/b/c/g?y"},       {"#s", "http://a/b/c/d;p?q"},
-      {"", "http://a/b/c/d;p?q"},        {".", "http://a/b/c/"},
-      {"..", "http://a/b/"},             {"../g", "http://a/b/g"},
-      {"../../g", "http://a/g"},         {"../../../g", "http://a/g"},
-      {"g;x=1/../y", "http://a/b/c/y"},  {"https://cdn/x.ts", "https://cdn/x.ts"},
+      {"g", "http://a/b/c/g"},
+      {"./g", "http://a/b/c/g"},
+      {"g/", "http://a/b/c/g/"},
+      {"/g", "http://a/g"},
+      {"//g", "http://g"},
+      {"?y", "http://a/b/c/d;p?y"},
+      {"g?y", "http://a/b/c/g?y"},
+      {"#s", "http://a/b/c/d;p?q"},
+      {"", "http://a/b/c/d;p?q"},
+      {".", "http://a/b/c/"},
+      {"..", "http://a/b/"},
+      {"../g", "http://a/b/g"},
+      {"../../g", "http://a/g"},
+      {"../../../g", "http://a/g"},
+      {"g;x=1/../y", "http://a/b/c/y"},
+      {"https://cdn/x.ts", "https://cdn/x.ts"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ResolveUrl(base, c.reference), c.resolved) << c.reference;
@@ -64,8 +72,8 @@ TEST(ReadPlaylist, MediaPlaylistCountsSegmentsDurationAndKeys) {
       "/abs/s1.ts\n#EXT-X-KEY:METHOD=NONE\n#EXTINF:2,\ns2.ts\n#EXT-X-ENDLIST\n";
   PlaylistFacts facts = ReadPlaylist(clear, "http://h/v/index.m3u8");
   EXPECT_EQ(facts.kind, "hls-media");
-  EXPECT_EQ(facts.segments,
-            (std::vector<std::string>{"http://h/v/s0.ts", "http://h/abs/s1.ts", "http://h/v/s2.ts"}));
+  EXPECT_EQ(facts.segments, (std::vector<std::string>{"http://h/v/s0.ts", "http://h/abs/s1.ts",
+                                                      "http://h/v/s2.ts"}));
   EXPECT_DOUBLE_EQ(facts.durationSeconds, 9.5);
   EXPECT_TRUE(facts.encryption.empty());
   EXPECT_FALSE(facts.live);
