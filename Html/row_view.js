@@ -88,7 +88,7 @@
   function fillName(name, row, expanded) {
     const {fold, about} = name.parts;
     fold.hidden = !row.children;
-    fold.textContent = (expanded ? '\u25BE ' : '\u25B8 ') + row.children;
+    fold.textContent = row.children ? (expanded ? '\u25BE ' : '\u25B8 ') + row.children : '';
     fold.setAttribute('aria-expanded', String(expanded));
     fold.setAttribute('aria-label', (expanded ? 'Fold ' : 'Unfold ') + row.children +
                                     ' segments');

@@ -178,3 +178,37 @@ test('search terms: words, -words, status, method and larger-than', () => {
                  ['a.test -y.js', [1]], ['A.TEST status:4', [1]], ['-', []], ['', [1, 2, 3, 4]]];
   for (const [text, ids] of cases) assert.deepStrictEqual(shown(text), ids, text);
 });
+
+test('the Media kind holds playlists, video and audio; segments fold under their playlist', () => {
+  const result = (id, fileName, mimeType, extra = {}) => JSON.stringify(Object.assign(
+      {id, fileName, mimeType, size: '1KB', url: 'http://h.test/' + fileName}, extra));
+  const model = modelWith(
+      result(1, 'hls.html', 'text/html'),
+      result(2, 'master.m3u8', 'application/vnd.apple.mpegurl'),
+      result(3, 'index', 'text/plain'),
+      result(4, 'seg_0.ts', 'video/mp2t', {parent: 3}),
+      result(5, 'movie.mp4', 'video/mp4'),
+      result(6, 'sound.mp3', 'audio/mpeg'),
+      result(7, 'poster.png', 'image/png'),
+      result(8, 'notes', 'text/plain'));
+  model.kinds.add('media');
+  model.rebuild();
+  // A plain-text playlist is media once its text was read; its segment comes under it.
+  assert.deepStrictEqual(names(model), ['master.m3u8', 'movie.mp4', 'sound.mp3']);
+  model.update(result(3, 'index', 'text/plain', {playlist: {kind: 'hls-media', segments: 1}}));
+  assert.ok(model.regroup);
+  model.rebuild();
+  assert.deepStrictEqual(names(model), ['master.m3u8', 'index', 'movie.mp4', 'sound.mp3']);
+  assert.strictEqual(model.byId.get(3).children, 1);
+  // A later segment is counted; unfolding shows both right after the playlist.
+  model.receive(result(9, 'seg_1.ts', 'video/mp2t', {parent: 3}));
+  model.takePending();
+  assert.strictEqual(model.byId.get(3).children, 2);
+  model.toggleFold(3);
+  model.rebuild();
+  assert.deepStrictEqual(names(model),
+                         ['master.m3u8', 'index', 'seg_0.ts', 'seg_1.ts', 'movie.mp4', 'sound.mp3']);
+  model.toggleFold(3);
+  model.rebuild();
+  assert.strictEqual(model.view.length, 4);
+});

@@ -186,7 +186,12 @@ class UiPageTest(unittest.TestCase):
         page.answer("open", 0)
         page.js("document.querySelector('#viewport .row [data-action=open]').click()")
         page.frames()
-        self.assertIn("could not open http://h.test/a.png", page.text("#status"))
+        # The notice offers to save the file or copy its address instead.
+        self.assertIn("Nothing opened a.png", page.text("#status"))
+        page.js("document.querySelector('#status [data-offer=copy]').click()")
+        self.assertEqual(len(page.calls("copyURL")), 2)
+        page.frames()
+        self.assertNotIn("Nothing opened", page.text("#status"))
 
     def test_copies_and_exports_hold_exactly_the_shown_rows(self):
         page = self.page
@@ -249,7 +254,7 @@ class UiPageTest(unittest.TestCase):
         self.assertEqual(page.js("document.querySelectorAll('#viewport *').length - "
                                  "document.querySelectorAll('#viewport .row, #viewport .cell,"
                                  " #viewport button, #spacer, #viewport .url-head,"
-                                 " #viewport .url-tail').length"), 0)
+                                 " #viewport .url-tail, #viewport .name > span').length"), 0)
         shown = page.shown_rows()
         for cells, text in zip(shown, payloads):
             self.assertEqual(cells, [text] * 4)
