@@ -140,7 +140,7 @@
       seenUrls: new Set(),  // the URLs of the view, while unique is on
       byId: new Map(),      // rows by the native side's id
       expanded: new Set(),  // the ids of playlist rows whose segments are shown
-      regroup: false,       // an update moved a row under a playlist: rebuild the view
+      regroup: false,       // an update changed where a row goes: rebuild the view
       separators: 0,        // how many of rows and pending are separators
       takenSeparators: 0,   // how many of rows are
     };
@@ -285,13 +285,12 @@
       const updated = rowOf(text);
       const row = updated && updated.id !== null ? model.byId.get(updated.id) : undefined;
       if (!row) return null;
-      const parent = row.parent;
+      const {parent, kind} = row;
       Object.assign(row, outcomeOf(updated));
       if (isPlaylist(row)) row.kind = 'media';
-      if (row.parent !== parent) {
-        adopt(row);
-        model.regroup = true;
-      }
+      if (row.parent !== parent) adopt(row);
+      // A row that moved under a playlist, or became one, may leave or join the view.
+      if (row.parent !== parent || row.kind !== kind) model.regroup = true;
       row.version += 1;
       return row;
     };
