@@ -72,6 +72,14 @@ SaveJob* FindJob(uint32_t id) {
   return found == jobs.end() ? nullptr : found->second.get();
 }
 
+// A running save's progress, at most once every kProgressGapMs.
+void TellRunning(SaveJob& job) {
+  const double now = SteadyMs();
+  if (job.toldAt && now - job.toldAt < kProgressGapMs) return;
+  job.toldAt = now;
+  Tell(job, "running");
+}
+
 void EndJob(SaveJob& job, const char* state, const std::string& error) {
   Tell(job, state, error);
   g_pApp->m_localWindow.m_jobs.erase(job.id);
@@ -118,10 +126,7 @@ void Fetch(SaveJob& job) {
     SaveJob* job = FindJob(id);
     if (!job || std::fwrite(bytes.data(), 1, bytes.size(), job->file) != bytes.size()) return false;
     job->bytes += static_cast<int64_t>(bytes.size());
-    if (SteadyMs() - job->toldAt >= kProgressGapMs) {
-      job->toldAt = SteadyMs();
-      Tell(*job, "running");
-    }
+    TellRunning(*job);
     return true;
   };
   handlers.end = [id](const std::string& error) {
@@ -147,7 +152,7 @@ void Next(SaveJob& job) {
                          ? job.file || OpenPartial(job, job.path)
                          : OpenPartial(job, job.folder + "/" + FileNameFor(job.urls[job.index]));
   if (!opens) return Fail(job, std::strerror(errno));
-  Tell(job, "running");
+  TellRunning(job);
   Fetch(job);
 }
 
@@ -300,7 +305,7 @@ void RunMediaSave(FinderState& state, const PendingSave& save, HWND owner) {
   SaveJob& started = *job;
   state.m_jobs[job->id] = std::move(job);
   if (started.variantUrl.empty()) return Next(started);
-  Tell(started, "running");
+  TellRunning(started);
   ReadVariant(started);
 }
 
