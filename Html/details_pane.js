@@ -63,8 +63,12 @@
     } else if (playlist.kind === 'hls-media') {
       lines.push(playlist.segments + ' segments, ' + Math.round(playlist.duration * 10) / 10 +
                  ' s' + (playlist.live ? ', live (still growing)' : ''));
-      lines.push(playlist.encryption ? 'Encrypted (' + playlist.encryption + ')' : 'Not encrypted');
-      saves.push(['Save playlist as one file\u2026', 0]);
+      if (playlist.encryption) {
+        lines.push('Encrypted (' + playlist.encryption + '): it cannot be saved as one file');
+      } else {
+        lines.push('Not encrypted');
+        saves.push(['Save playlist as one file\u2026', 0]);
+      }
     }
     return {lines, saves};
   }

@@ -37,8 +37,9 @@ class MediaSavingTest : public FinderTest {
         Served(u"http://site.test/master.m3u8", u"application/vnd.apple.mpegurl",
                "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1000,RESOLUTION=4x4\nv/index.m3u8\n"),
         Served(u"http://site.test/v/s0.ts", u"video/mp2t", "AAAA"),
-        Served(u"http://site.test/v/index.m3u8", u"text/plain",
-               "#EXTM3U\n#EXTINF:2,\ns0.ts\n#EXTINF:2,\ns1.ts\n#EXTINF:2,\ns2.ts\n#EXT-X-ENDLIST\n"),
+        Served(
+            u"http://site.test/v/index.m3u8", u"text/plain",
+            "#EXTM3U\n#EXTINF:2,\ns0.ts\n#EXTINF:2,\ns1.ts\n#EXTINF:2,\ns2.ts\n#EXT-X-ENDLIST\n"),
         Served(u"http://site.test/v/s1.ts", u"video/mp2t", "BBBB"),
         Served(u"http://site.test/v/s2.ts", u"video/mp2t", "CC"),
         Served(u"http://site.test/locked.m3u8", u"application/x-mpegurl",
@@ -70,8 +71,8 @@ class MediaSavingTest : public FinderTest {
   std::string Id(const std::string& url) { return std::to_string(Row(url).id); }
 
   // Runs a save command whose dialog answers the path; the last progress line.
-  std::string Save(const std::u16string& method, const std::string& params,
-                   const std::string& path, uint64_t run = 50) {
+  std::string Save(const std::u16string& method, const std::string& params, const std::string& path,
+                   uint64_t run = 50) {
     headless::SetSaveFileAnswerer([path](std::u16string& chosen) {
       chosen = std::u16string(path.begin(), path.end());
       return true;
@@ -102,8 +103,8 @@ TEST_F(MediaSavingTest, PlaylistsAreReadAndTheirSegmentsFolded) {
 TEST_F(MediaSavingTest, AMasterPlaylistsVariantIsJoinedIntoOneFile) {
   const std::string path = m_folder + "/stream.ts";
   const std::string last =
-      Save(u"savePlaylist", R"({"id": )" + Id("http://site.test/master.m3u8") + R"(, "variant": 0})",
-           path);
+      Save(u"savePlaylist",
+           R"({"id": )" + Id("http://site.test/master.m3u8") + R"(, "variant": 0})", path);
   EXPECT_NE(last.find(R"("state":"done")"), std::string::npos) << last;
   EXPECT_NE(last.find(R"("items":3)"), std::string::npos) << last;
   EXPECT_EQ(Contents(path), "AAAABBBBCC");
@@ -123,7 +124,8 @@ TEST_F(MediaSavingTest, WhatCannotBeJoinedIsRefusedWithAMessage) {
     Json::Value params;
     ReadJsonText(c.params, params);
     Json::Value answer;
-    EXPECT_EQ(HandleFinderCall(u"com.quillmoor.trawler", u"savePlaylist", params, nullptr, answer), 0);
+    EXPECT_EQ(HandleFinderCall(u"com.quillmoor.trawler", u"savePlaylist", params, nullptr, answer),
+              0);
     EXPECT_NE(answer["message"].asString().find(c.message), std::string::npos) << c.params;
   }
   for (const char* params : {"null", "{}", R"({"id": 9999})", R"({"id": "1"})"}) {
@@ -138,10 +140,9 @@ TEST_F(MediaSavingTest, WhatCannotBeJoinedIsRefusedWithAMessage) {
 TEST_F(MediaSavingTest, ShownFilesGoIntoAFolderAndNeverReplaceAFile) {
   std::ofstream(m_folder + "/movie.mp4") << "mine";
   const std::string movie = Id("http://site.test/movie.mp4");
-  const std::string last =
-      Save(u"saveShown",
-           R"({"ids": [)" + movie + "," + Id("http://site.test/v/s2.ts") + "," + movie + "]}",
-           m_folder);
+  const std::string last = Save(
+      u"saveShown",
+      R"({"ids": [)" + movie + "," + Id("http://site.test/v/s2.ts") + "," + movie + "]}", m_folder);
   EXPECT_NE(last.find(R"("state":"done")"), std::string::npos) << last;
   EXPECT_EQ(Contents(m_folder + "/movie.mp4"), "mine");
   EXPECT_EQ(Contents(m_folder + "/movie (2).mp4"), std::string(100'000, 'm'));
@@ -154,8 +155,8 @@ TEST_F(MediaSavingTest, ACancelledOrFailedSaveLeavesNothing) {
   Save(u"saveFile", R"({"id": )" + Id("http://site.test/movie.mp4") + "}", path, 2);
   ASSERT_EQ(State().m_jobs.size(), 1u);
   EXPECT_NE(m_logs.back().find(R"("state":"running")"), std::string::npos) << m_logs.back();
-  EXPECT_EQ(Call(u"cancelSave", R"({"job": )" + std::to_string(State().m_jobs.begin()->first) + "}"),
-            1);
+  EXPECT_EQ(
+      Call(u"cancelSave", R"({"job": )" + std::to_string(State().m_jobs.begin()->first) + "}"), 1);
   Run(50);
   EXPECT_NE(m_logs.back().find(R"("state":"cancelled")"), std::string::npos) << m_logs.back();
   EXPECT_TRUE(std::filesystem::is_empty(m_folder));

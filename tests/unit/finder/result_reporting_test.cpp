@@ -33,12 +33,13 @@ TEST_F(ResultReportingTest, RowKeepsItsFourTextsAndAddsTheRequestsOutcome) {
   record.redirects.resize(2);
   EXPECT_EQ(KeepRequest(State(), record), 1u);
   ASSERT_EQ(m_logs.size(), 1u);
-  EXPECT_EQ(m_logs[0],
-            "addResult {\"bytes\":1536,\"duration\":-1,\"error\":\"\",\"fileName\":\"b.mp3\","
-            "\"fromCache\":false,\"id\":1,\"method\":\"POST\",\"mimeType\":\"audio/mpeg\","
-            "\"received\":-1,\"redirects\":2,\"response\":4,\"size\":\"1.50KB\",\"start\":12,"
-            "\"status\":404,\"statusText\":\"Not Found\",\"url\":\"http://h.test/a/b.mp3?x=1\","
-            "\"window\":2}\n");
+  EXPECT_EQ(
+      m_logs[0],
+      "addResult {\"bytes\":1536,\"duration\":-1,\"error\":\"\",\"fileName\":\"b.mp3\","
+      "\"fromCache\":false,\"id\":1,\"method\":\"POST\",\"mimeType\":\"audio/mpeg\",\"parent\":0,"
+      "\"received\":-1,\"redirects\":2,\"response\":4,\"size\":\"1.50KB\",\"start\":12,"
+      "\"status\":404,\"statusText\":\"Not Found\",\"url\":\"http://h.test/a/b.mp3?x=1\","
+      "\"window\":2}\n");
   ASSERT_NE(FindRecord(State(), 1), nullptr);
   EXPECT_EQ(FindRecord(State(), 1)->url, "http://h.test/a/b.mp3?x=1");
 }
