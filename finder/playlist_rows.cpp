@@ -22,7 +22,8 @@ class CPlaylistBody : public CCountedListener<IWebResourceBodyListener> {
     if (bytes) {
       Read(std::string_view(bytes, length));
     } else if (m_declared) {
-      // The engine kept no copy (a page's fetch() keeps none): the text once more.
+      // The engine kept no copy (it keeps none of a fetch(), and an XMLHttpRequest's not for
+      // long): the text once more.
       const uint32_t id = m_id;
       const std::string url = m_url;
       FetchText(m_view.Get(), url, kMostPlaylistBytes,

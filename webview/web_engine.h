@@ -154,8 +154,9 @@ struct IWebCookiesListener : IUnknown {
 };
 // Hears the body of a resource the view loaded, once.
 struct IWebResourceBodyListener : IUnknown {
-  // The bytes as the view kept them; null (and 0) when it kept none (a load made by a
-  // page's fetch() keeps none), the load failed, or the body held more than was asked for.
+  // The bytes as the view kept them; null (and 0) when it kept none, the load failed, or
+  // the body held more than was asked for. WebKitGTK keeps a document's body, never a
+  // fetch()'s, and an XMLHttpRequest's only while its web process still holds it.
   virtual HRESULT didReceiveBody(unsigned long identifier, const char* bytes, UINT length) = 0;
 };
 

@@ -9,7 +9,7 @@
 namespace webkitgtk {
 
 // Reads the finished resource's body; the listener hears the bytes later, or none when the
-// view kept none (a fetch() keeps none) or they are more than mostBytes.
+// view kept none or they are more than mostBytes.
 void ReadResourceBody(WebKitWebResource* resource, unsigned long identifier, UINT mostBytes,
                       IWebResourceBodyListener* listener);
 // Tells the listener, from the main loop, that there is no body.
