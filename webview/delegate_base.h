@@ -7,6 +7,19 @@
 
 #include "webview/web_engine.h"
 
+// An object of the system answers for IUnknown and its one interface.
+template <typename Interface>
+HRESULT QueryOwnInterface(Interface* self, REFIID iid, void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  if (!IsEqualGUID(iid, IID_IUnknown) && !IsEqualGUID(iid, IidOf<Interface>())) {
+    return E_NOINTERFACE;
+  }
+  *object = self;
+  self->AddRef();
+  return S_OK;
+}
+
 template <typename Interface>
 class CDelegateBase : public Interface {
  public:
@@ -15,14 +28,7 @@ class CDelegateBase : public Interface {
   CDelegateBase& operator=(const CDelegateBase&) = delete;
 
   HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (!IsEqualGUID(iid, IID_IUnknown) && !IsEqualGUID(iid, IidOf<Interface>())) {
-      return E_NOINTERFACE;
-    }
-    *object = static_cast<Interface*>(this);
-    AddRef();
-    return S_OK;
+    return QueryOwnInterface<Interface>(this, iid, object);
   }
   ULONG AddRef() override { return ++m_refCount; }
   // The storage belongs to the owner, so reaching zero (which the owner's reference
@@ -50,14 +56,7 @@ class CCountedListener : public Interface {
   CCountedListener& operator=(const CCountedListener&) = delete;
 
   HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (!IsEqualGUID(iid, IID_IUnknown) && !IsEqualGUID(iid, IidOf<Interface>())) {
-      return E_NOINTERFACE;
-    }
-    *object = static_cast<Interface*>(this);
-    AddRef();
-    return S_OK;
+    return QueryOwnInterface<Interface>(this, iid, object);
   }
   ULONG AddRef() override { return ++m_refCount; }
   ULONG Release() override {

@@ -81,7 +81,8 @@ void DownloadGtk::Sent(GInputStream* stream, GError* failure) {
   if (Redirects(status) && location) {
     g_autofree char* next =
         g_uri_resolve_relative(m_url.c_str(), location, G_URI_FLAGS_NONE, nullptr);
-    if (!next || ++m_hops > kMostHops) return Fail(nullptr, "Too many redirects");
+    if (!next) return Fail(nullptr, "A redirect led to an address that is not valid");
+    if (++m_hops > kMostHops) return Fail(nullptr, "Too many redirects");
     g_input_stream_close(stream, nullptr, nullptr);
     return Start(next);
   }
