@@ -27,7 +27,10 @@
       words[0] += ' of ' + sizeText(save.total) + ' (' +
                   Math.min(100, Math.floor(save.bytes * 100 / save.total)) + '%)';
     }
-    if (save.items > 1) words.push('file ' + Math.min(save.item + 1, save.items) + ' of ' + save.items);
+    if (save.items > 1) {
+      words.push((save.joined ? 'segment ' : 'file ') + Math.min(save.item + 1, save.items) +
+                 ' of ' + save.items);
+    }
     return words.join(' \u00B7 ');
   }
 

@@ -718,7 +718,7 @@
     }
   };
 
-  // A save's progress: {job, name, state, bytes, total, item, items, path, error}.
+  // A save's progress: {job, name, state, bytes, total, item, items, joined, path, error}.
   window.saveProgress = (text) => {
     let save;
     try {

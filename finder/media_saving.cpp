@@ -30,6 +30,7 @@ void Tell(const SaveJob& job, const char* state, const std::string& error = std:
   progress["item"] = static_cast<Json::UInt64>(job.index);
   progress["items"] = static_cast<Json::UInt64>(job.urls.size());
   progress["path"] = job.folder.empty() ? job.path : job.folder;
+  progress["joined"] = job.folder.empty();
   progress["error"] = error;
   PostRow(WriteJsonText(progress), "saveProgress");
 }
@@ -135,7 +136,8 @@ void Fetch(SaveJob& job) {
     if (!error.empty()) return Fail(*job, job->urls[job->index] + ": " + error);
     ItemDone(*job);
   };
-  job.fetch = CSessionFetch::Start(g_pApp->m_myWindow.m_webView, job.urls[job.index], handlers);
+  job.fetch = CSessionFetch::Start(g_pApp->m_myWindow.m_webView, job.urls[job.index], job.referer,
+                                   handlers);
   if (!job.fetch) Fail(job, "There is no browsing window to fetch with");
 }
 
@@ -173,7 +175,7 @@ std::string RefusalOf(const PlaylistFacts& facts) {
 // A master playlist's variant is read first: its segments, unless it is encrypted.
 void ReadVariant(SaveJob& job) {
   const uint32_t id = job.id;
-  FetchText(g_pApp->m_myWindow.m_webView, job.variantUrl, kMostPlaylistBytes,
+  FetchText(g_pApp->m_myWindow.m_webView, job.variantUrl, job.referer, kMostPlaylistBytes,
             [id](const std::string& text, const std::string& error) {
               SaveJob* job = FindJob(id);
               if (!job) return;
@@ -239,7 +241,9 @@ std::unique_ptr<SaveJob> JobFor(FinderState& state, const PendingSave& save) {
   std::set<std::string> seen;
   for (uint32_t id : save.ids) {
     const RequestRecord* row = FindRecord(state, id);
-    if (row && seen.insert(row->url).second) job->urls.push_back(row->url);
+    if (!row || !seen.insert(row->url).second) continue;
+    if (job->urls.empty()) job->referer = HeaderValue(row->requestHeaders, "Referer");
+    job->urls.push_back(row->url);
   }
   if (job->urls.empty()) return nullptr;
   job->name = FileNameFor(job->urls.front());
@@ -248,8 +252,11 @@ std::unique_ptr<SaveJob> JobFor(FinderState& state, const PendingSave& save) {
   } else if (save.format == "playlist") {
     const RequestRecord* row = FindRecord(state, save.ids.front());
     const PlaylistFacts& facts = *row->playlist;
+    // A master playlist's variant, and a live playlist (whose first segments may be gone
+    // by now), are read when the save starts.
     if (facts.kind == "hls-master") job->variantUrl = facts.variants[save.variant].url;
-    job->urls = facts.kind == "hls-master" ? std::vector<std::string>() : facts.segments;
+    if (facts.live) job->variantUrl = row->url;
+    job->urls = job->variantUrl.empty() ? facts.segments : std::vector<std::string>();
     const std::string stem = job->name.substr(0, job->name.rfind('.'));
     job->name = (stem.empty() ? "stream" : stem) + (facts.fragmentedMp4 ? ".mp4" : ".ts");
   }

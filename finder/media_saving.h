@@ -4,7 +4,8 @@
 // shown row's file into a folder, or an HLS playlist's segments joined into one file. The
 // page asks, the dialog shows after its call returns, and the page's saveProgress hears
 // each save: {job, name, state: "running" | "done" | "failed" | "cancelled", bytes, total,
-// item, items, path, error}, running at most four times a second. A file is written under
+// item, items (the addresses, segments when joined), joined, path, error}, running at most
+// four times a second. A file is written under
 // a temporary name beside its place and renamed into it when whole; a failed or cancelled
 // file leaves nothing behind.
 

@@ -16,6 +16,7 @@ class CPlaylistBody : public CCountedListener<IWebResourceBodyListener> {
       : m_view(ComPtr<IWebView>::Share(view)),
         m_id(row.id),
         m_url(row.url),
+        m_referer(HeaderValue(row.requestHeaders, "Referer")),
         m_declared(IsDeclaredPlaylist(row.mimeType, row.url)) {}
 
   HRESULT didReceiveBody(unsigned long, const char* bytes, UINT length) override {
@@ -26,7 +27,7 @@ class CPlaylistBody : public CCountedListener<IWebResourceBodyListener> {
       // long): the text once more.
       const uint32_t id = m_id;
       const std::string url = m_url;
-      FetchText(m_view.Get(), url, kMostPlaylistBytes,
+      FetchText(m_view.Get(), url, m_referer, kMostPlaylistBytes,
                 [id, url](const std::string& text, const std::string& error) {
                   if (!g_pApp) return;
                   if (error.empty()) return Apply(id, ReadPlaylist(text, url));
@@ -52,6 +53,7 @@ class CPlaylistBody : public CCountedListener<IWebResourceBodyListener> {
   ComPtr<IWebView> m_view;
   uint32_t m_id;
   std::string m_url;
+  std::string m_referer;  // what the page sent
   bool m_declared;
 };
 

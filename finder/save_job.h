@@ -23,6 +23,7 @@ struct SaveJob {
   std::string folder;             // each address to a file of its own in it; empty: one file
   std::string path;               // the one file all addresses are joined into
   std::string variantUrl;         // a media playlist to read the addresses from first
+  std::string referer;            // what the page sent with the first row's request
   size_t index = 0;               // the address being fetched
   FILE* file = nullptr;
   std::string partial;

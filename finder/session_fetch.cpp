@@ -5,7 +5,7 @@
 #include <memory>
 
 ComPtr<CSessionFetch> CSessionFetch::Start(IWebView* view, const std::string& url,
-                                           FetchHandlers handlers) {
+                                           const std::string& referer, FetchHandlers handlers) {
   ComPtr<IWebViewPrivate> session;
   if (!view || FAILED(view->QueryInterface(IID_IWebViewPrivate, session.ReceiveVoid())) ||
       !session) {
@@ -13,7 +13,9 @@ ComPtr<CSessionFetch> CSessionFetch::Start(IWebView* view, const std::string& ur
   }
   auto fetch = ComPtr<CSessionFetch>::Adopt(new CSessionFetch(std::move(handlers)));
   ScopedBstr address(Utf16Of(url));
-  if (FAILED(session->downloadURL(address.Get(), fetch.Get(), fetch->m_download.Receive()))) {
+  ScopedBstr referrer(Utf16Of(referer));
+  if (FAILED(session->downloadURL(address.Get(), referrer.Get(), fetch.Get(),
+                                  fetch->m_download.Receive()))) {
     return ComPtr<CSessionFetch>();
   }
   return fetch;
@@ -62,7 +64,7 @@ void CSessionFetch::End(const std::string& error) {
   m_handlers.end(error);
 }
 
-void FetchText(IWebView* view, const std::string& url, size_t mostBytes,
+void FetchText(IWebView* view, const std::string& url, const std::string& referer, size_t mostBytes,
                std::function<void(const std::string&, const std::string&)> done) {
   auto text = std::make_shared<std::string>();
   auto tooLong = std::make_shared<bool>(false);
@@ -82,6 +84,6 @@ void FetchText(IWebView* view, const std::string& url, size_t mostBytes,
       done(error.empty() ? *text : std::string(), error);
     }
   };
-  const ComPtr<CSessionFetch> fetch = CSessionFetch::Start(view, url, handlers);
+  const ComPtr<CSessionFetch> fetch = CSessionFetch::Start(view, url, referer, handlers);
   if (!fetch) done(std::string(), "There is no browsing window to fetch with");
 }

@@ -22,9 +22,9 @@ struct FetchHandlers {
 
 class CSessionFetch : public CCountedListener<IWebDownloadDelegate> {
  public:
-  // Null when the view cannot fetch.
+  // Null when the view cannot fetch. An empty referer stands for the view's page address.
   static ComPtr<CSessionFetch> Start(IWebView* view, const std::string& url,
-                                     FetchHandlers handlers);
+                                     const std::string& referer, FetchHandlers handlers);
   void Cancel() {
     if (m_over) return;
     m_over = true;
@@ -48,5 +48,5 @@ class CSessionFetch : public CCountedListener<IWebDownloadDelegate> {
 };
 
 // Fetches a text of at most mostBytes; `done` hears it, or the error ("" when it came).
-void FetchText(IWebView* view, const std::string& url, size_t mostBytes,
+void FetchText(IWebView* view, const std::string& url, const std::string& referer, size_t mostBytes,
                std::function<void(const std::string& text, const std::string& error)> done);

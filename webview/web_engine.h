@@ -188,9 +188,9 @@ struct IWebViewPrivate : IUnknown {
   virtual HRESULT resourceBodyForIdentifier(unsigned long identifier, UINT mostBytes,
                                             IWebResourceBodyListener* listener) = 0;
   // Fetches the URL as the view's page would: with the session's cookies for each address
-  // (redirects included), the page's address as Referer and the view's user agent. The
-  // delegate hears it later, never during this call.
-  virtual HRESULT downloadURL(BSTR url, IWebDownloadDelegate* delegate,
+  // (redirects included), the referrer as Referer (the view's page address when null or
+  // empty) and the view's user agent. The delegate hears it later, never during this call.
+  virtual HRESULT downloadURL(BSTR url, BSTR referrer, IWebDownloadDelegate* delegate,
                               IWebDownload** download) = 0;
 };
 

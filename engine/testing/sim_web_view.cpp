@@ -143,7 +143,8 @@ HRESULT SimWebView::resourceBodyForIdentifier(unsigned long identifier, UINT mos
   return S_OK;
 }
 
-HRESULT SimWebView::downloadURL(BSTR url, IWebDownloadDelegate* delegate, IWebDownload** download) {
+HRESULT SimWebView::downloadURL(BSTR url, BSTR, IWebDownloadDelegate* delegate,
+                                IWebDownload** download) {
   if (!url || !delegate || !download) return E_POINTER;
   auto started = ComPtr<SimDownload>::Adopt(new SimDownload(delegate));
   started->Start(engine::TextOf(url));

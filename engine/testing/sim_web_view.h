@@ -49,7 +49,8 @@ class SimWebView : public engine::WebViewShell {
   // Bodies and downloads come from the scenario's responses.
   HRESULT resourceBodyForIdentifier(unsigned long identifier, UINT mostBytes,
                                     IWebResourceBodyListener* listener) override;
-  HRESULT downloadURL(BSTR url, IWebDownloadDelegate* delegate, IWebDownload** download) override;
+  HRESULT downloadURL(BSTR url, BSTR referrer, IWebDownloadDelegate* delegate,
+                      IWebDownload** download) override;
 
   // Starts loading the URL (the request's settings are recorded).
   void Load(const LoadRecord& load);

@@ -218,14 +218,17 @@ HRESULT WebViewGtk::resourceBodyForIdentifier(unsigned long identifier, UINT mos
   return S_OK;
 }
 
-HRESULT WebViewGtk::downloadURL(BSTR url, IWebDownloadDelegate* delegate, IWebDownload** download) {
+HRESULT WebViewGtk::downloadURL(BSTR url, BSTR referrer, IWebDownloadDelegate* delegate,
+                                IWebDownload** download) {
   if (!url || !delegate || !download) return E_POINTER;
   *download = nullptr;
   if (!m_view) return E_FAIL;
   const char* page = webkit_web_view_get_uri(m_view.Get());
+  const std::string referer =
+      TextOf(referrer).empty() ? (page ? page : "") : platform::Utf8(TextOf(referrer));
   const char* agent = webkit_settings_get_user_agent(webkit_web_view_get_settings(m_view.Get()));
   auto started = ComPtr<DownloadGtk>::Adopt(
-      new DownloadGtk(CookieManager(), page ? page : "", agent ? agent : "", delegate));
+      new DownloadGtk(CookieManager(), referer, agent ? agent : "", delegate));
   started->Start(platform::Utf8(TextOf(url)));
   *download = started.Get();
   started->AddRef();

@@ -34,7 +34,8 @@ class WebViewGtk : public engine::WebViewShell, public FrameHost {
   HRESULT cookiesForURL(BSTR url, IWebCookiesListener* listener) override;
   HRESULT resourceBodyForIdentifier(unsigned long identifier, UINT mostBytes,
                                     IWebResourceBodyListener* listener) override;
-  HRESULT downloadURL(BSTR url, IWebDownloadDelegate* delegate, IWebDownload** download) override;
+  HRESULT downloadURL(BSTR url, BSTR referrer, IWebDownloadDelegate* delegate,
+                      IWebDownload** download) override;
 
   HRESULT Load(const URLRequestGtk& request) override;
   // The identifier of the page in its web process, and the script context its agent last

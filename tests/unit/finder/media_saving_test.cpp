@@ -47,6 +47,8 @@ class MediaSavingTest : public FinderTest {
         Served(u"http://site.test/stream.mpd", u"application/dash+xml",
                "<MPD><Representation width=\"2\" height=\"2\" bandwidth=\"9\"/></MPD>"),
         Served(u"http://site.test/movie.mp4", u"video/mp4", std::string(100'000, 'm')),
+        Served(u"http://site.test/v/live.m3u8", u"application/x-mpegurl",
+               "#EXTM3U\n#EXTINF:2,\ns1.ts\n#EXTINF:2,\ns2.ts\n"),
     };
     sim::SetPage(u"http://site.test/", sim::Page{responses, {""}});
     ASSERT_EQ(Call(u"start", R"({"url": "http://site.test/", "filterEnabled": false,
@@ -109,6 +111,14 @@ TEST_F(MediaSavingTest, AMasterPlaylistsVariantIsJoinedIntoOneFile) {
   EXPECT_NE(last.find(R"("items":3)"), std::string::npos) << last;
   EXPECT_EQ(Contents(path), "AAAABBBBCC");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_folder), {}), 1);
+  // A live playlist is read again when its save starts.
+  const RequestRecord& live = Row("http://site.test/v/live.m3u8");
+  ASSERT_TRUE(live.playlist && live.playlist->live);
+  const std::string joined = m_folder + "/live.ts";
+  const std::string again =
+      Save(u"savePlaylist", R"({"id": )" + std::to_string(live.id) + "}", joined);
+  EXPECT_NE(again.find(R"("state":"done")"), std::string::npos) << again;
+  EXPECT_EQ(Contents(joined), "BBBBCC");
 }
 
 TEST_F(MediaSavingTest, WhatCannotBeJoinedIsRefusedWithAMessage) {

@@ -475,7 +475,7 @@ TEST_F(WebViewGtkTest, ADownloadCarriesThePagesSessionAndNoCookieToAnotherHost) 
   ComPtr<IWebDownload> download;
   const std::string go = m_site.Url("/go");
   ScopedBstr url(std::u16string(go.begin(), go.end()));
-  ASSERT_EQ(engine->downloadURL(url.Get(), &delegate, download.Receive()), S_OK);
+  ASSERT_EQ(engine->downloadURL(url.Get(), nullptr, &delegate, download.Receive()), S_OK);
   EXPECT_TRUE(delegate.events.empty());
   ASSERT_TRUE(RunUntil([&] {
     return !delegate.events.empty() && delegate.events.back() == "finished";
@@ -489,11 +489,13 @@ TEST_F(WebViewGtkTest, ADownloadCarriesThePagesSessionAndNoCookieToAnotherHost) 
   cancelled.cancelAtData = true;
   const std::string bin = m_site.Url("/file.bin");
   ScopedBstr file(std::u16string(bin.begin(), bin.end()));
-  ASSERT_EQ(engine->downloadURL(file.Get(), &cancelled, download.Receive()), S_OK);
+  ScopedBstr referrer(u"http://elsewhere.test/");
+  ASSERT_EQ(engine->downloadURL(file.Get(), referrer.Get(), &cancelled, download.Receive()), S_OK);
   ASSERT_TRUE(RunUntil([&] { return !cancelled.body.empty(); }));
   download.Reset();
   ASSERT_TRUE(RunUntil([&] { return cancelled.References() == 1; }));
   EXPECT_EQ(cancelled.events, (std::vector<std::string>{"response 200 200000"}));
+  EXPECT_EQ(m_site.HeadersOf("/file.bin"), "k=v | http://elsewhere.test/");
   EXPECT_LT(cancelled.body.size(), 200'000u);
 }
 
