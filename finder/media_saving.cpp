@@ -161,7 +161,7 @@ void Next(SaveJob& job) {
 // Why a playlist cannot be saved as one file; empty when it can.
 std::string RefusalOf(const PlaylistFacts& facts) {
   if (facts.kind == "dash") {
-    return "Saving a DASH stream as one file is not supported; Save shown… saves its files";
+    return "Saving a DASH stream as one file is not supported; Save shown files… saves its files";
   }
   if (!facts.encryption.empty()) {
     return "This stream is encrypted (" + facts.encryption +
