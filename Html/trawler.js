@@ -492,6 +492,15 @@
                !String(window.getSelection())) {
       event.preventDefault();
       copyText(state.results.selected.url, 'the URL');
+    } else if (control && (key === 's' || key === 'S') && state.results.selected) {
+      event.preventDefault();
+      saveRow(state.results.selected);
+    } else if ((key === 'ArrowRight' || key === 'ArrowLeft') && !inText &&
+               foldable(state.results.selected, key === 'ArrowRight')) {
+      // As in a tree: Right unfolds the selected playlist's segments, Left folds them.
+      event.preventDefault();
+      state.results.toggleFold(state.results.selected.id);
+      requestRender();
     } else if (key in SELECTION_STEPS && !inText) {
       event.preventDefault();
       moveSelection(SELECTION_STEPS[key]());
@@ -500,6 +509,11 @@
       event.preventDefault();
       openRow(state.results.selected);
     }
+  }
+
+  // Whether the row is a playlist with segments that the key would unfold (or fold).
+  function foldable(row, unfold) {
+    return Boolean(row && row.children) && state.results.expanded.has(row.id) !== unfold;
   }
 
   function onRowsClick(event) {

@@ -1,6 +1,7 @@
 """Trawler's UI page (Html/index.html) in a real WebKitGTK view, with a stand-in for the
 native "service" object injected before the page's own scripts. The stand-in records each
-call and answers as the native commands would (or as a test tells it to). Tests drive the
+call and answers as the native commands would (or as a test tells it to: a number for the
+returnValue, or a whole answer object). Tests drive the
 page by script and by key presses at the display, and read the document."""
 
 import json
@@ -24,7 +25,8 @@ window.service = {
   uri: '', method: '', params: '',
   call() {
     window.__calls.push({uri: this.uri, method: this.method, params: JSON.parse(this.params)});
-    return JSON.stringify({returnValue: window.__answers[this.method] || 0}) + '\n';
+    const answer = window.__answers[this.method];
+    return JSON.stringify(typeof answer === 'object' ? answer : {returnValue: answer || 0}) + '\n';
   },
   cancelCall() { return true; },
 };

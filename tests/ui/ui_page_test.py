@@ -320,6 +320,66 @@ class UiPageTest(unittest.TestCase):
         page.keys("Escape")
         self.assertEqual(page.calls()[-1]["method"], "stop")
 
+    def test_playlists_fold_offer_their_saves_and_show_progress(self):
+        page = self.page
+        master = dict(row("master.m3u8", "application/vnd.apple.mpegurl"), id=1, playlist={
+            "kind": "hls-master", "segments": 0, "duration": 0, "encryption": "", "live": False,
+            "note": "", "variants": [
+                {"url": "http://h.test/low.m3u8", "resolution": "640x360", "bandwidth": 800000,
+                 "codecs": "avc1"},
+                {"url": "http://h.test/high.m3u8", "resolution": "1280x720",
+                 "bandwidth": 2400000, "codecs": ""}]})
+        media = dict(row("low.m3u8", "text/plain"), id=2, playlist={
+            "kind": "hls-media", "segments": 2, "duration": 7.5, "encryption": "", "live": False,
+            "note": "", "variants": []})
+        segments = [dict(row("s%d.ts" % i, "video/mp2t"), id=3 + i, parent=2) for i in range(2)]
+        page.add_rows([master, media] + segments)
+        names = lambda: [cells[0] for cells in page.shown_rows()]
+        # The name cell: the fold toggle with the count, the name, what the playlist holds.
+        self.assertEqual(names(), ["master.m3u82 variants", "\u25b8 2low.m3u82 segments \u00b7 7.5 s"])
+        # Right unfolds the selected playlist, Left folds it; so does its toggle.
+        page.js("document.querySelectorAll('#viewport .row')[1].click()")
+        page.frames()
+        page.js("document.getElementById('viewport').focus()")
+        page.keys("Right")
+        page.frames()
+        self.assertEqual(names()[1:], ["\u25be 2low.m3u82 segments \u00b7 7.5 s", "s0.ts", "s1.ts"])
+        page.keys("Left")
+        page.frames()
+        self.assertEqual(len(names()), 2)
+        page.js("document.querySelector('#viewport .row [data-action=fold]:not([hidden])').click()")
+        page.frames()
+        self.assertEqual(len(names()), 4)
+        page.keys("ctrl+s")
+        self.assertEqual(page.calls("saveFile")[-1]["params"], {"id": 2})
+        # The master playlist's details offer each variant as one file.
+        page.js("window.__answers.details = {returnValue: 1, details: Object.assign(%s, "
+                "{method: 'GET', status: 200, statusText: 'OK', duration: 5, start: 0, "
+                "response: 4, window: 0, requestHeaders: [], responseHeaders: [], "
+                "redirectChain: []})}" % json.dumps(master))
+        page.js("window.__answers.savePlaylist = {returnValue: 0, message: 'This stream is "
+                "encrypted (AES-128); saving it as one file is not supported'}")
+        page.js("document.querySelectorAll('#viewport .row')[0].click()")
+        page.js("document.getElementById('details-toggle').click()")
+        page.frames()
+        self.assertIn("1280x720 \u00b7 2.4 Mbit/s", page.text("#details"))
+        page.js("document.querySelectorAll('#details [data-action=save-playlist]')[1].click()")
+        self.assertEqual(page.calls("savePlaylist")[-1]["params"], {"id": 1, "variant": 1})
+        page.frames()
+        self.assertIn("encrypted (AES-128)", page.text("#status"))
+        # A save's line: bytes and percent, Cancel; then where it went, until dismissed.
+        progress = {"job": 7, "name": "stream.ts", "state": "running", "bytes": 1048576,
+                    "total": 2097152, "item": 0, "items": 1, "joined": True, "path": "/x/stream.ts",
+                    "error": ""}
+        page.js("saveProgress(%s)" % json.dumps(json.dumps(progress)))
+        self.assertEqual(page.text("#saves .save-text"), "1.0 MB of 2.0 MB (50%)")
+        page.js("document.querySelector('#saves [data-action=cancel-save]').click()")
+        self.assertEqual(page.calls("cancelSave")[-1]["params"], {"job": 7})
+        page.js("saveProgress(%s)" % json.dumps(json.dumps(dict(progress, state="done"))))
+        self.assertEqual(page.text("#saves .save-text"), "Saved to /x/stream.ts")
+        page.js("document.querySelector('#saves [data-action=dismiss-save]').click()")
+        self.assertTrue(page.js("document.getElementById('saves').hidden"))
+
     def test_keys_filters_and_feedback_as_a_network_panel_user_expects(self):
         page = self.page
         selected = lambda: page.js("(document.querySelector('[aria-selected=true] .name') || {})"
