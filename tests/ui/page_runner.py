@@ -82,11 +82,20 @@ class Page:
     def js(self, expression):
         """The JSON-decoded value of an expression evaluated in the page."""
         result = []
+
+        def finished(view, task):
+            try:
+                result.append(view.evaluate_javascript_finish(task))
+            except GLib.Error as error:  # the expression threw: say so at once
+                result.append(error)
+
         self.view.evaluate_javascript(
             "JSON.stringify((() => { return %s; })()) ?? 'null'" % expression.strip(), -1, None,
-            None, None, lambda view, task: result.append(view.evaluate_javascript_finish(task)))
-        if not self.wait(lambda: result, 10):
+            None, None, finished)
+        if not self.wait(lambda: result, 30):
             raise RuntimeError("no answer from the page for " + expression)
+        if isinstance(result[0], GLib.Error):
+            raise RuntimeError("%s: %s" % (expression, result[0].message))
         return json.loads(result[0].to_string())
 
     def frames(self, count=2):
@@ -106,6 +115,11 @@ class Page:
         self.js("(%s).forEach((row) => addResult(typeof row === 'string' ? row : "
                 "JSON.stringify(row)))" % json.dumps(rows))
         self.wait(lambda: status() != before)
+        # The list draws rows once it has measured its height, which a busy machine may do a
+        # little after the count changed.
+        drawn = ("document.querySelectorAll('#viewport .row:not([hidden])').length > 0 || "
+                 "/ 0 shown/.test(document.getElementById('status').textContent)")
+        self.wait(lambda: self.js(drawn), 30)
         self.frames()
 
     def calls(self, method=None):
