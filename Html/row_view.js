@@ -130,11 +130,12 @@
         element.shownExpanded === expanded) {
       return;
     }
-    element.shownExpanded = expanded;
-    fillName(element.parts.name, row, expanded);
     element.shownIndex = index;
     element.shownSelected = selected;
-    if (element.shownRow !== row || element.shownVersion !== row.version) {
+    const changed = element.shownRow !== row || element.shownVersion !== row.version;
+    if (changed || element.shownExpanded !== expanded) fillName(element.parts.name, row, expanded);
+    element.shownExpanded = expanded;
+    if (changed) {
       fillOutcome(element, row);
       if (element.tooltips) clearTooltips(element);
     }

@@ -107,9 +107,21 @@
     } else {
       state.results.takePending();
     }
-    renderRows();
+    // The style sheet gives the rows' height; on a busy machine it may apply after the
+    // scripts ran, and the list waits for it.
+    if (rowHeight > 0 || readRowHeight()) {
+      renderRows();
+    } else {
+      requestRender();
+    }
     renderControls();
     renderDetails();
+  }
+
+  function readRowHeight() {
+    rowHeight = parseFloat(getComputedStyle(document.documentElement)
+                               .getPropertyValue('--row-height'));
+    return rowHeight > 0;
   }
 
   function onRowsHover(event) {
@@ -535,8 +547,6 @@
   }
 
   function bind() {
-    rowHeight = parseFloat(getComputedStyle(document.documentElement)
-                               .getPropertyValue('--row-height'));
     elements = {
       address: $('address'),
       addressMessage: $('address-message'),
