@@ -257,8 +257,12 @@ std::unique_ptr<SaveJob> JobFor(FinderState& state, const PendingSave& save) {
     if (facts.kind == "hls-master") job->variantUrl = facts.variants[save.variant].url;
     if (facts.live) job->variantUrl = row->url;
     job->urls = job->variantUrl.empty() ? facts.segments : std::vector<std::string>();
-    const std::string stem = job->name.substr(0, job->name.rfind('.'));
-    job->name = (stem.empty() ? "stream" : stem) + (facts.fragmentedMp4 ? ".mp4" : ".ts");
+    std::string stem = job->name.substr(0, job->name.rfind('.'));
+    if (stem.empty()) stem = "stream";
+    if (facts.kind == "hls-master" && !facts.variants[save.variant].resolution.empty()) {
+      stem += " " + facts.variants[save.variant].resolution;
+    }
+    job->name = stem + (facts.fragmentedMp4 ? ".mp4" : ".ts");
   }
   return job;
 }
@@ -308,6 +312,8 @@ void RunMediaSave(FinderState& state, const PendingSave& save, HWND owner) {
   state.m_saveDialogShown = false;
   if (chosen.empty()) return;
   (folder ? job->folder : job->path) = chosen;
+  // The page shows the file by the name it was given.
+  if (!folder) job->name = chosen.substr(chosen.rfind('/') + 1);
   job->id = state.m_nextJob++;
   SaveJob& started = *job;
   state.m_jobs[job->id] = std::move(job);
