@@ -125,7 +125,12 @@ void Fetch(SaveJob& job) {
   };
   handlers.data = [id](std::string_view bytes) {
     SaveJob* job = FindJob(id);
-    if (!job || std::fwrite(bytes.data(), 1, bytes.size(), job->file) != bytes.size()) return false;
+    if (!job) return false;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), job->file) != bytes.size()) {
+      // The job ends here, with the reason; the fetch's own end then finds no job.
+      Fail(*job, std::strerror(errno ? errno : EIO));
+      return false;
+    }
     job->bytes += static_cast<int64_t>(bytes.size());
     TellRunning(*job);
     return true;

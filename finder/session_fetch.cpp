@@ -35,7 +35,7 @@ HRESULT CSessionFetch::didReceiveResponse(IWebDownload*, int statusCode,
 
 HRESULT CSessionFetch::didReceiveData(IWebDownload*, const char* bytes, UINT length) {
   if (m_over || !bytes) return S_OK;
-  if (m_handlers.data(std::string_view(bytes, length))) return S_OK;
+  if (!m_handlers.data || m_handlers.data(std::string_view(bytes, length))) return S_OK;
   if (m_download) m_download->cancel();
   End("Stopped");
   return S_OK;
@@ -61,7 +61,7 @@ void CSessionFetch::End(const std::string& error) {
   m_download.Reset();
   // The handlers may drop the last other reference to this object.
   const ComPtr<CSessionFetch> self = ComPtr<CSessionFetch>::Share(this);
-  m_handlers.end(error);
+  if (m_handlers.end) m_handlers.end(error);
 }
 
 void FetchText(IWebView* view, const std::string& url, const std::string& referer, size_t mostBytes,

@@ -3,6 +3,9 @@
 #include "finder/result_reporting.h"
 #include "tests/unit/finder/finder_test_support.h"
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -178,6 +181,19 @@ TEST_F(MediaSavingTest, ACancelledOrFailedSaveLeavesNothing) {
   EXPECT_NE(last.find("Not found"), std::string::npos) << last;
   EXPECT_TRUE(std::filesystem::is_empty(m_folder));
   EXPECT_TRUE(State().m_jobs.empty());
+  // A file that cannot be written whole (here: larger than the process may write) fails
+  // with the reason and leaves nothing.
+  rlimit limit{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  const rlimit small{50'000, limit.rlim_max};
+  const auto ignored = std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  const std::string tooLarge = Save(
+      u"saveFile", R"({"id": )" + Id("http://site.test/movie.mp4") + "}", m_folder + "/movie.mp4");
+  setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, ignored);
+  EXPECT_NE(tooLarge.find("File too large"), std::string::npos) << tooLarge;
+  EXPECT_TRUE(std::filesystem::is_empty(m_folder));
 }
 
 }  // namespace
