@@ -29,12 +29,15 @@ HRESULT CSessionFetch::didReceiveResponse(IWebDownload*, int statusCode,
     End("The server answered " + std::to_string(statusCode));
     return S_OK;
   }
+  const ComPtr<CSessionFetch> self = ComPtr<CSessionFetch>::Share(this);
   if (m_handlers.response) m_handlers.response(expectedContentLength);
   return S_OK;
 }
 
 HRESULT CSessionFetch::didReceiveData(IWebDownload*, const char* bytes, UINT length) {
   if (m_over || !bytes) return S_OK;
+  // The handler may end what holds this object (a save that failed lets go of its fetch).
+  const ComPtr<CSessionFetch> self = ComPtr<CSessionFetch>::Share(this);
   if (!m_handlers.data || m_handlers.data(std::string_view(bytes, length))) return S_OK;
   if (m_download) m_download->cancel();
   End("Stopped");

@@ -32,7 +32,7 @@ void SimDownload::Start(const std::u16string& url) {
   if (!response || !response->error.empty()) {
     Scheduler::Get().After(1, [self, url] {
       auto error = ComPtr<SimError>::Adopt(new SimError(u"Not found", url));
-      if (self->m_delegate) self->m_delegate->didFailWithError(self.Get(), error.Get());
+      if (auto delegate = self->Delegate()) delegate->didFailWithError(self.Get(), error.Get());
     });
     return;
   }
@@ -40,19 +40,19 @@ void SimDownload::Start(const std::u16string& url) {
   const size_t half = body.size() / 2;
   const int status = response->status;
   Scheduler::Get().After(1, [self, status, size = body.size()] {
-    if (self->m_delegate) {
-      self->m_delegate->didReceiveResponse(self.Get(), status, static_cast<long long>(size));
+    if (auto delegate = self->Delegate()) {
+      delegate->didReceiveResponse(self.Get(), status, static_cast<long long>(size));
     }
   });
   for (const std::string& part : {body.substr(0, half), body.substr(half)}) {
     Scheduler::Get().After(2, [self, part] {
-      if (self->m_delegate) {
-        self->m_delegate->didReceiveData(self.Get(), part.data(), static_cast<UINT>(part.size()));
+      if (auto delegate = self->Delegate()) {
+        delegate->didReceiveData(self.Get(), part.data(), static_cast<UINT>(part.size()));
       }
     });
   }
   Scheduler::Get().After(3, [self] {
-    if (self->m_delegate) self->m_delegate->didFinish(self.Get());
+    if (auto delegate = self->Delegate()) delegate->didFinish(self.Get());
   });
 }
 

@@ -24,6 +24,11 @@ class SimDownload : public engine::ComObject<IWebDownload> {
   HRESULT cancel() override;
 
  private:
+  // The delegate, held for a call (which may cancel): null once cancelled.
+  ComPtr<IWebDownloadDelegate> Delegate() const {
+    return ComPtr<IWebDownloadDelegate>::Share(m_delegate.Get());
+  }
+
   ComPtr<IWebDownloadDelegate> m_delegate;
 };
 
