@@ -468,8 +468,22 @@ def screenshot(path, dark, size):
                      redirects=1 if index % 11 == 3 else 0,
                      error="Connection refused" if index % 17 == 8 else "")
         rows.append(shown)
+    # A master playlist, and a media playlist with two segments folded under it.
+    rows[0].update(fileName="master.m3u8", mimeType="application/vnd.apple.mpegurl", playlist={
+        "kind": "hls-master", "segments": 0, "duration": 0, "encryption": "", "live": False,
+        "note": "", "variants": [{"url": "", "resolution": "1280x720", "bandwidth": 2400000,
+                                  "codecs": ""}] * 3})
+    rows[1].update(fileName="index.m3u8", mimeType="text/plain", playlist={
+        "kind": "hls-media", "segments": 2, "duration": 12.0, "encryption": "", "live": False,
+        "note": "", "variants": []})
+    for segment in rows[2:4]:
+        segment.update(parent=2)
     page.add_rows(rows)
     page.js("Array.from(document.querySelectorAll('#viewport .row')).slice(0, 3).pop().click()")
+    page.js("saveProgress(%s)" % json.dumps(json.dumps({
+        "job": 1, "name": "index.ts", "state": "running", "bytes": 3 << 20, "total": -1,
+        "item": 0, "items": 2, "joined": True, "path": "/tmp/index.ts", "error": ""})))
+    page.frames()
     page.screenshot(path)
     page.close()
 
