@@ -415,6 +415,19 @@ TEST_F(WebViewGtkTest, ClosingGivesBackEveryDelegate) {
   EXPECT_EQ(m_policy.References(), 1u);
 }
 
+// Hears the session's cookies for an address: the last Cookie header, and how many answers.
+class Cookies : public TestComObject<IWebCookiesListener> {
+ public:
+  Cookies() : TestComObject(IID_IWebCookiesListener) {}
+  HRESULT didReceiveCookies(BSTR, BSTR header) override {
+    last = Utf8(header);
+    ++answers;
+    return S_OK;
+  }
+  std::string last;
+  int answers = 0;
+};
+
 // Hears a download: "response STATUS LENGTH", the bytes, then "finished" or "failed TEXT".
 class Download : public TestComObject<IWebDownloadDelegate> {
  public:
@@ -471,6 +484,18 @@ TEST_F(WebViewGtkTest, ADownloadCarriesThePagesSessionAndNoCookieToAnotherHost) 
   ASSERT_TRUE(RunUntil([&] { return m_seen.finished == 1; }));
   ComPtr<IWebViewPrivate> engine;
   ASSERT_EQ(m_view->QueryInterface(IID_IWebViewPrivate, engine.ReceiveVoid()), S_OK);
+  // The page's cookie reaches the session a moment after the page ran: asked until it has.
+  Cookies cookies;
+  const std::string page = m_site.Url("/page.html");
+  ScopedBstr address(std::u16string(page.begin(), page.end()));
+  int asked = 0;
+  ASSERT_TRUE(RunUntil([&] {
+    if (asked > cookies.answers) return false;  // an answer is on its way
+    if (cookies.last == "k=v") return true;
+    engine->cookiesForURL(address.Get(), &cookies);
+    ++asked;
+    return false;
+  }));
   Download delegate;
   ComPtr<IWebDownload> download;
   const std::string go = m_site.Url("/go");
