@@ -73,11 +73,11 @@ SaveJob* FindJob(uint32_t id) {
   return found == jobs.end() ? nullptr : found->second.get();
 }
 
-// A running save's progress, at most once every kProgressGapMs.
-void TellRunning(SaveJob& job) {
-  const double now = SteadyMs();
-  if (job.toldAt && now - job.toldAt < kProgressGapMs) return;
-  job.toldAt = now;
+// A running save's progress, at most once every kProgressGapMs unless told now.
+void TellRunning(SaveJob& job, bool now = false) {
+  const double clock = SteadyMs();
+  if (!now && job.toldAt && clock - job.toldAt < kProgressGapMs) return;
+  job.toldAt = clock;
   Tell(job, "running");
 }
 
@@ -131,8 +131,10 @@ void Fetch(SaveJob& job) {
       Fail(*job, std::strerror(errno ? errno : EIO));
       return false;
     }
+    // A save's first bytes are told at once: the page sees that it is under way.
+    const bool first = job->bytes == 0;
     job->bytes += static_cast<int64_t>(bytes.size());
-    TellRunning(*job);
+    TellRunning(*job, first);
     return true;
   };
   handlers.end = [id](const std::string& error) {

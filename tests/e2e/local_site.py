@@ -37,17 +37,18 @@ class Page:
     headers of its answers (caching, disposition)."""
 
     def __init__(self, content_type, body, status=200, chunked=False, location=None,
-                 headers=None, guarded=False, pause=0.0):
+                 headers=None, guarded=False, held=False):
         self.content_type = content_type
         self.body = body if isinstance(body, bytes) else body.encode()
         self.status = status
         self.chunked = chunked
         self.location = location
         self.headers = CACHED if headers is None else headers
-        # Served only with the cookie and Referer of the stream page (see STREAM_GUARD).
+        # Served only with the cookie and Referer of the stream page (see STREAM_COOKIE).
         self.guarded = guarded
-        # Seconds between the parts of a chunked body: a slow download.
-        self.pause = pause
+        # A chunked body whose second half waits until the test releases it (SiteServer.
+        # release): a download that is under way for as long as the test needs.
+        self.held = held
 
     def unchanged(self, request_headers):
         """Whether a conditional request names what this page still is (its answer: 304)."""
@@ -310,7 +311,7 @@ secret_0.ts
 """),
         "/hls/broken.m3u8": Page("application/vnd.apple.mpegurl", "#EXTM3U\n#EXTINF:banana,\n"),
         "/hls/poster.png": Page("image/png", padded(PNG, 3000), guarded=True),
-        "/big.bin": Page("application/octet-stream", b"\7" * (2 << 20), chunked=True, pause=0.002),
+        "/big.bin": Page("application/octet-stream", b"\7" * (2 << 20), chunked=True, held=True),
     }
     for variant, size, guarded in (("low", "160x120", False), ("high", "320x240", True)):
         for file_name, data in encoded_stream(folder, variant, size).items():
@@ -362,6 +363,8 @@ class SiteServer:
         self.ticks = queue.Queue()
         self.lock = threading.RLock()
         self.changed = threading.Condition(self.lock)
+        # Lets the second half of held bodies go (see Page.held).
+        self.release = threading.Event()
         # The UI page talks to the test on a port of its own, so that its requests never
         # wait behind the site's in the browser's queue for one host.
         handler = self._handler()
@@ -393,6 +396,7 @@ class SiteServer:
         return path if "://" in path else "http://127.0.0.1:%d%s" % (self.port, path)
 
     def stop(self):
+        self.release.set()
         for httpd in self.servers:
             httpd.shutdown()
             httpd.server_close()
@@ -481,13 +485,14 @@ class SiteServer:
                 part = page.part(self.headers.get("Range"))
                 if part is None:
                     return self.send_answer(page.status, page.content_type, page.body,
-                                            page.chunked, headers, pause=page.pause)
+                                            page.chunked, headers,
+                                            hold=server.release if page.held else None)
                 headers["Content-Range"] = "bytes %d-%d/%d" % (part + (len(page.body),))
                 self.send_answer(206, page.content_type, page.body[part[0]:part[1] + 1],
                                  headers=headers)
 
             def send_answer(self, status, content_type, body, chunked=False, headers=None,
-                            log=True, pause=0.0):
+                            log=True, hold=None):
                 """Sends an answer; without headers of its own it is never cached."""
                 self.send_response(status)
                 if content_type:
@@ -503,9 +508,11 @@ class SiteServer:
                 self.end_headers()
                 if chunked:
                     for start in range(0, len(body), 1000):
+                        if hold is not None and start == len(body) // 2 // 1000 * 1000:
+                            self.wfile.flush()
+                            hold.wait(60)
                         piece = body[start:start + 1000]
                         self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
-                        time.sleep(pause)
                     self.wfile.write(b"0\r\n\r\n")
                 else:
                     self.wfile.write(body)

@@ -545,7 +545,7 @@ class EndToEndTest(unittest.TestCase):
         self.assertEqual(progress[-1]["state"], "done", progress)
         with open(saved, "rb") as data:
             self.assertEqual(data.read(), self.server.pages(52)["/hls/poster.png"].body)
-        # A slow file, cancelled while it comes.
+        # A file whose second half waits (Page.held), cancelled while it comes.
         self.assertEqual(self.app.call("start", url=self.server.url("/p52/big.bin"),
                                        filterEnabled=False, useFileExtFilter=False,
                                        fileExtFilter="", mimeFilter=""), 1)
