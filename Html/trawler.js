@@ -303,17 +303,6 @@
     if (row && row.id !== null && !callService('saveFile', {id: row.id})) notify('could not save ' + row.fileName);
   }
 
-  // Every shown row's file into a folder the user picks.
-  function saveShownFiles() {
-    state.results.takePending();
-    const ids = state.results.shownRows().map((row) => row.id).filter((id) => id !== null);
-    if (!ids.length) {
-      notify('nothing to save');
-      return;
-    }
-    if (!callService('saveShown', {ids})) notify('could not save the files');
-  }
-
   // A playlist's segments (a master playlist's variant's) joined into one file.
   function savePlaylist(row, variant) {
     if (!row || row.id === null) return;
@@ -351,8 +340,9 @@
   }
 
   // Saves the shown rows to a file the user picks: HAR from what native code keeps of each
-  // row's request, CSV and JSON as copied. The dialog shows after this call; savedFile
-  // hears how it went.
+  // row's request, CSV and JSON as copied; savedFile hears how it went. Or ("files") each
+  // shown row's file into a folder, fetched with the page's session; saveProgress hears
+  // that. The dialog shows after this call.
   function saveShown(format) {
     state.results.takePending();
     const rows = state.results.shownRows();
@@ -360,9 +350,13 @@
       notify('nothing to save');
       return;
     }
-    const params = format === 'har'
-        ? {format, ids: rows.map((row) => row.id).filter((id) => id !== null)}
-        : {format, text: state.results.exportText(format)};
+    const ids = () => rows.map((row) => row.id).filter((id) => id !== null);
+    if (format === 'files') {
+      if (!callService('saveShown', {ids: ids()})) notify('could not save the files');
+      return;
+    }
+    const params = format === 'har' ? {format, ids: ids()}
+                                    : {format, text: state.results.exportText(format)};
     if (!callService('save', params)) notify('could not save the list');
   }
 
@@ -585,7 +579,6 @@
       requestRender();
     });
     $('status').append(elements.statusText, elements.notice, elements.offer);
-    $('save-files').addEventListener('click', saveShownFiles);
     elements.details.addEventListener('click', (event) => {
       if (event.target.dataset.action !== 'save-playlist') return;
       savePlaylist(state.results.selected, Number(event.target.dataset.variant));

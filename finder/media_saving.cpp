@@ -17,7 +17,6 @@ namespace {
 
 constexpr size_t kMostFiles = 10'000;
 constexpr double kProgressGapMs = 250;
-constexpr DWORD kLongestPath = 4096;
 constexpr int kMostNameTries = 1000;
 
 void Tell(const SaveJob& job, const char* state, const std::string& error = std::string()) {
@@ -110,7 +109,7 @@ void ItemDone(SaveJob& job) {
 }
 
 bool OpenPartial(SaveJob& job, const std::string& beside) {
-  job.partial = beside + ".part-" + std::to_string(getpid());
+  job.partial = PartialPath(beside);
   job.file = std::fopen(job.partial.c_str(), "wbx");
   if (!job.file) job.partial.clear();
   return job.file != nullptr;
@@ -221,27 +220,6 @@ const RequestRecord* PlaylistRow(const Json::Value& params, FinderState& state, 
   return row;
 }
 
-std::string Chosen(HWND owner, const std::string& suggested, const char16_t* title, bool folder) {
-  if (folder) {
-    const BROWSEINFOW dialog{owner, title, BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE};
-    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&dialog);
-    std::u16string path(kLongestPath, u'\0');
-    const bool chosen = item && SHGetPathFromIDListEx(item, path.data(), kLongestPath, 0);
-    CoTaskMemFree(item);
-    return chosen ? Utf8Of(path.c_str()) : std::string();
-  }
-  std::u16string buffer = Utf16Of(suggested);
-  buffer.resize(kLongestPath, u'\0');
-  OPENFILENAMEW dialog{};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = owner;
-  dialog.lpstrFile = buffer.data();
-  dialog.nMaxFile = kLongestPath;
-  dialog.lpstrTitle = title;
-  dialog.Flags = OFN_OVERWRITEPROMPT;
-  return GetSaveFileNameW(&dialog) ? Utf8Of(buffer.c_str()) : std::string();
-}
-
 // The job a waiting save makes, with its addresses; the dialog names where it goes.
 std::unique_ptr<SaveJob> JobFor(FinderState& state, const PendingSave& save) {
   auto job = std::make_unique<SaveJob>();
@@ -314,9 +292,7 @@ void RunMediaSave(FinderState& state, const PendingSave& save, HWND owner) {
   const char16_t* title = folder                      ? u"Save the shown files into a folder"
                           : save.format == "playlist" ? u"Save the stream as one file"
                                                       : u"Save the file";
-  state.m_saveDialogShown = true;
-  const std::string chosen = Chosen(owner, job->name, title, folder);
-  state.m_saveDialogShown = false;
+  const std::string chosen = AskSavePath(state, owner, Utf16Of(job->name), title, folder);
   if (chosen.empty()) return;
   (folder ? job->folder : job->path) = chosen;
   // The page shows the file by the name it was given.

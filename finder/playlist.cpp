@@ -20,18 +20,23 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
-bool EndsWith(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
 std::string_view Trimmed(std::string_view text) {
   const size_t first = text.find_first_not_of(" \t\r\n");
   if (first == std::string_view::npos) return {};
   return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
-// The address's path, lower case, without query or fragment.
-std::string PathOf(const std::string& url) { return Lower(url.substr(0, url.find_first_of("?#"))); }
+// The media type without parameters, lower case.
+std::string BareType(const std::string& mimeType) {
+  return Lower(Trimmed(std::string_view(mimeType).substr(0, mimeType.find(';'))));
+}
+
+// Whether the address's path (without query or fragment) ends with the lower-case suffix,
+// in any case. Only the end is looked at: addresses can be very long.
+bool PathEndsWith(std::string_view url, std::string_view suffix) {
+  const std::string_view path = url.substr(0, url.find_first_of("?#"));
+  return path.size() >= suffix.size() && Lower(path.substr(path.size() - suffix.size())) == suffix;
+}
 
 // A non-negative number of seconds, or -1.
 double Seconds(std::string_view text) {
@@ -241,20 +246,19 @@ std::string WithoutDots(const std::string& path) {
 }  // namespace
 
 bool IsDeclaredPlaylist(const std::string& mimeType, const std::string& url) {
-  const std::string type = Lower(Trimmed(mimeType.substr(0, mimeType.find(';'))));
+  const std::string type = BareType(mimeType);
   static const char* const kPlaylistTypes[] = {"application/vnd.apple.mpegurl",
                                                "application/x-mpegurl", "audio/mpegurl",
                                                "audio/x-mpegurl", "application/dash+xml"};
   for (const char* known : kPlaylistTypes) {
     if (type == known) return true;
   }
-  const std::string path = PathOf(url);
-  return EndsWith(path, ".m3u8") || EndsWith(path, ".mpd");
+  return PathEndsWith(url, ".m3u8") || PathEndsWith(url, ".mpd");
 }
 
 bool MayBePlaylist(const std::string& mimeType, const std::string& url, int64_t announcedLength) {
   if (IsDeclaredPlaylist(mimeType, url)) return true;
-  const std::string type = Lower(Trimmed(mimeType.substr(0, mimeType.find(';'))));
+  const std::string type = BareType(mimeType);
   const bool generic = type.empty() || type == "text/plain" || type == "application/octet-stream" ||
                        type == "binary/octet-stream";
   return generic && announcedLength > 0 &&

@@ -28,8 +28,11 @@ void ReplayRows(FinderState& state) {
 
 uint32_t KeepRequest(FinderState& state, RequestRecord record) {
   record.id = state.m_firstId + static_cast<uint32_t>(state.m_records.size());
-  const auto owner = state.m_segmentOwners.find(record.url);
-  if (owner != state.m_segmentOwners.end()) record.parent = owner->second;
+  // Only a list with playlists has segments to look up (hashing costs a pass over the URL).
+  if (!state.m_segmentOwners.empty()) {
+    const auto owner = state.m_segmentOwners.find(record.url);
+    if (owner != state.m_segmentOwners.end()) record.parent = owner->second;
+  }
   state.m_rows.push_back(WriteJsonText(RowValue(record)));
   state.m_records.push_back(std::move(record));
   // A page that is not ready gets the row with the others once it is.

@@ -89,32 +89,49 @@ void RunPendingSave(FinderState& state, HWND owner) {
   state.m_save.reset();
   if (IsMediaSave(save)) return RunMediaSave(state, save, owner);
   const Format* format = FormatNamed(save.format);
-  std::u16string buffer(kLongestPath, u'\0');
-  std::copy_n(format->suggested, std::char_traits<char16_t>::length(format->suggested),
-              buffer.begin());
-  OPENFILENAMEW dialog{};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = owner;
-  dialog.lpstrFile = buffer.data();
-  dialog.nMaxFile = kLongestPath;
-  dialog.lpstrTitle = format->title;
-  dialog.Flags = OFN_OVERWRITEPROMPT;
-  state.m_saveDialogShown = true;
-  const BOOL chosen = GetSaveFileNameW(&dialog);
-  state.m_saveDialogShown = false;
-  if (!chosen) {
+  const std::string path = AskSavePath(state, owner, format->suggested, format->title, false);
+  if (path.empty()) {
     Tell(false, true, "", "");
     return;
   }
-  const std::string path = Utf8Of(buffer.c_str());
   const std::string data = save.format == "har" ? HarText(state, save.ids) : save.text;
   std::string error;
   const bool written = WriteFileWhole(path, data, error);
   Tell(written, false, path, error);
 }
 
+std::string AskSavePath(FinderState& state, HWND owner, const std::u16string& suggested,
+                        const char16_t* title, bool folder) {
+  std::u16string buffer(kLongestPath, u'\0');
+  state.m_saveDialogShown = true;
+  BOOL chosen = FALSE;
+  if (folder) {
+    const BROWSEINFOW dialog{owner, title, BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE};
+    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&dialog);
+    chosen = item && SHGetPathFromIDListEx(item, buffer.data(), kLongestPath, 0);
+    CoTaskMemFree(item);
+  } else {
+    std::copy_n(suggested.begin(), std::min<size_t>(suggested.size(), kLongestPath - 1),
+                buffer.begin());
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFile = buffer.data();
+    dialog.nMaxFile = kLongestPath;
+    dialog.lpstrTitle = title;
+    dialog.Flags = OFN_OVERWRITEPROMPT;
+    chosen = GetSaveFileNameW(&dialog);
+  }
+  state.m_saveDialogShown = false;
+  return chosen ? Utf8Of(buffer.c_str()) : std::string();
+}
+
+std::string PartialPath(const std::string& path) {
+  return path + ".part-" + std::to_string(getpid());
+}
+
 bool WriteFileWhole(const std::string& path, const std::string& data, std::string& error) {
-  const std::string partial = path + ".part-" + std::to_string(getpid());
+  const std::string partial = PartialPath(path);
   FILE* file = std::fopen(partial.c_str(), "wbx");
   if (!file) {
     error = std::strerror(errno);

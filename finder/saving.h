@@ -19,6 +19,12 @@ inline constexpr UINT_PTR kSaveTimer = 0x5A7E;
 int RequestSave(const Json::Value& params, FinderState& state, HWND window);
 // Shows the save dialog for the waiting save, writes the file and tells the page.
 void RunPendingSave(FinderState& state, HWND owner);
+// Shows the save dialog (or, for a folder, the folder dialog) with the suggested name; the
+// chosen path, empty when the user cancelled. No second save is taken while it is up.
+std::string AskSavePath(FinderState& state, HWND owner, const std::u16string& suggested,
+                        const char16_t* title, bool folder);
+// The name a file has beside its place until it is whole.
+std::string PartialPath(const std::string& path);
 // Writes the data to a new file beside the path, then renames it into place: the path holds
 // the whole data or what it held before. False with the reason when it fails.
 bool WriteFileWhole(const std::string& path, const std::string& data, std::string& error);

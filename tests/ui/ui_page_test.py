@@ -352,6 +352,8 @@ class UiPageTest(unittest.TestCase):
         self.assertEqual(len(names()), 4)
         page.keys("ctrl+s")
         self.assertEqual(page.calls("saveFile")[-1]["params"], {"id": 2})
+        page.js("document.getElementById('save-files').click()")
+        self.assertEqual(page.calls("saveShown")[-1]["params"], {"ids": [1, 2, 3, 4]})
         # The master playlist's details offer each variant as one file.
         page.js("window.__answers.details = {returnValue: 1, details: Object.assign(%s, "
                 "{method: 'GET', status: 200, statusText: 'OK', duration: 5, start: 0, "
