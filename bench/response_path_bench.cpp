@@ -4,8 +4,8 @@
 #include "bridge/json_text.h"
 #include "bridge/service_protocol.h"
 #include "finder/filters.h"
-#include "finder/record_json.h"
-#include "finder/text_conversion.h"
+#include "finder/records/record_json.h"
+#include "finder/text/text_conversion.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 #include "finder/filters.h"
 
-#include "finder/text_conversion.h"
+#include "finder/text/text_conversion.h"
 
 #include <boost/algorithm/string/classification.hpp>
 #include <boost/algorithm/string/erase.hpp>

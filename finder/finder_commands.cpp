@@ -2,14 +2,14 @@
 
 #include "app/my_app.h"
 #include "bridge/script_values.h"
-#include "finder/clocks.h"
 #include "finder/filters.h"
-#include "finder/media_saving.h"
-#include "finder/record_json.h"
+#include "finder/records/clocks.h"
+#include "finder/records/record_json.h"
 #include "finder/result_reporting.h"
-#include "finder/saving.h"
-#include "finder/text_conversion.h"
-#include "finder/url_names.h"
+#include "finder/saves/file_saving.h"
+#include "finder/saves/list_saving.h"
+#include "finder/text/text_conversion.h"
+#include "finder/text/url_names.h"
 
 #include <cstring>
 
@@ -83,11 +83,11 @@ int HandleFinderCall(const std::u16string& uri, const std::u16string& method,
     } else if (method == u"copyCurl") {
       result = CopyCurl(params, window);
     } else if (method == u"save") {
-      result = RequestSave(params, window, window.m_hWnd);
+      result = RequestListSave(params, window.m_saves, window.m_hWnd);
     } else if (method == u"saveFile" || method == u"saveShown" || method == u"savePlaylist") {
-      result = RequestMediaSave(method, params, window, window.m_hWnd, returnValue);
+      result = RequestFileSave(method, params, window, window.m_saves, window.m_hWnd, returnValue);
     } else if (method == u"cancelSave") {
-      result = CancelSave(params, window);
+      result = CancelSave(params, window.m_saves);
     }
   }
   returnValue["returnValue"] = result;

@@ -1,35 +1,12 @@
 #pragma once
 
-#include "finder/request_record.h"
-#include "finder/save_job.h"
+#include "finder/records/request_record.h"
 
 #include <cstdint>
-#include <map>
-#include <memory>
-#include <optional>
 #include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
-
-// A search the list holds rows of: the address asked for and when it started.
-struct SearchEntry {
-  std::string url;
-  double startedAt = 0;   // wall-clock milliseconds since 1970
-  double startClock = 0;  // on the steady clock (SteadyMs)
-  double onLoadMs = -1;   // when the main page finished or failed; -1: not yet
-};
-
-// A file the page asked to save, waiting for the save dialog, which is shown once the call
-// that asked has returned: "har" with the rows' identifiers, or "csv" or "json" with the
-// text; or "file", "files" or "playlist" with rows whose responses to fetch (and a master
-// playlist's variant).
-struct PendingSave {
-  std::string format;
-  std::vector<uint32_t> ids;
-  std::string text;
-  size_t variant = 0;
-};
 
 // The search state of the UI window: whether a search runs, the filter settings, the record
 // of each row's request, and every row the list holds, in order, so that a UI page loaded
@@ -54,11 +31,6 @@ struct FinderState {
   // The row of the playlist each listed segment address belongs to.
   std::unordered_map<std::string, uint32_t> m_segmentOwners;
   int m_windowsOpened = 0;
-  std::optional<PendingSave> m_save;
-  bool m_saveDialogShown = false;  // a save's dialog runs now: no second save meanwhile
-  // The saves fetching now, by their number.
-  std::map<uint32_t, std::unique_ptr<SaveJob>> m_jobs;
-  uint32_t m_nextJob = 1;
   // Whether the UI page takes rows now: from the end of its load to its next window object.
   // Rows reported meanwhile wait in m_rows.
   bool m_pageReady = false;

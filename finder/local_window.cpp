@@ -1,8 +1,10 @@
 #include "finder/local_window.h"
 
+#include "app/my_app.h"
 #include "finder/finder_commands.h"
 #include "finder/result_reporting.h"
-#include "finder/saving.h"
+#include "finder/saves/file_saving.h"
+#include "finder/saves/list_saving.h"
 #include "webview/com_ptr.h"
 
 void CLocalWindow::OnDropFiles(HDROP, const std::vector<std::u16string>& paths) {
@@ -28,5 +30,11 @@ void CLocalWindow::OnLoadFinished(BSTR) {
 }
 
 void CLocalWindow::OnTimer(UINT_PTR timerId) {
-  if (timerId == kSaveTimer) RunPendingSave(*this, m_hWnd);
+  if (timerId != kSaveTimer || !m_saves.pending) return;
+  const PendingSave save = std::move(*m_saves.pending);
+  m_saves.pending.reset();
+  if (const auto* list = std::get_if<ListSave>(&save))
+    return RunListSave(*list, *this, m_saves, m_hWnd);
+  IWebView* view = g_pApp ? g_pApp->m_myWindow.m_webView : nullptr;
+  RunFileSave(std::get<FileSave>(save), *this, m_saves, m_hWnd, view);
 }

@@ -4,8 +4,9 @@
 // service object in every window object its page gets. Owned by the application object.
 
 #include "bridge/webkit_service.h"
-#include "finder/curl_command.h"
+#include "finder/curl_copier.h"
 #include "finder/finder_state.h"
+#include "finder/saves/save_files.h"
 #include "webview/webkit_window.h"
 
 class CLocalWindow : public CWebKitWindow, public FinderState {
@@ -26,5 +27,6 @@ class CLocalWindow : public CWebKitWindow, public FinderState {
   void OnTimer(UINT_PTR timerId) override;
 
   CWebKitService m_service;
-  CCurlCopier m_curlCopier;
+  CCurlCopier m_curlCopier{*this};
+  Saves m_saves;
 };

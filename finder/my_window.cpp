@@ -2,7 +2,7 @@
 
 #include "app/my_app.h"
 #include "finder/result_reporting.h"
-#include "finder/text_conversion.h"
+#include "finder/text/text_conversion.h"
 #include "webview/com_ptr.h"
 
 namespace {
@@ -17,8 +17,6 @@ void KeepPopup(CMyWindow* window) {
     delete window;
   }
 }
-
-std::string Narrow(BSTR text) { return text ? Utf8Of(text) : ""; }
 
 // The search running in the main browsing window, when this is that window.
 FinderState* SearchOf(const CMyWindow* window) {
@@ -39,8 +37,8 @@ void ReportFailure(const CMyWindow* window, IWebError* error) {
     error->failingURL(url.Receive());
     error->localizedDescription(text.Receive());
   }
-  const std::string reason = Narrow(text.Get());
-  ReportPageLoad(*state, Narrow(url.Get()),
+  const std::string reason = Utf8Of(text.Get());
+  ReportPageLoad(*state, Utf8Of(url.Get()),
                  reason.empty() ? "The page could not be loaded" : reason);
 }
 
@@ -49,7 +47,7 @@ void ReportFailure(const CMyWindow* window, IWebError* error) {
 void CMyWindow::OnLoadFinished(BSTR url) {
   FinderState* state = SearchOf(this);
   if (!state) return;
-  const std::string loaded = Narrow(url);
+  const std::string loaded = Utf8Of(url);
   // WebKit answers an address it will not connect to (a restricted port) with an empty page.
   const bool refused = loaded == "about:blank" && !state->m_searches.empty() &&
                        state->m_searches.back().url != loaded;

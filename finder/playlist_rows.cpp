@@ -2,7 +2,7 @@
 
 #include "app/my_app.h"
 #include "finder/result_reporting.h"
-#include "finder/session_fetch.h"
+#include "finder/saves/session_fetch.h"
 
 #include <string_view>
 
@@ -32,7 +32,7 @@ class CPlaylistBody : public CCountedListener<IWebResourceBodyListener> {
                   if (!g_pApp) return;
                   if (error.empty()) return Apply(id, ReadPlaylist(text, url));
                   PlaylistFacts facts;
-                  facts.kind = "unknown";
+                  facts.kind = PlaylistKind::kUnknown;
                   facts.note = "The playlist could not be read: " + error;
                   Apply(id, std::move(facts));
                 });
@@ -44,7 +44,7 @@ class CPlaylistBody : public CCountedListener<IWebResourceBodyListener> {
   void Read(std::string_view text) {
     PlaylistFacts facts = ReadPlaylist(text, m_url);
     // A text of a generic type is shown only when it turned out to be a playlist.
-    if (m_declared || facts.kind != "unknown") Apply(m_id, std::move(facts));
+    if (m_declared || facts.kind != PlaylistKind::kUnknown) Apply(m_id, std::move(facts));
   }
   static void Apply(uint32_t id, PlaylistFacts facts) {
     if (g_pApp) ApplyPlaylist(g_pApp->m_localWindow, id, std::move(facts));

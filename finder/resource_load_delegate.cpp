@@ -1,11 +1,11 @@
 #include "finder/resource_load_delegate.h"
 
 #include "app/my_app.h"
-#include "finder/clocks.h"
 #include "finder/filters.h"
 #include "finder/playlist_rows.h"
+#include "finder/records/clocks.h"
 #include "finder/result_reporting.h"
-#include "finder/text_conversion.h"
+#include "finder/text/text_conversion.h"
 #include "webview/com_ptr.h"
 
 namespace {
@@ -13,14 +13,11 @@ namespace {
 constexpr size_t kMostTracked = 4096;
 constexpr size_t kMostRedirects = 20;
 
-// A text the engine hands out, up to its first NUL, as UTF-8.
-std::string Narrow(const ScopedBstr& text) { return text.Get() ? Utf8Of(text.Get()) : ""; }
-
 template <typename Object>
 std::string TextOf(Object* object, HRESULT (Object::*operation)(BSTR*)) {
   ScopedBstr text;
   if (!object || FAILED((object->*operation)(text.Receive()))) return std::string();
-  return Narrow(text);
+  return Utf8Of(text.Get());
 }
 
 // The running search, when responses are being listed (running and not paused).
@@ -59,7 +56,7 @@ void ReadHttp(IWebURLResponse* response, int& status, std::string& text, HeaderF
   if (FAILED(http->statusCode(&status))) status = 0;
   ScopedBstr phrase;
   if (SUCCEEDED(http->localizedStringForStatusCode(status, phrase.Receive())))
-    text = Narrow(phrase);
+    text = Utf8Of(phrase.Get());
   headers = ParseHeaderLines(TextOf(http.Get(), &IWebHTTPURLResponse::allHeaderFields));
 }
 
@@ -136,8 +133,8 @@ HRESULT CResourceLoadDelegate::didReceiveResponse(IWebView* webView, unsigned lo
   if (!MatchesFilter(*state, url.Get(), mimeType.Get())) return result;
   long long length = 0;
   result = response->expectedContentLength(&length);
-  record.url = Narrow(url);
-  record.mimeType = Narrow(mimeType);
+  record.url = Utf8Of(url.Get());
+  record.mimeType = Utf8Of(mimeType.Get());
   record.announcedLength = FAILED(result) ? 0 : length;
   ReadHttp(response, record.status, record.statusText, record.responseHeaders);
   record.fromCache = record.status == 304;

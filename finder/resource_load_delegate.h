@@ -1,6 +1,6 @@
 #pragma once
 
-#include "finder/request_record.h"
+#include "finder/records/request_record.h"
 #include "webview/resource_load_delegate.h"
 
 #include <map>

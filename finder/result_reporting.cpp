@@ -3,12 +3,12 @@
 #include "app/my_app.h"
 #include "bridge/json_text.h"
 #include "bridge/script_values.h"
-#include "finder/clocks.h"
 #include "finder/filters.h"
-#include "finder/record_json.h"
-#include "finder/text_conversion.h"
+#include "finder/records/clocks.h"
+#include "finder/records/record_json.h"
+#include "finder/text/text_conversion.h"
 
-int PostRow(const std::string& text, const char* function) {
+int PostPageCall(const char* function, const std::string& text) {
   if (!g_pApp) return 0;
   // One frame query per row: the global object comes from the context at hand.
   const js::JSGlobalContextRef context = g_pApp->m_localWindow.GetGlobalContext();
@@ -21,9 +21,13 @@ int PostRow(const std::string& text, const char* function) {
   return posted ? 1 : 0;
 }
 
+void TellPage(const char* function, const Json::Value& notice) {
+  PostPageCall(function, WriteJsonText(notice));
+}
+
 void ReplayRows(FinderState& state) {
   state.m_pageReady = true;
-  for (const std::string& row : state.m_rows) PostRow(row);
+  for (const std::string& row : state.m_rows) PostPageCall("addResult", row);
 }
 
 uint32_t KeepRequest(FinderState& state, RequestRecord record) {
@@ -36,7 +40,7 @@ uint32_t KeepRequest(FinderState& state, RequestRecord record) {
   state.m_rows.push_back(WriteJsonText(RowValue(record)));
   state.m_records.push_back(std::move(record));
   // A page that is not ready gets the row with the others once it is.
-  if (state.m_pageReady) PostRow(state.m_rows.back());
+  if (state.m_pageReady) PostPageCall("addResult", state.m_rows.back());
   return state.m_records.back().id;
 }
 
@@ -46,10 +50,14 @@ uint32_t ReportFailedRequest(FinderState& state, RequestRecord record) {
   return passes ? KeepRequest(state, std::move(record)) : 0;
 }
 
-RequestRecord* FindRecord(FinderState& state, uint32_t id) {
+const RequestRecord* FindRecord(const FinderState& state, uint32_t id) {
   const uint32_t index = id - state.m_firstId;
   return id >= state.m_firstId && index < state.m_records.size() ? &state.m_records[index]
                                                                  : nullptr;
+}
+
+RequestRecord* FindRecord(FinderState& state, uint32_t id) {
+  return const_cast<RequestRecord*>(FindRecord(std::as_const(state), id));
 }
 
 void UpdateReported(FinderState& state, uint32_t id) {
@@ -57,7 +65,7 @@ void UpdateReported(FinderState& state, uint32_t id) {
   if (!kept) return;
   std::string& row = state.m_rows[id - state.m_firstId];
   row = WriteJsonText(RowValue(*kept));
-  if (state.m_pageReady) PostRow(row, "updateResult");
+  if (state.m_pageReady) PostPageCall("updateResult", row);
 }
 
 void ReportPageLoad(FinderState& state, const std::string& url, const std::string& error) {
@@ -78,5 +86,5 @@ void ReportPageLoad(FinderState& state, const std::string& url, const std::strin
   load["error"] = error;
   load["requests"] = requests;
   load["failed"] = failed;
-  PostRow(WriteJsonText(load), "pageLoaded");
+  TellPage("pageLoaded", load);
 }

@@ -2,6 +2,8 @@
 
 #include "finder/finder_state.h"
 
+#include <json/json.h>
+
 #include <cstdint>
 #include <string>
 
@@ -14,6 +16,7 @@ uint32_t KeepRequest(FinderState& state, RequestRecord record);
 uint32_t ReportFailedRequest(FinderState& state, RequestRecord record);
 // The kept record of a row, or null when the list no longer holds it.
 RequestRecord* FindRecord(FinderState& state, uint32_t id);
+const RequestRecord* FindRecord(const FinderState& state, uint32_t id);
 // The kept record of a row changed (it ended, failed or received more): its row is kept
 // anew and posted to the UI page's updateResult. Nothing for a row the list no longer holds.
 void UpdateReported(FinderState& state, uint32_t id);
@@ -22,9 +25,11 @@ void UpdateReported(FinderState& state, uint32_t id);
 // pageLoaded gets {url, ok, error, requests, failed} for the running search.
 void ReportPageLoad(FinderState& state, const std::string& url, const std::string& error);
 
-// Posts one row's JSON text to the named function of the UI page (addResult by default),
-// never waiting for the page. 1 when the function ran without an exception (a page in this
-// process) or the call is on its way (a page in another process), else 0.
-int PostRow(const std::string& text, const char* function = "addResult");
+// Posts a call of the named function of the UI page with one text, never waiting for the
+// page. 1 when the function ran without an exception (a page in this process) or the call
+// is on its way (a page in another process), else 0.
+int PostPageCall(const char* function, const std::string& text);
+// Tells the UI page something through the named function: the value as JSON text.
+void TellPage(const char* function, const Json::Value& notice);
 // The UI page is ready for rows: it gets every row of the list, in order.
 void ReplayRows(FinderState& state);

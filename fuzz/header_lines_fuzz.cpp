@@ -1,7 +1,7 @@
 // Header lines from a server, as arbitrary bytes: fields stay bounded, each has a name
 // without a colon, and the first field found by its own name is the one asked for.
 
-#include "finder/request_record.h"
+#include "finder/records/request_record.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 // Both conversions on arbitrary input: no crash, and clean text survives a round trip.
 
-#include "finder/text_conversion.h"
+#include "finder/text/text_conversion.h"
 #include "fuzz/fuzz_input.h"
 
 #include <cstdlib>

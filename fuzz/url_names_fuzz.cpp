@@ -1,6 +1,6 @@
 // Address normalisation and file names on arbitrary text.
 
-#include "finder/url_names.h"
+#include "finder/text/url_names.h"
 #include "fuzz/fuzz_input.h"
 
 #include <cstdlib>

@@ -23,6 +23,15 @@ TOOLKIT = re.compile(r"(gtk|gdk|gio|glib|webkit2|JavaScriptCore|jsc|X11|libsoup)
 RULES = {
     "app": (INTERFACES + ("app/", "finder/", "webview/"), False),
     "finder": (INTERFACES + ("finder/", "app/", "bridge/", "webview/"), False),
+    # The text rules and the records need no engine, no state and no window.
+    "finder/text": (("finder/text/", "platform/win32.h", "platform/text.h",
+                     "webview/address.h"), False),
+    "finder/records": (("finder/records/", "finder/text/"), False),
+    # The saves: the records, the search state and what tells the page, over the engine's
+    # interface (with its holders and listener base).
+    "finder/saves": (INTERFACES + ("finder/saves/", "finder/records/", "finder/text/",
+                                   "finder/finder_state.h", "finder/result_reporting.h",
+                                   "webview/delegate_base.h"), False),
     "webview": (INTERFACES + ("webview/",), False),
     "bridge": (INTERFACES + ("bridge/",), False),
     "platform": (("platform/",), False),
@@ -32,7 +41,8 @@ RULES = {
     "engine/testing": (INTERFACES + ("engine/", "platform/headless/observation.h",
                                      "platform/drops.h"), False),
     "engine/webkitgtk": (INTERFACES + ("engine/", "platform/gtk/peer_widget.h",
-                                       "platform/gtk/gobject_ptr.h"), True),
+                                       "platform/gtk/gobject_ptr.h",
+                                       "platform/gtk/signal_thunk.h"), True),
     "engine/remote_script/protocol": (("engine/remote_script/protocol/",), False),
     "engine/remote_script/host": (("platform/win32.h", "bridge/script_engine.h",
                                    "engine/remote_script/"), True),

@@ -4,7 +4,7 @@
 
 #include "app/engine_environment.h"
 #include "app/my_app.h"
-#include "finder/text_conversion.h"
+#include "finder/text/text_conversion.h"
 #include "platform/headless/observation.h"
 #include "tools/scenario.h"
 

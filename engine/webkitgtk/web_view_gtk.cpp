@@ -10,11 +10,11 @@
 #include "engine/webkitgtk/page_requests_gtk.h"
 #include "engine/webkitgtk/resource_body_gtk.h"
 #include "engine/webkitgtk/session_cookies_gtk.h"
-#include "engine/webkitgtk/signal_thunk.h"
 #include "engine/webkitgtk/url_request_gtk.h"
 #include "engine/webkitgtk/url_response_gtk.h"
 #include "engine/webkitgtk/web_frame_gtk.h"
 #include "platform/gtk/peer_widget.h"
+#include "platform/gtk/signal_thunk.h"
 
 #include <algorithm>
 #include <memory>

@@ -2,6 +2,7 @@
 
 #include "platform/drops.h"
 #include "platform/gtk/peer_widget.h"
+#include "platform/gtk/signal_thunk.h"
 #include "platform/layer_records.h"
 #include "platform/text.h"
 
@@ -127,78 +128,68 @@ void TopLevelPeer::ConnectEvents() {
   GtkWidget* window = m_gtkWindow.Get();
   // The window closes the Win32 way: WM_CLOSE, whose default processing destroys it. A
   // native window destroyed from outside counts as a request to close too.
-  for (const char* request : {"delete-event", "destroy-event"}) {
-    g_signal_connect(window, request, G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) {
-                       SendMessageW(static_cast<TopLevelPeer*>(self)->m_window, WM_CLOSE, 0, 0);
-                       return TRUE;
-                     }),
-                     this);
-  }
-  g_signal_connect(m_clientArea.Get(), "size-allocate",
-                   G_CALLBACK(+[](GtkWidget*, GdkRectangle* allocation, gpointer self) {
-                     auto* peer = static_cast<TopLevelPeer*>(self);
-                     peer->FitContent(allocation->width, allocation->height);
-                     ClientAreaResized(peer->m_window, allocation->width, allocation->height);
-                   }),
-                   this);
-  g_signal_connect(window, "configure-event",
-                   G_CALLBACK(+[](GtkWidget*, GdkEventConfigure* event, gpointer self) {
-                     WindowMoved(static_cast<TopLevelPeer*>(self)->m_window, event->x, event->y);
-                     return FALSE;
-                   }),
-                   this);
-  g_signal_connect(window, "window-state-event",
-                   G_CALLBACK(+[](GtkWidget*, GdkEventWindowState* event, gpointer self) {
-                     if (event->changed_mask & GDK_WINDOW_STATE_ICONIFIED) {
-                       MinimizedChanged(static_cast<TopLevelPeer*>(self)->m_window,
-                                        event->new_window_state & GDK_WINDOW_STATE_ICONIFIED);
-                     }
-                     return FALSE;
-                   }),
-                   this);
-  g_signal_connect(window, "focus-in-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) {
-                     SendMessageW(static_cast<TopLevelPeer*>(self)->m_window, WM_SETFOCUS, 0, 0);
-                     return FALSE;
-                   }),
-                   this);
-  g_signal_connect(window, "focus-out-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) {
-                     SendMessageW(static_cast<TopLevelPeer*>(self)->m_window, WM_KILLFOCUS, 0, 0);
-                     return FALSE;
-                   }),
-                   this);
-
+  ConnectSignal<&TopLevelPeer::OnCloseRequest>(window, "delete-event", this);
+  ConnectSignal<&TopLevelPeer::OnCloseRequest>(window, "destroy-event", this);
+  ConnectSignal<&TopLevelPeer::OnClientAllocated>(m_clientArea.Get(), "size-allocate", this);
+  ConnectSignal<&TopLevelPeer::OnConfigure>(window, "configure-event", this);
+  ConnectSignal<&TopLevelPeer::OnWindowState>(window, "window-state-event", this);
+  ConnectSignal<&TopLevelPeer::OnFocusIn>(window, "focus-in-event", this);
+  ConnectSignal<&TopLevelPeer::OnFocusOut>(window, "focus-out-event", this);
   // Files dropped on a window that accepts them (DragAcceptFiles) arrive as WM_DROPFILES.
   static const GtkTargetEntry uriList = {const_cast<gchar*>(kUriList), 0, 0};
   gtk_drag_dest_set(window, GTK_DEST_DEFAULT_HIGHLIGHT, &uriList, 1, GDK_ACTION_COPY);
-  g_signal_connect(
-      window, "drag-motion",
-      G_CALLBACK(+[](GtkWidget*, GdkDragContext* context, gint, gint, guint time, gpointer self) {
-        const bool takes =
-            AcceptsFiles(static_cast<TopLevelPeer*>(self)->m_window) && OffersUriList(context);
-        gdk_drag_status(context, takes ? GDK_ACTION_COPY : GdkDragAction(0), time);
-        return gboolean(takes);
-      }),
-      this);
-  g_signal_connect(
-      window, "drag-drop",
-      G_CALLBACK(+[](GtkWidget* widget, GdkDragContext* context, gint, gint, guint time,
-                     gpointer self) {
-        if (!AcceptsFiles(static_cast<TopLevelPeer*>(self)->m_window) || !OffersUriList(context)) {
-          return FALSE;
-        }
-        gtk_drag_get_data(widget, context, gdk_atom_intern_static_string(kUriList), time);
-        return TRUE;
-      }),
-      this);
-  g_signal_connect(window, "drag-data-received",
-                   G_CALLBACK(+[](GtkWidget*, GdkDragContext* context, gint, gint,
-                                  GtkSelectionData* data, guint, guint time, gpointer self) {
-                     static_cast<TopLevelPeer*>(self)->ReceiveDrop(context, data, time);
-                   }),
-                   this);
+  ConnectSignal<&TopLevelPeer::OnDragMotion>(window, "drag-motion", this);
+  ConnectSignal<&TopLevelPeer::OnDragDrop>(window, "drag-drop", this);
+  ConnectSignal<&TopLevelPeer::ReceiveDrop>(window, "drag-data-received", this);
 }
 
-void TopLevelPeer::ReceiveDrop(GdkDragContext* context, GtkSelectionData* data, guint time) {
+gboolean TopLevelPeer::OnCloseRequest(GtkWidget*, GdkEvent*) {
+  SendMessageW(m_window, WM_CLOSE, 0, 0);
+  return TRUE;
+}
+
+void TopLevelPeer::OnClientAllocated(GtkWidget*, GdkRectangle* allocation) {
+  FitContent(allocation->width, allocation->height);
+  ClientAreaResized(m_window, allocation->width, allocation->height);
+}
+
+gboolean TopLevelPeer::OnConfigure(GtkWidget*, GdkEventConfigure* event) {
+  WindowMoved(m_window, event->x, event->y);
+  return FALSE;
+}
+
+gboolean TopLevelPeer::OnWindowState(GtkWidget*, GdkEventWindowState* event) {
+  if (event->changed_mask & GDK_WINDOW_STATE_ICONIFIED) {
+    MinimizedChanged(m_window, event->new_window_state & GDK_WINDOW_STATE_ICONIFIED);
+  }
+  return FALSE;
+}
+
+gboolean TopLevelPeer::OnFocusIn(GtkWidget*, GdkEvent*) {
+  SendMessageW(m_window, WM_SETFOCUS, 0, 0);
+  return FALSE;
+}
+
+gboolean TopLevelPeer::OnFocusOut(GtkWidget*, GdkEvent*) {
+  SendMessageW(m_window, WM_KILLFOCUS, 0, 0);
+  return FALSE;
+}
+
+gboolean TopLevelPeer::OnDragMotion(GtkWidget*, GdkDragContext* context, gint, gint, guint time) {
+  const bool takes = AcceptsFiles(m_window) && OffersUriList(context);
+  gdk_drag_status(context, takes ? GDK_ACTION_COPY : GdkDragAction(0), time);
+  return gboolean(takes);
+}
+
+gboolean TopLevelPeer::OnDragDrop(GtkWidget* widget, GdkDragContext* context, gint, gint,
+                                  guint time) {
+  if (!AcceptsFiles(m_window) || !OffersUriList(context)) return FALSE;
+  gtk_drag_get_data(widget, context, gdk_atom_intern_static_string(kUriList), time);
+  return TRUE;
+}
+
+void TopLevelPeer::ReceiveDrop(GtkWidget*, GdkDragContext* context, gint, gint,
+                               GtkSelectionData* data, guint, guint time) {
   const std::vector<std::u16string> paths =
       AcceptsFiles(m_window) ? DroppedPaths(data) : std::vector<std::u16string>();
   gtk_drag_finish(context, !paths.empty(), FALSE, time);

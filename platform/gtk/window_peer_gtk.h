@@ -50,8 +50,18 @@ class TopLevelPeer : public GtkPeer {
   GtkWindow* TopLevel() const override { return GTK_WINDOW(m_gtkWindow.Get()); }
 
  private:
+  // The window's signals, each as its signal hands it over.
   void ConnectEvents();
-  void ReceiveDrop(GdkDragContext* context, GtkSelectionData* data, guint time);
+  gboolean OnCloseRequest(GtkWidget*, GdkEvent*);
+  void OnClientAllocated(GtkWidget*, GdkRectangle* allocation);
+  gboolean OnConfigure(GtkWidget*, GdkEventConfigure* event);
+  gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event);
+  gboolean OnFocusIn(GtkWidget*, GdkEvent*);
+  gboolean OnFocusOut(GtkWidget*, GdkEvent*);
+  gboolean OnDragMotion(GtkWidget*, GdkDragContext* context, gint, gint, guint time);
+  gboolean OnDragDrop(GtkWidget* widget, GdkDragContext* context, gint, gint, guint time);
+  void ReceiveDrop(GtkWidget*, GdkDragContext* context, gint, gint, GtkSelectionData* data, guint,
+                   guint time);
 
   GObjectPtr<GtkWidget> m_gtkWindow;
 };

@@ -464,8 +464,10 @@ class SiteServer:
                     except queue.Empty:
                         tick = b""
                     return self.send_answer(200, "text/plain", tick, log=False)
-                if path.startswith(("/tick/", "/s/")):
+                if path.startswith(("/tick/", "/s/", "/sentinel.png")):
                     return self.send_answer(200, "image/png", PNG)
+                if path == "/sentinel.json":
+                    return self.send_answer(200, "application/json", b"{}")
                 page = server.pages(phase).get(path)
                 if page is None:
                     return self.send_answer(404, "text/plain", b"not here")

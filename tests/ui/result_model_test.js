@@ -212,3 +212,21 @@ test('the Media kind holds playlists, video and audio; segments fold under their
   model.rebuild();
   assert.strictEqual(model.view.length, 4);
 });
+
+test('a search of one row shows that row however the list is sorted or rebuilt', () => {
+  const model = create();
+  model.addSeparator('http://h.test/', '10:00:00');
+  model.receive(row('only.png'));
+  model.takePending();
+  for (const change of [() => {}, () => model.sortBy('size'), () => model.sortBy('size'),
+                        () => model.sortBy('fileName'), () => model.rebuild()]) {
+    change();
+    model.rebuild();
+    assert.strictEqual(model.shownCount(), 1, String(model.sortKey));
+    assert.strictEqual(model.exportText('urls'), 'http://h.test/only.png');
+  }
+  // A row that arrives while the list is sorted is counted too.
+  model.receive(row('later.png'));
+  model.takePending();
+  assert.strictEqual(model.shownCount(), 2);
+});

@@ -2,7 +2,7 @@
 // test can run a copy of it from a folder of its choosing.
 
 #include "app/engine_environment.h"
-#include "finder/text_conversion.h"
+#include "finder/text/text_conversion.h"
 
 #include <cstdio>
 

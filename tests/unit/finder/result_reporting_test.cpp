@@ -1,6 +1,6 @@
 #include "finder/result_reporting.h"
 
-#include "finder/record_json.h"
+#include "finder/records/record_json.h"
 #include "finder/resource_load_delegate.h"
 #include "tests/unit/finder/finder_test_support.h"
 

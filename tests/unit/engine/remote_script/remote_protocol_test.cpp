@@ -144,6 +144,35 @@ TEST_F(RemoteProtocolTest, PostedCallsGoTogetherInOneFrame) {
   EXPECT_EQ(Run("got.length + ' ' + got[0] + ' ' + got[99]"), "100 0 99");
 }
 
+TEST_F(RemoteProtocolTest, RowsPostedSoonAfterABatchGoWhileTheLoopWaitsForNothingElse) {
+  Run("var got = []; function take(x) { got.push(x); }");
+  remote_script::FlushReleases();
+  const uint64_t sent = remote_script::GetStatistics().framesSent;
+  PostTake(m_context, "first");
+  ASSERT_TRUE(PumpUntil([&] { return remote_script::GetStatistics().framesSent > sent; }));
+  // Within the flush interval of the first batch: the second must go once the interval is
+  // over, though nothing else wakes the loop. A guard of higher priority wakes it later and
+  // sees whether it went by then (its readiness keeps a waiting flush from running first).
+  struct Guard {
+    uint64_t first;
+    bool fired = false;
+    bool sentBefore = false;
+  } guard{remote_script::GetStatistics().framesSent};
+  PostTake(m_context, "second");
+  g_timeout_add_full(
+      G_PRIORITY_HIGH, 1000,
+      [](gpointer data) {
+        auto* guard = static_cast<Guard*>(data);
+        guard->fired = true;
+        guard->sentBefore = remote_script::GetStatistics().framesSent > guard->first;
+        return gboolean(G_SOURCE_REMOVE);
+      },
+      &guard, nullptr);
+  while (!guard.fired) g_main_context_iteration(nullptr, TRUE);
+  EXPECT_TRUE(guard.sentBefore) << "the second batch waited for another event";
+  EXPECT_EQ(Run("got.join(' ')"), "first second");
+}
+
 TEST_F(RemoteProtocolTest, AStalledPageCostsOneWaitAndGetsWhatWasPostedOnceItAnswers) {
   Run("var got = []; function take(x) { got.push(x.length); }");
   remote_script::SetWaitLimit(300);

@@ -1,0 +1,323 @@
+#include "finder/records/playlist.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+
+namespace {
+
+constexpr double kLongestSegment = 24 * 3600;
+constexpr size_t kMostVariants = 1000;
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  return lower;
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+std::string_view Trimmed(std::string_view text) {
+  const size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+// The media type without parameters, lower case.
+std::string BareType(const std::string& mimeType) {
+  return Lower(Trimmed(std::string_view(mimeType).substr(0, mimeType.find(';'))));
+}
+
+// Whether the address's path (without query or fragment) ends with the lower-case suffix,
+// in any case. Only the end is looked at: addresses can be very long.
+bool PathEndsWith(std::string_view url, std::string_view suffix) {
+  const std::string_view path = url.substr(0, url.find_first_of("?#"));
+  return path.size() >= suffix.size() && Lower(path.substr(path.size() - suffix.size())) == suffix;
+}
+
+// A non-negative number of seconds, or -1.
+double Seconds(std::string_view text) {
+  const std::string number(Trimmed(text));
+  char* end = nullptr;
+  const double value = std::strtod(number.c_str(), &end);
+  if (number.empty() || end == number.c_str() || !std::isfinite(value) || value < 0 ||
+      value > kLongestSegment) {
+    return -1;
+  }
+  return value;
+}
+
+// An HLS attribute list: NAME=value pairs split by commas outside quotes.
+std::map<std::string, std::string> Attributes(std::string_view list) {
+  std::map<std::string, std::string> attributes;
+  size_t at = 0;
+  while (at < list.size()) {
+    const size_t equals = list.find('=', at);
+    if (equals == std::string_view::npos) break;
+    const std::string name(Trimmed(list.substr(at, equals - at)));
+    size_t end = equals + 1;
+    std::string value;
+    if (end < list.size() && list[end] == '"') {
+      const size_t close = list.find('"', end + 1);
+      value = std::string(
+          list.substr(end + 1, close == std::string_view::npos ? close : close - end - 1));
+      end = close == std::string_view::npos ? list.size() : close + 1;
+      end = std::min(list.find(',', end), list.size());
+    } else {
+      end = std::min(list.find(',', end), list.size());
+      value = std::string(Trimmed(list.substr(equals + 1, end - equals - 1)));
+    }
+    attributes[name] = value;
+    at = end + 1;
+  }
+  return attributes;
+}
+
+void AddSegment(PlaylistFacts& facts, const std::string& url) {
+  if (facts.segments.size() < kMostSegments) {
+    facts.segments.push_back(url);
+  } else if (facts.note.empty()) {
+    facts.note = "Only the first " + std::to_string(kMostSegments) + " segments are listed";
+  }
+}
+
+void ReadHls(std::string_view text, const std::string& url, PlaylistFacts& facts) {
+  bool ended = false;
+  bool variantNext = false;
+  bool segmentNext = false;
+  bool segmentLines = false;
+  double segmentSeconds = 0;
+  while (!text.empty()) {
+    const size_t end = std::min(text.find('\n'), text.size());
+    const std::string_view line = Trimmed(text.substr(0, end));
+    text.remove_prefix(std::min(end + 1, text.size()));
+    if (line.empty()) continue;
+    if (StartsWith(line, "#EXT-X-STREAM-INF:")) {
+      auto attributes = Attributes(line.substr(18));
+      if (facts.variants.size() < kMostVariants) {
+        facts.variants.push_back({"", attributes["RESOLUTION"],
+                                  std::strtoll(attributes["BANDWIDTH"].c_str(), nullptr, 10),
+                                  attributes["CODECS"]});
+        variantNext = true;
+      }
+    } else if (StartsWith(line, "#EXTINF:")) {
+      segmentSeconds =
+          Seconds(line.substr(8, line.find(',') == std::string_view::npos ? std::string_view::npos
+                                                                          : line.find(',') - 8));
+      if (segmentSeconds < 0 && facts.note.empty())
+        facts.note = "A segment's duration is not a number";
+      segmentNext = true;
+      segmentLines = true;
+    } else if (StartsWith(line, "#EXT-X-KEY:")) {
+      const std::string method = Attributes(line.substr(11))["METHOD"];
+      if (!method.empty() && method != "NONE") facts.encryption = method;
+    } else if (StartsWith(line, "#EXT-X-MAP:")) {
+      const std::string map = Attributes(line.substr(11))["URI"];
+      if (!map.empty()) AddSegment(facts, ResolveUrl(url, map));
+      facts.fragmentedMp4 = true;
+    } else if (line == "#EXT-X-ENDLIST") {
+      ended = true;
+    } else if (line[0] != '#') {
+      const std::string address = ResolveUrl(url, std::string(line));
+      if (variantNext) {
+        facts.variants.back().url = address;
+      } else if (segmentNext) {
+        AddSegment(facts, address);
+        if (segmentSeconds > 0) facts.durationSeconds += segmentSeconds;
+      }
+      variantNext = segmentNext = false;
+    }
+  }
+  if (!facts.variants.empty()) {
+    facts.kind = PlaylistKind::kHlsMaster;
+  } else {
+    facts.kind = PlaylistKind::kHlsMedia;
+    facts.live = !ended;
+    if (!segmentLines && facts.note.empty()) facts.note = "The playlist lists no segments";
+  }
+}
+
+// The value of an XML attribute in an element's text, or empty.
+std::string XmlAttribute(std::string_view element, const std::string& name) {
+  const std::string key = " " + name + "=\"";
+  const size_t at = element.find(key);
+  if (at == std::string_view::npos) return std::string();
+  const size_t start = at + key.size();
+  const size_t end = element.find('"', start);
+  return end == std::string_view::npos ? std::string()
+                                       : std::string(element.substr(start, end - start));
+}
+
+// An ISO 8601 duration such as PT1H2M3.5S in seconds, or 0.
+double IsoSeconds(const std::string& text) {
+  double seconds = 0;
+  double unit = 0;
+  const char* at = text.c_str();
+  bool time = false;
+  while (*at) {
+    if (*at == 'P') {
+      ++at;
+      continue;
+    }
+    if (*at == 'T') {
+      time = true;
+      ++at;
+      continue;
+    }
+    char* end = nullptr;
+    const double value = std::strtod(at, &end);
+    if (end == at || !*end || !std::isfinite(value) || value < 0) return 0;
+    switch (*end) {
+      case 'D':
+        unit = 86400;
+        break;
+      case 'H':
+        unit = 3600;
+        break;
+      case 'M':
+        unit = time ? 60 : 0;
+        break;
+      case 'S':
+        unit = 1;
+        break;
+      default:
+        return 0;
+    }
+    seconds += value * unit;
+    at = end + 1;
+  }
+  return seconds;
+}
+
+void ReadDash(std::string_view text, PlaylistFacts& facts) {
+  facts.kind = PlaylistKind::kDash;
+  const size_t mpd = text.find("<MPD");
+  const std::string_view head = text.substr(mpd, text.find('>', mpd) - mpd);
+  facts.durationSeconds = IsoSeconds(XmlAttribute(head, "mediaPresentationDuration"));
+  facts.live = XmlAttribute(head, "type") == "dynamic";
+  for (size_t at = text.find("<Representation"); at != std::string_view::npos;
+       at = text.find("<Representation", at + 1)) {
+    const std::string_view element = text.substr(at, text.find('>', at) - at);
+    if (facts.variants.size() >= kMostVariants) break;
+    const std::string width = XmlAttribute(element, "width");
+    const std::string height = XmlAttribute(element, "height");
+    facts.variants.push_back({"", width.empty() ? "" : width + "x" + height,
+                              std::strtoll(XmlAttribute(element, "bandwidth").c_str(), nullptr, 10),
+                              XmlAttribute(element, "codecs")});
+  }
+  if (facts.variants.empty()) facts.note = "The manifest lists no representations";
+}
+
+// The position after the scheme's colon, or 0 when the address has no scheme.
+size_t SchemeEnd(const std::string& url) {
+  const size_t colon = url.find(':');
+  if (colon == std::string::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(url[0])))
+    return 0;
+  for (size_t i = 1; i < colon; ++i) {
+    const char c = url[i];
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.') return 0;
+  }
+  return colon + 1;
+}
+
+// The path with its "." and ".." segments taken out.
+std::string WithoutDots(const std::string& path) {
+  std::vector<std::string> kept;
+  size_t at = 0;
+  while (at <= path.size()) {
+    const size_t end = std::min(path.find('/', at), path.size());
+    const std::string segment = path.substr(at, end - at);
+    if (segment == "..") {
+      if (kept.size() > 1) kept.pop_back();
+    } else if (segment != ".") {
+      kept.push_back(segment);
+    }
+    if (end == path.size() && (segment == "." || segment == "..")) kept.push_back("");
+    at = end + 1;
+  }
+  std::string joined;
+  for (size_t i = 0; i < kept.size(); ++i) joined += (i ? "/" : "") + kept[i];
+  return joined;
+}
+
+}  // namespace
+
+const char* PlaylistKindName(PlaylistKind kind) {
+  switch (kind) {
+    case PlaylistKind::kHlsMaster:
+      return "hls-master";
+    case PlaylistKind::kHlsMedia:
+      return "hls-media";
+    case PlaylistKind::kDash:
+      return "dash";
+    case PlaylistKind::kUnknown:
+      break;
+  }
+  return "unknown";
+}
+
+bool IsDeclaredPlaylist(const std::string& mimeType, const std::string& url) {
+  const std::string type = BareType(mimeType);
+  static const char* const kPlaylistTypes[] = {"application/vnd.apple.mpegurl",
+                                               "application/x-mpegurl", "audio/mpegurl",
+                                               "audio/x-mpegurl", "application/dash+xml"};
+  for (const char* known : kPlaylistTypes) {
+    if (type == known) return true;
+  }
+  return PathEndsWith(url, ".m3u8") || PathEndsWith(url, ".mpd");
+}
+
+bool MayBePlaylist(const std::string& mimeType, const std::string& url, int64_t announcedLength) {
+  if (IsDeclaredPlaylist(mimeType, url)) return true;
+  const std::string type = BareType(mimeType);
+  const bool generic = type.empty() || type == "text/plain" || type == "application/octet-stream" ||
+                       type == "binary/octet-stream";
+  return generic && announcedLength > 0 &&
+         static_cast<uint64_t>(announcedLength) <= kMostPlaylistBytes;
+}
+
+PlaylistFacts ReadPlaylist(std::string_view text, const std::string& url) {
+  PlaylistFacts facts;
+  if (StartsWith(text, "\xEF\xBB\xBF")) text.remove_prefix(3);
+  const std::string_view start = Trimmed(text.substr(0, 4096));
+  if (StartsWith(start, "#EXTM3U")) {
+    ReadHls(text, url, facts);
+  } else if (start.find("<MPD") != std::string_view::npos) {
+    ReadDash(text, facts);
+  } else {
+    facts.kind = PlaylistKind::kUnknown;
+    facts.note = "Not a playlist: the text starts with neither #EXTM3U nor an MPD element";
+  }
+  return facts;
+}
+
+std::string ResolveUrl(const std::string& base, const std::string& reference) {
+  const std::string ref = reference.substr(0, reference.find('#'));
+  if (SchemeEnd(ref)) return ref;
+  const size_t schemeEnd = SchemeEnd(base);
+  const std::string scheme = base.substr(0, schemeEnd);
+  if (StartsWith(ref, "//")) return scheme + ref;
+  const std::string whole = base.substr(0, base.find('#'));
+  const bool hasAuthority = whole.compare(schemeEnd, 2, "//") == 0;
+  const size_t pathStart =
+      hasAuthority ? std::min(whole.find('/', schemeEnd + 2), whole.find('?', schemeEnd + 2))
+                   : schemeEnd;
+  const std::string origin = whole.substr(0, std::min(pathStart, whole.size()));
+  const std::string basePath =
+      pathStart >= whole.size() ? ""
+                                : whole.substr(pathStart, whole.find('?', pathStart) - pathStart);
+  if (ref.empty()) return whole;
+  if (ref[0] == '?') return origin + basePath + ref;
+  const size_t query = ref.find('?');
+  const std::string refPath = ref.substr(0, query);
+  const std::string refQuery = query == std::string::npos ? "" : ref.substr(query);
+  if (refPath[0] == '/') return origin + WithoutDots(refPath) + refQuery;
+  const size_t slash = basePath.rfind('/');
+  const std::string merged =
+      (slash == std::string::npos ? (hasAuthority ? "/" : "") : basePath.substr(0, slash + 1)) +
+      refPath;
+  return origin + WithoutDots(merged) + refQuery;
+}

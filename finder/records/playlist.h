@@ -1,0 +1,49 @@
+#pragma once
+
+// Streaming playlists read from their text: an HLS master playlist (its variants), an HLS
+// media playlist (its segments, duration and encryption) or a DASH manifest (its
+// representations). The text comes from the web: anything malformed gives a note, never
+// more than the caps below.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The most text read of a playlist, and the most segments kept of one.
+inline constexpr size_t kMostPlaylistBytes = 4 * 1024 * 1024;
+inline constexpr size_t kMostSegments = 50'000;
+
+struct PlaylistVariant {
+  std::string url;  // absolute; empty for a DASH representation
+  std::string resolution;
+  int64_t bandwidth = 0;
+  std::string codecs;
+};
+
+enum class PlaylistKind { kUnknown, kHlsMaster, kHlsMedia, kDash };
+// The kind as a row names it: "unknown", "hls-master", "hls-media" or "dash".
+const char* PlaylistKindName(PlaylistKind kind);
+
+struct PlaylistFacts {
+  PlaylistKind kind = PlaylistKind::kUnknown;  // kUnknown: see note
+  std::vector<PlaylistVariant> variants;
+  std::vector<std::string> segments;  // absolute addresses in order (an init section first)
+  double durationSeconds = 0;
+  std::string encryption;  // the key method other than NONE ("AES-128", ...); empty: clear
+  bool live = false;       // a media playlist that has not ended, or a dynamic manifest
+  bool fragmentedMp4 = false;
+  std::string note;  // what could not be read
+};
+using PlaylistFactsPtr = std::shared_ptr<const PlaylistFacts>;
+
+// Whether a response says it is a playlist, by its type or its name.
+bool IsDeclaredPlaylist(const std::string& mimeType, const std::string& url);
+// Whether a response may be a playlist worth reading: a declared one, or one of the generic
+// types sites serve playlists as whose announced length fits the cap.
+bool MayBePlaylist(const std::string& mimeType, const std::string& url, int64_t announcedLength);
+// Reads the text of the playlist at the address (relative addresses resolve against it).
+PlaylistFacts ReadPlaylist(std::string_view text, const std::string& url);
+// The reference resolved against the base address, without its fragment.
+std::string ResolveUrl(const std::string& base, const std::string& reference);

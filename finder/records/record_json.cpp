@@ -1,0 +1,105 @@
+#include "finder/records/record_json.h"
+
+#include "finder/text/size_format.h"
+#include "finder/text/url_names.h"
+
+#include <cmath>
+
+namespace {
+
+std::string FileNameOf(const std::string& url) {
+  std::string name;
+  return UrlFileNameUtf8(url, name) ? name : "unknown";
+}
+
+// -1 means no length was announced; any other value counts as its bit pattern.
+std::string SizeOf(int64_t length) {
+  if (length == -1) return "unknown";
+  std::string size;
+  FormatSizeUtf8(size, static_cast<uint64_t>(length));
+  return size;
+}
+
+Json::Value PlaylistValue(const PlaylistFacts& facts) {
+  Json::Value value(Json::objectValue);
+  value["kind"] = PlaylistKindName(facts.kind);
+  Json::Value variants(Json::arrayValue);
+  for (const PlaylistVariant& variant : facts.variants) {
+    Json::Value item(Json::objectValue);
+    item["url"] = variant.url;
+    item["resolution"] = variant.resolution;
+    item["bandwidth"] = static_cast<Json::Int64>(variant.bandwidth);
+    item["codecs"] = variant.codecs;
+    variants.append(item);
+  }
+  value["variants"] = variants;
+  value["segments"] = static_cast<Json::UInt>(facts.segments.size());
+  value["duration"] = facts.durationSeconds;
+  value["encryption"] = facts.encryption;
+  value["live"] = facts.live;
+  value["note"] = facts.note;
+  return value;
+}
+
+}  // namespace
+
+Json::Int64 WholeMs(double milliseconds) {
+  return milliseconds < 0 ? -1 : static_cast<Json::Int64>(std::llround(milliseconds));
+}
+
+Json::Value RowValue(const RequestRecord& record) {
+  Json::Value row(Json::objectValue);
+  row["fileName"] = FileNameOf(record.url);
+  row["mimeType"] = record.mimeType;
+  row["size"] = SizeOf(record.announcedLength);
+  row["url"] = record.url;
+  row["id"] = record.id;
+  row["status"] = record.status;
+  row["statusText"] = record.statusText;
+  row["method"] = record.method;
+  row["window"] = record.window;
+  row["start"] = WholeMs(record.startMs);
+  row["response"] = WholeMs(record.responseMs);
+  row["duration"] = WholeMs(record.durationMs);
+  row["bytes"] = static_cast<Json::Int64>(record.announcedLength);
+  row["received"] = static_cast<Json::Int64>(record.received);
+  row["redirects"] = static_cast<Json::UInt>(record.redirects.size());
+  row["fromCache"] = record.fromCache;
+  row["error"] = record.error;
+  row["parent"] = record.parent;
+  if (record.playlist) row["playlist"] = PlaylistValue(*record.playlist);
+  return row;
+}
+
+Json::Value HeadersValue(const HeaderFields& fields) {
+  Json::Value list(Json::arrayValue);
+  for (const HeaderField& field : fields) {
+    Json::Value item(Json::objectValue);
+    item["name"] = field.name;
+    item["value"] = field.value;
+    list.append(item);
+  }
+  return list;
+}
+
+Json::Value DetailsValue(const RequestRecord& record) {
+  Json::Value details = RowValue(record);
+  details["requestHeaders"] = HeadersValue(record.requestHeaders);
+  details["responseHeaders"] = HeadersValue(record.responseHeaders);
+  Json::Value hops(Json::arrayValue);
+  for (const RedirectHop& hop : record.redirects) {
+    Json::Value item(Json::objectValue);
+    item["url"] = hop.url;
+    item["method"] = hop.method;
+    item["status"] = hop.status;
+    item["statusText"] = hop.statusText;
+    item["location"] = hop.location;
+    item["start"] = WholeMs(hop.startMs);
+    item["duration"] = WholeMs(hop.durationMs);
+    item["requestHeaders"] = HeadersValue(hop.requestHeaders);
+    item["responseHeaders"] = HeadersValue(hop.responseHeaders);
+    hops.append(item);
+  }
+  details["redirectChain"] = hops;
+  return details;
+}

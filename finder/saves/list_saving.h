@@ -1,0 +1,16 @@
+#pragma once
+
+// Saving the list to a file the user chooses: HAR of the rows' records, or the CSV or JSON
+// text the page made. The file is written whole or not at all, and the page's savedFile
+// hears how it went: {ok, cancelled, path, error}.
+
+#include "finder/finder_state.h"
+#include "finder/saves/save_files.h"
+
+#include <json/json.h>
+
+// save {"format": "har", "ids": [...]} or {"format": "csv" | "json", "text": "..."}: kept,
+// and the dialog asked for. 0 for anything else, or when a save already waits.
+int RequestListSave(const Json::Value& params, Saves& saves, HWND window);
+// Shows the save's dialog, writes the file and tells the page.
+void RunListSave(const ListSave& save, const FinderState& state, Saves& saves, HWND owner);

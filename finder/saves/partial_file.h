@@ -1,0 +1,42 @@
+#pragma once
+
+// A file written beside its place under a temporary name (NAME.part-PID) and moved into its
+// place only when whole; removed when it is not. The finder's only POSIX file calls are here
+// and in save_files.cpp.
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+class PartialFile {
+ public:
+  PartialFile() = default;
+  PartialFile(const PartialFile&) = delete;
+  PartialFile& operator=(const PartialFile&) = delete;
+  // A file still partial is removed.
+  ~PartialFile() { Discard(); }
+
+  // Creates the partial file beside the path, never over an existing one. False (errno set)
+  // when it cannot be made.
+  bool Open(const std::string& beside);
+  bool IsOpen() const { return m_file != nullptr; }
+  // False (errno set) when the bytes could not all be written.
+  bool Write(std::string_view bytes);
+  // Writes it to disk and renames it to the path, replacing what the path held (the dialog
+  // asked). False (errno set) when it fails; the partial file is then removed.
+  bool MoveTo(const std::string& path);
+  // Writes it to disk and links it into the folder under the name, or "name (2).ext" and so
+  // on when that is taken: a file there is never replaced. The path it got in `placed`.
+  bool PlaceInFolder(const std::string& folder, const std::string& name, std::string& placed);
+  // Closes and removes it.
+  void Discard();
+
+ private:
+  bool Close();
+
+  FILE* m_file = nullptr;
+  std::string m_path;
+};
+
+// The name a file has beside its place until it is whole.
+std::string PartialPath(const std::string& path);

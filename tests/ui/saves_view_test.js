@@ -1,0 +1,29 @@
+// The words of a save's progress line, without a document, under Node's test runner.
+'use strict';
+
+const assert = require('node:assert');
+const test = require('node:test');
+const path = require('node:path');
+const {progressText} = require(path.join(__dirname, '..', '..', 'Html', 'saves_view.js'));
+
+test('a save says how far it is and how it ended', () => {
+  const cases = [
+    [{state: 'running', bytes: 0, total: -1, item: 0, items: 1}, '0 B'],
+    [{state: 'running', bytes: 512, total: 2048, item: 0, items: 1}, '512 B of 2.0 KB (25%)'],
+    [{state: 'running', bytes: 3000, total: 2048, item: 0, items: 1}, '2.9 KB of 2.0 KB (100%)'],
+    // The segment in hand counts from one; the last one is never past the count.
+    [{state: 'running', bytes: 0, total: -1, item: 0, items: 3, joined: true},
+     '0 B \u00B7 segment 1 of 3'],
+    [{state: 'running', bytes: 2048, total: -1, item: 2, items: 3, joined: true},
+     '2.0 KB \u00B7 segment 3 of 3'],
+    [{state: 'running', bytes: 10, total: -1, item: 3, items: 3, joined: true},
+     '10 B \u00B7 segment 3 of 3'],
+    [{state: 'running', bytes: 10, total: -1, item: 1, items: 43, joined: false},
+     '10 B \u00B7 file 2 of 43'],
+    [{state: 'running', bytes: 15 * 1024 * 1024, total: -1, item: 0, items: 1}, '15 MB'],
+    [{state: 'done', path: '/tmp/a b.ts'}, 'Saved to /tmp/a b.ts'],
+    [{state: 'failed', error: 'File too large'}, 'Failed: File too large'],
+    [{state: 'cancelled'}, 'Cancelled'],
+  ];
+  for (const [save, text] of cases) assert.strictEqual(progressText(save), text, JSON.stringify(save));
+});

@@ -1,0 +1,138 @@
+#include "finder/records/playlist.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ResolveUrl, FollowsTheReferenceRules) {
+  const std::string base = "http://a/b/c/d;p?q";
+  const struct {
+    const char* reference;
+    const char* resolved;
+  } cases[] = {
+      {"g", "http://a/b/c/g"},
+      {"./g", "http://a/b/c/g"},
+      {"g/", "http://a/b/c/g/"},
+      {"/g", "http://a/g"},
+      {"//g", "http://g"},
+      {"?y", "http://a/b/c/d;p?y"},
+      {"g?y", "http://a/b/c/g?y"},
+      {"#s", "http://a/b/c/d;p?q"},
+      {"", "http://a/b/c/d;p?q"},
+      {".", "http://a/b/c/"},
+      {"..", "http://a/b/"},
+      {"../g", "http://a/b/g"},
+      {"../../g", "http://a/g"},
+      {"../../../g", "http://a/g"},
+      {"g;x=1/../y", "http://a/b/c/y"},
+      {"https://cdn/x.ts", "https://cdn/x.ts"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ResolveUrl(base, c.reference), c.resolved) << c.reference;
+  }
+  EXPECT_EQ(ResolveUrl("http://host", "seg.ts"), "http://host/seg.ts");
+  EXPECT_EQ(ResolveUrl("http://host/live/index.m3u8?token=1", "s1.ts"), "http://host/live/s1.ts");
+}
+
+TEST(MayBePlaylist, ByTypeNameOrSmallGenericBody) {
+  EXPECT_TRUE(MayBePlaylist("application/vnd.apple.mpegurl", "http://h/a", -1));
+  EXPECT_TRUE(MayBePlaylist("Application/X-MpegURL; charset=utf-8", "http://h/a", -1));
+  EXPECT_TRUE(MayBePlaylist("application/dash+xml", "http://h/a", -1));
+  EXPECT_TRUE(MayBePlaylist("text/plain", "http://h/v.M3U8?x=1", -1));
+  EXPECT_TRUE(MayBePlaylist("application/octet-stream", "http://h/manifest.mpd", -1));
+  EXPECT_TRUE(MayBePlaylist("text/plain", "http://h/list", 300));
+  EXPECT_FALSE(MayBePlaylist("text/plain", "http://h/list", -1));
+  EXPECT_FALSE(MayBePlaylist("application/octet-stream", "http://h/big", 5 << 20));
+  EXPECT_FALSE(MayBePlaylist("video/mp2t", "http://h/seg.ts", 1000));
+  EXPECT_FALSE(MayBePlaylist("text/html", "http://h/m3u8.html", 100));
+}
+
+TEST(ReadPlaylist, MasterListsVariantsWithTheirAttributes) {
+  const PlaylistFacts facts = ReadPlaylist(
+      "#EXTM3U\r\n"
+      "#EXT-X-STREAM-INF:BANDWIDTH=800000,RESOLUTION=640x360,CODECS=\"avc1.4d401e,mp4a.40.2\"\r\n"
+      "low/index.m3u8\r\n"
+      "#EXT-X-STREAM-INF:RESOLUTION=1280x720,BANDWIDTH=2400000\r\n"
+      "https://cdn.example/high.m3u8\r\n",
+      "http://site/video/master.m3u8");
+  EXPECT_EQ(facts.kind, PlaylistKind::kHlsMaster);
+  ASSERT_EQ(facts.variants.size(), 2u);
+  EXPECT_EQ(facts.variants[0].url, "http://site/video/low/index.m3u8");
+  EXPECT_EQ(facts.variants[0].bandwidth, 800000);
+  EXPECT_EQ(facts.variants[0].resolution, "640x360");
+  EXPECT_EQ(facts.variants[0].codecs, "avc1.4d401e,mp4a.40.2");
+  EXPECT_EQ(facts.variants[1].url, "https://cdn.example/high.m3u8");
+  EXPECT_EQ(facts.variants[1].resolution, "1280x720");
+  EXPECT_TRUE(facts.note.empty());
+}
+
+TEST(ReadPlaylist, MediaPlaylistCountsSegmentsDurationAndKeys) {
+  const std::string clear =
+      "\xEF\xBB\xBF#EXTM3U\n#EXT-X-TARGETDURATION:4\n#EXTINF:4.0,\ns0.ts\n#EXTINF:3.5,title\n"
+      "/abs/s1.ts\n#EXT-X-KEY:METHOD=NONE\n#EXTINF:2,\ns2.ts\n#EXT-X-ENDLIST\n";
+  PlaylistFacts facts = ReadPlaylist(clear, "http://h/v/index.m3u8");
+  EXPECT_EQ(facts.kind, PlaylistKind::kHlsMedia);
+  EXPECT_EQ(facts.segments, (std::vector<std::string>{"http://h/v/s0.ts", "http://h/abs/s1.ts",
+                                                      "http://h/v/s2.ts"}));
+  EXPECT_DOUBLE_EQ(facts.durationSeconds, 9.5);
+  EXPECT_TRUE(facts.encryption.empty());
+  EXPECT_FALSE(facts.live);
+
+  facts = ReadPlaylist("#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"k,ey\"\n#EXTINF:2,\na.ts\n",
+                       "http://h/i.m3u8");
+  EXPECT_EQ(facts.encryption, "AES-128");
+  EXPECT_TRUE(facts.live);
+
+  facts = ReadPlaylist("#EXTM3U\n#EXT-X-MAP:URI=\"init.mp4\"\n#EXTINF:2,\na.m4s\n#EXT-X-ENDLIST",
+                       "http://h/f.m3u8");
+  EXPECT_TRUE(facts.fragmentedMp4);
+  EXPECT_EQ(facts.segments, (std::vector<std::string>{"http://h/init.mp4", "http://h/a.m4s"}));
+}
+
+TEST(ReadPlaylist, MalformedTextGivesANote) {
+  const struct {
+    const char* text;
+    const char* kind;
+  } cases[] = {
+      {"<html>not a playlist</html>", "unknown"},
+      {"", "unknown"},
+      {"#EXTM3U\n#EXTINF:banana,\na.ts\n", "hls-media"},
+      {"#EXTM3U\n#EXTINF:-3,\na.ts\n", "hls-media"},
+      {"#EXTM3U\n#EXT-X-VERSION:3\n", "hls-media"},
+      {"#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=\"unterminated\n", "hls-master"},
+      {"<?xml version=\"1.0\"?><MPD type=\"static\"></MPD>", "dash"},
+      {"<MPD", "dash"},
+  };
+  for (const auto& c : cases) {
+    const PlaylistFacts facts = ReadPlaylist(c.text, "http://h/p");
+    EXPECT_STREQ(PlaylistKindName(facts.kind), c.kind) << c.text;
+    EXPECT_FALSE(facts.note.empty() && facts.kind != PlaylistKind::kHlsMaster) << c.text;
+    EXPECT_LE(facts.durationSeconds, 0.0) << c.text;
+  }
+}
+
+TEST(ReadPlaylist, DashListsRepresentations) {
+  const PlaylistFacts facts = ReadPlaylist(
+      "<?xml version=\"1.0\"?>\n<MPD xmlns=\"urn:mpeg:dash:schema:mpd:2011\" type=\"static\" "
+      "mediaPresentationDuration=\"PT1M2.5S\"><Period><AdaptationSet>"
+      "<Representation id=\"v1\" width=\"1920\" height=\"1080\" bandwidth=\"5000000\" "
+      "codecs=\"avc1.640028\"/><Representation id=\"a\" bandwidth=\"128000\" codecs=\"mp4a.40.2\"/>"
+      "</AdaptationSet></Period></MPD>",
+      "http://h/m.mpd");
+  EXPECT_EQ(facts.kind, PlaylistKind::kDash);
+  EXPECT_DOUBLE_EQ(facts.durationSeconds, 62.5);
+  ASSERT_EQ(facts.variants.size(), 2u);
+  EXPECT_EQ(facts.variants[0].resolution, "1920x1080");
+  EXPECT_EQ(facts.variants[1].resolution, "");
+  EXPECT_EQ(facts.variants[1].codecs, "mp4a.40.2");
+}
+
+TEST(ReadPlaylist, KeepsAtMostTheSegmentCap) {
+  std::string text = "#EXTM3U\n";
+  for (size_t i = 0; i < kMostSegments + 5; ++i) text += "#EXTINF:1,\ns.ts\n";
+  const PlaylistFacts facts = ReadPlaylist(text, "http://h/p.m3u8");
+  EXPECT_EQ(facts.segments.size(), kMostSegments);
+  EXPECT_FALSE(facts.note.empty());
+}
+
+}  // namespace
