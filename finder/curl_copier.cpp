@@ -3,6 +3,7 @@
 #include "finder/finder_commands.h"
 #include "finder/records/curl_command.h"
 #include "finder/result_reporting.h"
+#include "finder/saves/session_fetch.h"
 #include "finder/text/text_conversion.h"
 #include "webview/com_ptr.h"
 
@@ -20,15 +21,17 @@ bool CCurlCopier::Request(const RequestRecord& record, IWebView* view) {
       !session) {
     return false;
   }
-  ScopedBstr address(Utf16Of(record.url));
+  const ComPtr<IWebMutableURLRequest> request =
+      SessionRequest(record.url, CookiePageOf(record), {});
+  if (!request) return false;
   if (m_waiting.size() >= kMostWaiting) m_waiting.pop_front();
   m_waiting.push_back(record);
-  if (SUCCEEDED(session->cookiesForURL(address.Get(), this))) return true;
+  if (SUCCEEDED(session->cookiesForRequest(request.Get(), this))) return true;
   m_waiting.pop_back();
   return false;
 }
 
-HRESULT CCurlCopier::didReceiveCookies(BSTR url, BSTR cookieHeader) {
+HRESULT CCurlCopier::didReceiveCookies(BSTR url, BSTR cookieHeader, BSTR) {
   const std::string address = Utf8Of(url);
   const auto found =
       std::find_if(m_waiting.begin(), m_waiting.end(),

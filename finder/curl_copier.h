@@ -17,7 +17,7 @@ class CCurlCopier : public CDelegateBase<IWebCookiesListener> {
   explicit CCurlCopier(const CWebKitWindow& owner) : m_owner(owner) {}
   // False when there is no browsing view to ask.
   bool Request(const RequestRecord& record, IWebView* view);
-  HRESULT didReceiveCookies(BSTR url, BSTR cookieHeader) override;
+  HRESULT didReceiveCookies(BSTR url, BSTR cookieHeader, BSTR cookieLines) override;
 
  private:
   const CWebKitWindow& m_owner;

@@ -22,10 +22,15 @@ const std::u16string kServiceUri = u"com.quillmoor.trawler";
 bool Readable(const Json::Value& params) { return params.isObject() || params.isNull(); }
 
 // The string member "url" converted to UTF-16; false when it is missing, not a string or
-// empty.
-bool UrlParameter(const Json::Value& params, std::u16string& url) {
+// empty. A row's address cut for the page ("id" names the row) is its whole one.
+bool UrlParameter(const Json::Value& params, const FinderState& state, std::u16string& url) {
   if (!Readable(params) || !params["url"].isString()) return false;
-  return Utf8ToUtf16(params["url"].asString(), url);
+  const RequestRecord* row =
+      params["id"].isUInt() ? FindRecord(state, params["id"].asUInt()) : nullptr;
+  const std::string& given = params["url"].asString();
+  const bool cut =
+      row && row->url.size() > given.size() && row->url.compare(0, given.size(), given) == 0;
+  return Utf8ToUtf16(cut ? row->url : given, url);
 }
 
 // Whether the address is a web or a file address, the only ones handed to the desktop: any
@@ -69,13 +74,15 @@ int HandleFinderCall(const std::u16string& uri, const std::u16string& method,
     if (method == u"start") {
       result = StartSearch(params, window);
     } else if (method == u"pause") {
-      result = PauseSearch(window, returnValue);
+      result = PauseSearch(window);
     } else if (method == u"stop") {
       result = StopSearch(window);
     } else if (method == u"open") {
-      result = OpenUrl(params);
+      result = OpenUrl(params, window);
     } else if (method == u"copyURL") {
       result = CopyUrl(params, window);
+    } else if (method == u"allowWindows") {
+      result = AllowWindows(window);
     } else if (method == u"clear") {
       result = ClearResults(window);
     } else if (method == u"details") {
@@ -125,17 +132,27 @@ int StartSearch(const Json::Value& params, FinderState& state) {
   state.m_running = 1;
   state.m_searches.push_back({normalized, WallMs(), SteadyMs(), -1});
   state.m_windowsOpened = 0;
+  state.m_windowsAllowed = kWindowsPerSearch;
+  state.m_windowsBlocked = 0;
   return 1;
 }
 
-int PauseSearch(FinderState& state, Json::Value& answer) {
+int PauseSearch(FinderState& state) {
   if (!state.m_running) return 1;
   state.m_paused = 1 - state.m_paused;
   if (state.m_paused) {
     state.m_unlisted = 0;
-  } else {
-    answer["unlisted"] = state.m_unlisted;
+    return 1;
   }
+  // The answer is the described one; how many responses came meanwhile is a notice.
+  Json::Value resumed(Json::objectValue);
+  resumed["unlisted"] = state.m_unlisted;
+  TellPage("searchResumed", resumed);
+  return 1;
+}
+
+int AllowWindows(FinderState& state) {
+  state.m_windowsAllowed = state.m_windowsOpened + kWindowsPerSearch;
   return 1;
 }
 
@@ -154,12 +171,13 @@ int ClearResults(FinderState& state) {
   std::vector<RequestRecord>().swap(state.m_records);
   std::vector<std::string>().swap(state.m_rows);
   std::unordered_map<std::string, uint32_t>().swap(state.m_segmentOwners);
+  std::unordered_map<std::string, std::string>().swap(state.m_seenDates);
   return 1;
 }
 
-int OpenUrl(const Json::Value& params) {
+int OpenUrl(const Json::Value& params, const FinderState& state) {
   std::u16string url;
-  if (!UrlParameter(params, url)) return 0;
+  if (!UrlParameter(params, state, url)) return 0;
   if (!Openable(url)) {
     OutputDebugStringW(u"trawler: only web and file addresses are opened\n");
     return 0;
@@ -170,7 +188,7 @@ int OpenUrl(const Json::Value& params) {
 
 int CopyUrl(const Json::Value& params, CLocalWindow& window) {
   std::u16string url;
-  if (!UrlParameter(params, url)) return 0;
+  if (!UrlParameter(params, window, url)) return 0;
   return PutOnClipboard(window.m_hWnd, url) ? 1 : 0;
 }
 

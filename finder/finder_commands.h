@@ -20,13 +20,17 @@ int HandleFinderCall(const std::u16string& uri, const std::u16string& method,
 // Stores the filter settings and loads the address in the browsing window.
 int StartSearch(const Json::Value& params, FinderState& state);
 // Opens the address with the desktop's default handler.
-int OpenUrl(const Json::Value& params);
+int OpenUrl(const Json::Value& params, const FinderState& state);
 // Puts the address on the clipboard as Unicode text, owned by the UI window.
 int CopyUrl(const Json::Value& params, CLocalWindow& window);
-// Pauses a running search, or resumes a paused one; resumed, answer["unlisted"] says how
-// many responses came meanwhile (and were not listed).
-int PauseSearch(FinderState& state, Json::Value& answer);
+// Pauses a running search, or resumes a paused one; resumed, the page's searchResumed
+// hears {unlisted}: how many responses that the filter would have passed came meanwhile.
+int PauseSearch(FinderState& state);
 int StopSearch(FinderState& state);
+// How many windows a search's pages may open before further ones are blocked.
+inline constexpr int kWindowsPerSearch = 20;
+// The running search's pages may open kWindowsPerSearch windows more.
+int AllowWindows(FinderState& state);
 // The page cleared its list: the rows and records kept for it go.
 int ClearResults(FinderState& state);
 // Puts the text on the clipboard as Unicode text, owned by the window.

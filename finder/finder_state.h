@@ -14,7 +14,7 @@
 struct FinderState {
   int32_t m_running = 0;
   int32_t m_paused = 0;
-  // Responses that came while the search was paused, and so were not listed.
+  // Responses that came while the search was paused and would have been listed.
   uint32_t m_unlisted = 0;
   int32_t m_filterEnabled = 1;
   int32_t m_useFileExtFilter = 0;
@@ -31,6 +31,14 @@ struct FinderState {
   // The row of the playlist each listed segment address belongs to.
   std::unordered_map<std::string, uint32_t> m_segmentOwners;
   int m_windowsOpened = 0;
+  // How many windows the pages of the last search may open; those asked for beyond are
+  // blocked (listed as rows, and counted).
+  int m_windowsAllowed = 20;
+  int m_windowsBlocked = 0;
+  // The Date of the last response to each address (bounded): a cached copy shows it again.
+  std::unordered_map<std::string, std::string> m_seenDates;
+  // The origins whose pages showed a certificate nobody vouches for.
+  std::set<std::string> m_untrustedOrigins;
   // Whether the UI page takes rows now: from the end of its load to its next window object.
   // Rows reported meanwhile wait in m_rows.
   bool m_pageReady = false;

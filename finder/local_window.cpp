@@ -4,6 +4,7 @@
 #include "finder/finder_commands.h"
 #include "finder/result_reporting.h"
 #include "finder/saves/file_saving.h"
+#include "finder/saves/job_runner.h"
 #include "finder/saves/list_saving.h"
 #include "webview/com_ptr.h"
 
@@ -14,7 +15,17 @@ void CLocalWindow::OnDropFiles(HDROP, const std::vector<std::u16string>& paths) 
   }
 }
 
-void CLocalWindow::OnClose() { CloseAllWindows(); }
+void CLocalWindow::OnClose() {
+  // Closing while saves run asks first; their partial files go with them.
+  if (!m_saves.jobs.empty()) {
+    const std::u16string question = m_saves.jobs.size() == 1
+                                        ? u"A save is still running. Stop it and close Trawler?"
+                                        : u"Saves are still running. Stop them and close Trawler?";
+    if (MessageBoxW(m_hWnd, question.c_str(), u"Trawler", MB_YESNO) != IDYES) return;
+    CancelAllJobs(m_saves);
+  }
+  CloseAllWindows();
+}
 
 bool CLocalWindow::OnWindowObjectCleared(js::JSContextRef context, js::JSObjectRef windowObject,
                                          IWebFrame* frame) {
@@ -26,7 +37,9 @@ bool CLocalWindow::OnWindowObjectCleared(js::JSContextRef context, js::JSObjectR
 }
 
 void CLocalWindow::OnLoadFinished(BSTR) {
-  if (!m_pageReady) ReplayRows(*this);
+  if (m_pageReady) return;
+  ReplayRows(*this);
+  RetellSaves(m_saves);
 }
 
 void CLocalWindow::OnTimer(UINT_PTR timerId) {

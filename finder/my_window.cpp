@@ -1,8 +1,10 @@
 #include "finder/my_window.h"
 
 #include "app/my_app.h"
+#include "finder/records/clocks.h"
 #include "finder/result_reporting.h"
 #include "finder/text/text_conversion.h"
+#include "finder/text/web_address.h"
 #include "webview/com_ptr.h"
 
 namespace {
@@ -42,12 +44,55 @@ void ReportFailure(const CMyWindow* window, IWebError* error) {
                  reason.empty() ? "The page could not be loaded" : reason);
 }
 
+// A page whose certificate nobody vouches for marks its origin: its rows say so, those
+// listed already too.
+void NoteCertificate(IWebView* view, const std::string& url) {
+  ComPtr<IWebViewPrivate> engine;
+  UINT errors = 0;
+  if (!g_pApp || !view || FAILED(view->QueryInterface(IID_IWebViewPrivate, engine.ReceiveVoid())) ||
+      !engine || FAILED(engine->mainFrameCertificateErrors(&errors)) || !errors) {
+    return;
+  }
+  FinderState& state = g_pApp->m_localWindow;
+  const std::string origin = OriginOf(url);
+  if (origin.empty() || !state.m_untrustedOrigins.insert(origin).second) return;
+  for (RequestRecord& record : state.m_records) {
+    if (record.untrustedCertificate || OriginOf(record.url) != origin) continue;
+    record.untrustedCertificate = true;
+    UpdateReported(state, record.id);
+  }
+}
+
+// Whether the running search's pages may open another window; when they may not, the window
+// they asked for is a row of its own, blocked, and the page hears how many were.
+bool MayOpen(const std::string& url) {
+  if (!g_pApp) return true;
+  FinderState& state = g_pApp->m_localWindow;
+  if (!state.m_running || state.m_windowsOpened < state.m_windowsAllowed) return true;
+  RequestRecord record;
+  record.url = url;
+  record.search = static_cast<int>(state.m_searches.size());
+  record.blocked = true;
+  record.finished = true;
+  record.startClock = SteadyMs();
+  record.startWall = WallMs();
+  if (!state.m_searches.empty())
+    record.startMs = record.startClock - state.m_searches.back().startClock;
+  ReportFailedRequest(state, std::move(record));
+  Json::Value blocked(Json::objectValue);
+  blocked["blocked"] = ++state.m_windowsBlocked;
+  blocked["allowed"] = state.m_windowsAllowed;
+  TellPage("windowsBlocked", blocked);
+  return false;
+}
+
 }  // namespace
 
 void CMyWindow::OnLoadFinished(BSTR url) {
+  const std::string loaded = Utf8Of(url);
+  NoteCertificate(m_webView, loaded);
   FinderState* state = SearchOf(this);
   if (!state) return;
-  const std::string loaded = Utf8Of(url);
   // WebKit answers an address it will not connect to (a restricted port) with an empty page.
   const bool refused = loaded == "about:blank" && !state->m_searches.empty() &&
                        state->m_searches.back().url != loaded;
@@ -79,12 +124,15 @@ CMyWindow* CMyWindow::OpenPopup() {
 }
 
 void CMyWindow::OnNewWindowRequest(BSTR url, BSTR) {
+  if (!MayOpen(Utf8Of(url))) return;
   CMyWindow* window = OpenPopup();
   window->LoadUrl(url);
   KeepPopup(window);
 }
 
-void CMyWindow::OnCreateWebView(BSTR, IWebView** newWebView) {
+void CMyWindow::OnCreateWebView(BSTR url, IWebView** newWebView) {
+  if (newWebView) *newWebView = nullptr;
+  if (!MayOpen(Utf8Of(url))) return;
   CMyWindow* window = OpenPopup();
   if (newWebView) {
     // The engine gets a reference of its own; the window keeps its own.

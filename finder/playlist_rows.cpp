@@ -2,7 +2,8 @@
 
 #include "app/my_app.h"
 #include "finder/result_reporting.h"
-#include "finder/saves/session_fetch.h"
+#include "finder/saves/fetch_context.h"
+#include "finder/text/web_address.h"
 
 #include <string_view>
 
@@ -16,23 +17,23 @@ class CPlaylistBody : public CCountedListener<IWebResourceBodyListener> {
       : m_view(ComPtr<IWebView>::Share(view)),
         m_id(row.id),
         m_url(row.url),
-        m_referer(HeaderValue(row.requestHeaders, "Referer")),
         m_declared(IsDeclaredPlaylist(row.mimeType, row.url)) {}
 
   HRESULT didReceiveBody(unsigned long, const char* bytes, UINT length) override {
     if (bytes) {
       Read(std::string_view(bytes, length));
-    } else if (m_declared) {
+    } else if (m_declared && g_pApp) {
       // The engine kept no copy (it keeps none of a fetch(), and an XMLHttpRequest's not for
-      // long): the text once more.
+      // long): the text once more, as the page asked for it. The row is found again by its
+      // number: the list may have been cleared meanwhile.
+      const RequestRecord* row = FindRecord(g_pApp->m_localWindow, m_id);
+      if (!row) return S_OK;
       const uint32_t id = m_id;
       const std::string url = m_url;
-      FetchText(m_view.Get(), url, m_referer, kMostPlaylistBytes,
+      FetchText(m_view.Get(), RowFetch(g_pApp->m_localWindow, *row), kMostPlaylistBytes,
                 [id, url](const std::string& text, const std::string& error) {
-                  if (!g_pApp) return;
                   if (error.empty()) return Apply(id, ReadPlaylist(text, url));
                   PlaylistFacts facts;
-                  facts.kind = PlaylistKind::kUnknown;
                   facts.note = "The playlist could not be read: " + error;
                   Apply(id, std::move(facts));
                 });
@@ -53,7 +54,6 @@ class CPlaylistBody : public CCountedListener<IWebResourceBodyListener> {
   ComPtr<IWebView> m_view;
   uint32_t m_id;
   std::string m_url;
-  std::string m_referer;  // what the page sent
   bool m_declared;
 };
 
@@ -70,9 +70,10 @@ void ReadPlaylistOf(IWebView* view, unsigned long identifier, const RequestRecor
 void ApplyPlaylist(FinderState& state, uint32_t id, PlaylistFacts facts) {
   RequestRecord* playlist = FindRecord(state, id);
   if (!playlist) return;
-  for (const std::string& segment : facts.segments) {
+  // Segments are found by their address as the engine sends it.
+  for (const PlaylistSegment& segment : facts.segments) {
     if (state.m_segmentOwners.size() >= kMostSegmentOwners) break;
-    state.m_segmentOwners[segment] = id;
+    state.m_segmentOwners[SentForm(segment.url)] = id;
   }
   playlist->playlist = std::make_shared<const PlaylistFacts>(std::move(facts));
   const int search = playlist->search;
@@ -80,7 +81,7 @@ void ApplyPlaylist(FinderState& state, uint32_t id, PlaylistFacts facts) {
   // Segments listed before their playlist was read.
   for (RequestRecord& record : state.m_records) {
     if (record.search != search || record.parent || record.id == id) continue;
-    const auto owner = state.m_segmentOwners.find(record.url);
+    const auto owner = state.m_segmentOwners.find(SentForm(record.url));
     if (owner == state.m_segmentOwners.end() || owner->second != id) continue;
     record.parent = id;
     UpdateReported(state, record.id);

@@ -3,9 +3,12 @@
 #include "app/my_app.h"
 #include "finder/filters.h"
 #include "finder/playlist_rows.h"
+#include "finder/records/cache_source.h"
 #include "finder/records/clocks.h"
+#include "finder/request_cookies.h"
 #include "finder/result_reporting.h"
 #include "finder/text/text_conversion.h"
+#include "finder/text/web_address.h"
 #include "webview/com_ptr.h"
 
 namespace {
@@ -27,15 +30,17 @@ FinderState* Listing() {
   return state.m_running && !state.m_paused ? &state : nullptr;
 }
 
-// A record of the running search's window, starting now.
-RequestRecord Started(const FinderState& state, int window) {
+// A record of the running search's window, starting now, made from the page at `initiator`.
+RequestRecord Started(const FinderState& state, int window, std::string initiator) {
   RequestRecord record;
   record.window = window;
   record.search = static_cast<int>(state.m_searches.size());
   record.startClock = SteadyMs();
+  record.startWall = WallMs();
   const double searchClock =
       state.m_searches.empty() ? record.startClock : state.m_searches.back().startClock;
   record.startMs = record.startClock - searchClock;
+  record.initiator = std::move(initiator);
   return record;
 }
 
@@ -47,17 +52,41 @@ void ReadRequest(IWebURLRequest* request, std::string& url, std::string& method,
   headers = ParseHeaderLines(TextOf(request, &IWebURLRequest::allHTTPHeaderFields));
 }
 
-// The response's status, its text and headers, when it has an HTTP facet.
-void ReadHttp(IWebURLResponse* response, int& status, std::string& text, HeaderFields& headers) {
+// The response's status, its text and headers, and whether the page's memory cache gave
+// it, when it has an HTTP facet.
+void ReadHttp(IWebURLResponse* response, RequestRecord& record, bool& fromMemory) {
+  fromMemory = false;
   ComPtr<IWebHTTPURLResponse> http;
   if (FAILED(response->QueryInterface(IID_IWebHTTPURLResponse, http.ReceiveVoid())) || !http) {
     return;
   }
-  if (FAILED(http->statusCode(&status))) status = 0;
+  if (FAILED(http->statusCode(&record.status))) record.status = 0;
   ScopedBstr phrase;
-  if (SUCCEEDED(http->localizedStringForStatusCode(status, phrase.Receive())))
-    text = Utf8Of(phrase.Get());
-  headers = ParseHeaderLines(TextOf(http.Get(), &IWebHTTPURLResponse::allHeaderFields));
+  if (SUCCEEDED(http->localizedStringForStatusCode(record.status, phrase.Receive()))) {
+    record.statusText = Utf8Of(phrase.Get());
+  }
+  record.responseHeaders =
+      ParseHeaderLines(TextOf(http.Get(), &IWebHTTPURLResponse::allHeaderFields));
+  int source = WebCacheSourceNetworkLayer;
+  fromMemory = SUCCEEDED(http->cacheSource(&source)) && source == WebCacheSourceMemory;
+}
+
+RedirectHop HopOf(const RequestRecord& record, IWebURLResponse* redirectResponse) {
+  RedirectHop hop;
+  hop.url = record.url;
+  hop.method = record.method;
+  hop.requestHeaders = record.requestHeaders;
+  RequestRecord answered;
+  bool fromMemory = false;
+  ReadHttp(redirectResponse, answered, fromMemory);
+  hop.status = answered.status;
+  hop.statusText = answered.statusText;
+  hop.responseHeaders = std::move(answered.responseHeaders);
+  hop.location = HeaderValue(hop.responseHeaders, "Location");
+  const RedirectHop* last = record.redirects.empty() ? nullptr : &record.redirects.back();
+  hop.startMs = last ? last->startMs + last->durationMs : record.startMs;
+  hop.durationMs = SteadyMs() - record.startClock + record.startMs - hop.startMs;
+  return hop;
 }
 
 template <typename Map>
@@ -65,22 +94,72 @@ void Bound(Map& map) {
   if (map.size() > kMostTracked) map.erase(map.begin());
 }
 
+constexpr size_t kMostSeenDates = 4096;
+
+// The Date of the last response to the address this list saw, or empty.
+std::string SeenDate(const FinderState& state, const std::string& url) {
+  const auto seen = state.m_seenDates.find(url);
+  return seen == state.m_seenDates.end() ? std::string() : seen->second;
+}
+
+void NoteDate(FinderState& state, const std::string& url, const std::string& date) {
+  if (date.empty()) return;
+  if (state.m_seenDates.size() >= kMostSeenDates) state.m_seenDates.clear();
+  state.m_seenDates[url] = date;
+}
+
+// Counts a response that came while the search was paused and would have been listed.
+void CountUnlisted(FinderState& state, IWebURLResponse* response) {
+  ScopedBstr url;
+  ScopedBstr mimeType;
+  if (!response || FAILED(response->URL(url.Receive())) || !url.Get() ||
+      FAILED(response->MIMEType(mimeType.Receive())) || !mimeType.Get()) {
+    return;
+  }
+  if (MatchesFilter(state, url.Get(), mimeType.Get())) ++state.m_unlisted;
+}
+
 }  // namespace
 
-HRESULT CResourceLoadDelegate::identifierForInitialRequest(IWebView*, IWebURLRequest* request,
-                                                           IWebDataSource*,
+void CResourceLoadDelegate::AskCookies(IWebView* view, unsigned long identifier,
+                                       RequestRecord& record) {
+  record.cookiesKnown = false;
+  const uint32_t asking = ++m_askings[identifier].count;
+  Bound(m_askings);
+  CRequestCookies::Ask(view, record.url, CookiePageOf(record), this, identifier, asking);
+}
+
+void CResourceLoadDelegate::CookiesHeard(unsigned long identifier, uint32_t asking,
+                                         const std::string& lines) {
+  const auto asked = m_askings.find(identifier);
+  if (asked == m_askings.end() || asked->second.count != asking || !g_pApp) return;
+  const auto pending = m_pending.find(identifier);
+  // A reported row is found by its number: the list may have gone on (or been cleared)
+  // since it was asked for.
+  RequestRecord* record = pending != m_pending.end()
+                              ? &pending->second
+                              : FindRecord(g_pApp->m_localWindow, asked->second.row);
+  if (!record) return;
+  record->cookieLines = lines;
+  record->cookiesKnown = true;
+}
+
+HRESULT CResourceLoadDelegate::identifierForInitialRequest(IWebView* webView,
+                                                           IWebURLRequest* request, IWebDataSource*,
                                                            unsigned long identifier) {
   FinderState* state = Listing();
   if (!state) return S_OK;
   if (!request) return E_POINTER;
-  RequestRecord record = Started(*state, m_window);
+  RequestRecord record =
+      Started(*state, m_window, webView ? TextOf(webView, &IWebView::mainFrameURL) : "");
   ReadRequest(request, record.url, record.method, record.requestHeaders);
-  m_pending[identifier] = std::move(record);
+  RequestRecord& kept = m_pending[identifier] = std::move(record);
   Bound(m_pending);
+  AskCookies(webView, identifier, kept);
   return S_OK;
 }
 
-HRESULT CResourceLoadDelegate::willSendRequest(IWebView*, unsigned long identifier,
+HRESULT CResourceLoadDelegate::willSendRequest(IWebView* webView, unsigned long identifier,
                                                IWebURLRequest* request,
                                                IWebURLResponse* redirectResponse, IWebDataSource*,
                                                IWebURLRequest** newRequest) {
@@ -93,34 +172,28 @@ HRESULT CResourceLoadDelegate::willSendRequest(IWebView*, unsigned long identifi
   if (!request || found == m_pending.end()) return S_OK;
   RequestRecord& record = found->second;
   if (redirectResponse && record.redirects.size() < kMostRedirects) {
-    RedirectHop hop;
-    hop.url = record.url;
-    hop.method = record.method;
-    hop.requestHeaders = record.requestHeaders;
-    ReadHttp(redirectResponse, hop.status, hop.statusText, hop.responseHeaders);
-    hop.location = HeaderValue(hop.responseHeaders, "Location");
-    const RedirectHop* last = record.redirects.empty() ? nullptr : &record.redirects.back();
-    hop.startMs = last ? last->startMs + last->durationMs : record.startMs;
-    hop.durationMs = SteadyMs() - record.startClock + record.startMs - hop.startMs;
-    record.redirects.push_back(std::move(hop));
+    record.redirects.push_back(HopOf(record, redirectResponse));
   }
   // The request as sent: after a redirect, the next address; else perhaps more headers.
+  const std::string before = record.url;
   ReadRequest(request, record.url, record.method, record.requestHeaders);
+  if (record.url != before) AskCookies(webView, identifier, record);
   return S_OK;
 }
 
 HRESULT CResourceLoadDelegate::didReceiveResponse(IWebView* webView, unsigned long identifier,
                                                   IWebURLResponse* response, IWebDataSource*) {
   FinderState* state = Listing();
-  // While idle or paused a response costs nothing more than this test (and a count).
+  // While idle a response costs nothing more than this test; while paused, a filter test.
   if (!state) {
-    if (g_pApp && g_pApp->m_localWindow.m_paused) ++g_pApp->m_localWindow.m_unlisted;
+    if (g_pApp && g_pApp->m_localWindow.m_paused) CountUnlisted(g_pApp->m_localWindow, response);
     return S_OK;
   }
   if (!response) return E_POINTER;
   const auto found = m_pending.find(identifier);
-  RequestRecord record =
-      found == m_pending.end() ? Started(*state, m_window) : std::move(found->second);
+  RequestRecord record = found == m_pending.end()
+                             ? Started(*state, m_window, TextOf(webView, &IWebView::mainFrameURL))
+                             : std::move(found->second);
   if (found != m_pending.end()) m_pending.erase(found);
   ScopedBstr url;
   HRESULT result = response->URL(url.Receive());
@@ -136,12 +209,19 @@ HRESULT CResourceLoadDelegate::didReceiveResponse(IWebView* webView, unsigned lo
   record.url = Utf8Of(url.Get());
   record.mimeType = Utf8Of(mimeType.Get());
   record.announcedLength = FAILED(result) ? 0 : length;
-  ReadHttp(response, record.status, record.statusText, record.responseHeaders);
-  record.fromCache = record.status == 304;
+  bool fromMemory = false;
+  ReadHttp(response, record, fromMemory);
+  record.cache = CacheSourceOf(record.status, fromMemory, record.responseHeaders, record.startWall,
+                               SeenDate(*state, record.url));
+  NoteDate(*state, record.url, HeaderValue(record.responseHeaders, "Date"));
+  record.untrustedCertificate = state->m_untrustedOrigins.count(OriginOf(record.url)) > 0;
   record.responseMs = SteadyMs() - record.startClock;
   const uint32_t id = KeepRequest(*state, std::move(record));
   m_reported[identifier] = id;
   Bound(m_reported);
+  if (const auto asked = m_askings.find(identifier); asked != m_askings.end()) {
+    asked->second.row = id;
+  }
   if (const RequestRecord* kept = FindRecord(*state, id))
     ReadPlaylistOf(webView, identifier, *kept);
   return result;
@@ -159,30 +239,38 @@ HRESULT CResourceLoadDelegate::didReceiveContentLength(IWebView*, unsigned long 
 
 HRESULT CResourceLoadDelegate::didFinishLoadingFromDataSource(IWebView*, unsigned long identifier,
                                                               IWebDataSource*) {
-  End(identifier, std::string());
+  End(identifier, std::string(), false);
   return S_OK;
 }
 
 HRESULT CResourceLoadDelegate::didFailLoadingWithError(IWebView*, unsigned long identifier,
                                                        IWebError* error, IWebDataSource*) {
+  int code = 0;
+  const bool cancelled = error && SUCCEEDED(error->code(&code)) && code == WebURLErrorCancelled;
   std::string text = TextOf(error, &IWebError::localizedDescription);
-  End(identifier, text.empty() ? "The load failed" : text);
+  End(identifier, text.empty() ? "The load failed" : text, cancelled);
   return S_OK;
 }
 
-void CResourceLoadDelegate::End(unsigned long identifier, const std::string& error) {
+void CResourceLoadDelegate::End(unsigned long identifier, const std::string& error,
+                                bool cancelled) {
   if (!g_pApp) return;
   FinderState& state = g_pApp->m_localWindow;
   const auto pending = m_pending.find(identifier);
   if (pending != m_pending.end()) {
-    // Failed before any response: a row of its own while responses are listed.
+    // Failed or cancelled before any response: a row of its own while responses are listed.
     RequestRecord record = std::move(pending->second);
     m_pending.erase(pending);
     if (error.empty() || !Listing()) return;
     record.durationMs = SteadyMs() - record.startClock;
     record.finished = true;
-    record.error = error;
-    ReportFailedRequest(state, std::move(record));
+    record.cancelled = cancelled;
+    if (!cancelled) record.error = error;
+    const uint32_t id = ReportFailedRequest(state, std::move(record));
+    // Cookies asked for it may still come: they find the row by its number.
+    if (const auto asked = m_askings.find(identifier); asked != m_askings.end()) {
+      asked->second.row = id;
+    }
     return;
   }
   const auto reported = m_reported.find(identifier);
@@ -192,6 +280,7 @@ void CResourceLoadDelegate::End(unsigned long identifier, const std::string& err
   if (!kept) return;
   kept->durationMs = SteadyMs() - kept->startClock;
   kept->finished = true;
-  kept->error = error;
+  kept->cancelled = cancelled;
+  kept->error = cancelled ? std::string() : error;
   UpdateReported(state, kept->id);
 }

@@ -6,9 +6,10 @@
 #include <map>
 
 // A browsing window's resource-load delegate: while a search runs, it keeps a record of each
-// request its web view makes (request, redirects, response, end or failure), and reports the
-// row of each response that passes the filter to the UI page, then the row's updates. A
-// member of its window.
+// request its web view makes (request, the cookies it carried, redirects, response, end,
+// failure or cancellation), and reports the row of each response that passes the filter to
+// the UI page, then the row's updates. While the search is paused it counts the responses
+// that would have passed. A member of its window.
 class CResourceLoadDelegate : public CEmptyResourceLoadDelegate {
  public:
   HRESULT identifierForInitialRequest(IWebView* webView, IWebURLRequest* request,
@@ -26,16 +27,29 @@ class CResourceLoadDelegate : public CEmptyResourceLoadDelegate {
   HRESULT didFailLoadingWithError(IWebView* webView, unsigned long identifier, IWebError* error,
                                   IWebDataSource* dataSource) override;
 
+  // The session told the cookies of a request, for the asking-th time its cookies were
+  // asked for (a redirect asks again; only the last answer counts).
+  void CookiesHeard(unsigned long identifier, uint32_t asking, const std::string& lines);
+
   // Which window of the search this is: 0 for the main browsing window, n for the n-th
   // window its pages opened.
   int m_window = 0;
 
  private:
   // A request that ended: its row's last update.
-  void End(unsigned long identifier, const std::string& error);
+  void End(unsigned long identifier, const std::string& error, bool cancelled);
+  // Asks for the cookies the request carries now.
+  void AskCookies(IWebView* view, unsigned long identifier, RequestRecord& record);
 
   // Requests not reported yet, and the rows of reported requests not ended yet, by the
   // engine's identifier. Both are bounded: the oldest go first.
   std::map<unsigned long, RequestRecord> m_pending;
   std::map<unsigned long, uint32_t> m_reported;
+  // How often each request's cookies were asked for, and its row once it has one: an
+  // answer may come after the request ended.
+  struct Asking {
+    uint32_t count = 0;
+    uint32_t row = 0;
+  };
+  std::map<unsigned long, Asking> m_askings;
 };

@@ -7,6 +7,7 @@
 #include "finder/records/clocks.h"
 #include "finder/records/record_json.h"
 #include "finder/text/text_conversion.h"
+#include "finder/text/web_address.h"
 
 int PostPageCall(const char* function, const std::string& text) {
   if (!g_pApp) return 0;
@@ -34,7 +35,7 @@ uint32_t KeepRequest(FinderState& state, RequestRecord record) {
   record.id = state.m_firstId + static_cast<uint32_t>(state.m_records.size());
   // Only a list with playlists has segments to look up (hashing costs a pass over the URL).
   if (!state.m_segmentOwners.empty()) {
-    const auto owner = state.m_segmentOwners.find(record.url);
+    const auto owner = state.m_segmentOwners.find(SentForm(record.url));
     if (owner != state.m_segmentOwners.end()) record.parent = owner->second;
   }
   state.m_rows.push_back(WriteJsonText(RowValue(record)));
@@ -75,13 +76,20 @@ void ReportPageLoad(FinderState& state, const std::string& url, const std::strin
   const int current = static_cast<int>(state.m_searches.size());
   Json::UInt requests = 0;
   Json::UInt failed = 0;
+  Json::UInt cancelled = 0;
   for (const RequestRecord& record : state.m_records) {
     if (record.search != current) continue;
     ++requests;
-    if (!record.error.empty() || record.status >= 400) ++failed;
+    if (record.cancelled) {
+      ++cancelled;
+    } else if (!record.error.empty() || record.status >= 400) {
+      ++failed;
+    }
   }
   Json::Value load(Json::objectValue);
   load["url"] = url;
+  load["cancelled"] = cancelled;
+  load["untrustedCertificate"] = state.m_untrustedOrigins.count(OriginOf(url)) > 0;
   load["ok"] = error.empty();
   load["error"] = error;
   load["requests"] = requests;

@@ -82,6 +82,17 @@ struct IWebUndoTarget : IUnknown {};
 // The error code of a load that was cancelled (by a newer load, or by stopping).
 constexpr int WebURLErrorCancelled = -999;
 
+// A certificate's problems, as mainFrameCertificateErrors tells them.
+enum WebCertificateErrors : UINT {
+  WebCertificateUnknownCA = 1 << 0,
+  WebCertificateBadIdentity = 1 << 1,
+  WebCertificateNotActivated = 1 << 2,
+  WebCertificateExpired = 1 << 3,
+  WebCertificateRevoked = 1 << 4,
+  WebCertificateInsecure = 1 << 5,
+  WebCertificateGenericError = 1 << 6,
+};
+
 // Why a load failed.
 struct IWebError : IUnknown {
   // WebURLErrorCancelled, or another code of the engine's.
@@ -110,6 +121,12 @@ struct IWebURLRequest : IUnknown {
 struct IWebMutableURLRequest : IWebURLRequest {
   virtual HRESULT setHTTPMethod(BSTR method) = 0;
   virtual HRESULT setAllowsAnyHTTPSCertificate() = 0;
+  // Sets a header field, replacing one of the same name (case-insensitive).
+  virtual HRESULT setValue(BSTR value, BSTR field) = 0;
+  // The address of the page the request is made for: its site decides which SameSite
+  // cookies the request carries.
+  virtual HRESULT setMainDocumentURL(BSTR url) = 0;
+  virtual HRESULT mainDocumentURL(BSTR* result) = 0;
 };
 
 struct IWebURLResponse : IUnknown {
@@ -117,6 +134,14 @@ struct IWebURLResponse : IUnknown {
   virtual HRESULT MIMEType(BSTR* result) = 0;
   virtual HRESULT URL(BSTR* result) = 0;
 };
+// Where a response came from, as far as the engine can tell.
+enum WebCacheSource {
+  // The network layer: the network, or a cache of it that the engine cannot see into.
+  WebCacheSourceNetworkLayer = 0,
+  // The page's own memory cache: no request left the page.
+  WebCacheSourceMemory = 1,
+};
+
 // The HTTP facet of a response, which a response of an http: or https: address answers.
 struct IWebHTTPURLResponse : IWebURLResponse {
   // The header fields, in the form allHTTPHeaderFields gives them.
@@ -124,6 +149,8 @@ struct IWebHTTPURLResponse : IWebURLResponse {
   // The status's reason phrase ("Not Found"); empty for a status HTTP does not name.
   virtual HRESULT localizedStringForStatusCode(int statusCode, BSTR* result) = 0;
   virtual HRESULT statusCode(int* result) = 0;
+  // A WebCacheSource.
+  virtual HRESULT cacheSource(int* result) = 0;
 };
 
 struct IWebFrame : IUnknown {
@@ -146,11 +173,13 @@ struct IWebView : IUnknown {
   virtual HRESULT close() = 0;
 };
 
-// Hears the cookies a view's session holds for an address, once.
+// Hears the cookies a request of a view's session would carry, once.
 struct IWebCookiesListener : IUnknown {
-  // The value of the Cookie header the session would send to the URL ("a=1; b=2"; empty
-  // for none, or when the session could not tell).
-  virtual HRESULT didReceiveCookies(BSTR url, BSTR cookieHeader) = 0;
+  // The value of the Cookie header ("a=1; b=2"; empty for none, or when the session could
+  // not tell), and the same cookies one per line as Set-Cookie writes them ("a=1;
+  // Domain=h.test; Path=/; Expires=Wed, 09 Dec 2026 10:00:00 GMT; Secure; HttpOnly;
+  // SameSite=Lax"), each ended by CR LF.
+  virtual HRESULT didReceiveCookies(BSTR url, BSTR cookieHeader, BSTR cookieLines) = 0;
 };
 // Hears the body of a resource the view loaded, once.
 struct IWebResourceBodyListener : IUnknown {
@@ -168,10 +197,13 @@ struct IWebDownload : IUnknown {
 // Hears a download: its response, its bytes in order, then its end or its failure. A
 // failure may come before any response.
 struct IWebDownloadDelegate : IUnknown {
-  // The final response's status (0 for an address without one) and its announced length
-  // (-1 when none was announced).
+  // The response's status (0 for an address without one), the length of the body the
+  // delegate will hear (-1 when it is not known: none was announced, or the body comes
+  // decoded from a content coding), and its header fields as allHeaderFields gives them.
+  // A redirect's response (3xx with a Location) ends the download after it: the delegate
+  // decides whether to follow it.
   virtual HRESULT didReceiveResponse(IWebDownload* download, int statusCode,
-                                     long long expectedContentLength) = 0;
+                                     long long expectedContentLength, BSTR headerLines) = 0;
   virtual HRESULT didReceiveData(IWebDownload* download, const char* bytes, UINT length) = 0;
   virtual HRESULT didFinish(IWebDownload* download) = 0;
   virtual HRESULT didFailWithError(IWebDownload* download, IWebError* error) = 0;
@@ -179,19 +211,26 @@ struct IWebDownloadDelegate : IUnknown {
 
 struct IWebViewPrivate : IUnknown {
   virtual HRESULT viewWindow(OLE_HANDLE* window) = 0;
-  // Asks the view's session for its cookies for the URL; the listener hears them later,
-  // never during this call.
-  virtual HRESULT cookiesForURL(BSTR url, IWebCookiesListener* listener) = 0;
+  // Asks the view's session which cookies the request would carry: those it holds for the
+  // request's URL, less the Secure ones over http and the SameSite ones when the URL's site
+  // is not that of the request's main document URL. The listener hears them later, never
+  // during this call.
+  virtual HRESULT cookiesForRequest(IWebURLRequest* request, IWebCookiesListener* listener) = 0;
   // Asks for the body of the resource the resource-load delegate knows by this identifier,
   // up to mostBytes, once it has finished loading. Asked before it finished; the listener
   // hears it later, never during this call.
   virtual HRESULT resourceBodyForIdentifier(unsigned long identifier, UINT mostBytes,
                                             IWebResourceBodyListener* listener) = 0;
-  // Fetches the URL as the view's page would: with the session's cookies for each address
-  // (redirects included), the referrer as Referer (the view's page address when null or
-  // empty) and the view's user agent. The delegate hears it later, never during this call.
-  virtual HRESULT downloadURL(BSTR url, BSTR referrer, IWebDownloadDelegate* delegate,
-                              IWebDownload** download) = 0;
+  // Fetches the request (a GET of an http or https address) through the view's session:
+  // with exactly its header fields (a Referer only when it has one), the view's user agent,
+  // the cookies cookiesForRequest tells, and the session's policy for certificates nobody
+  // vouches for. Redirects are not followed. The delegate hears it later, never during
+  // this call. E_INVALIDARG for another method or scheme.
+  virtual HRESULT downloadRequest(IWebURLRequest* request, IWebDownloadDelegate* delegate,
+                                  IWebDownload** download) = 0;
+  // The problems of the certificate of the page the main frame shows, as a mask (0: none,
+  // or no TLS): WebCertificateUnknownCA, WebCertificateBadIdentity, ...
+  virtual HRESULT mainFrameCertificateErrors(UINT* errors) = 0;
 };
 
 struct IWebNotification : IUnknown {

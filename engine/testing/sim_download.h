@@ -10,6 +10,8 @@
 
 namespace sim {
 
+class SimURLRequest;
+
 // Tells the listener the body (null for none) a step later.
 void TellBody(unsigned long identifier, const std::string* body,
               IWebResourceBodyListener* listener);
@@ -18,9 +20,10 @@ class SimDownload : public engine::ComObject<IWebDownload> {
  public:
   explicit SimDownload(IWebDownloadDelegate* delegate)
       : m_delegate(ComPtr<IWebDownloadDelegate>::Share(delegate)) {}
-  // Plays the response, the body in two parts and the end; an address no scenario names
-  // fails.
-  void Start(const std::u16string& url);
+  // Records the request and plays its answer: a redirect hop's 3xx and the end, or the
+  // response (206 and the part a Range asks for), the body in two parts and the end. An
+  // address no scenario names fails.
+  void Start(const SimURLRequest& request);
   HRESULT cancel() override;
 
  private:
@@ -28,6 +31,8 @@ class SimDownload : public engine::ComObject<IWebDownload> {
   ComPtr<IWebDownloadDelegate> Delegate() const {
     return ComPtr<IWebDownloadDelegate>::Share(m_delegate.Get());
   }
+  void Respond(int status, long long length, const std::u16string& headers);
+  void Fail(const std::u16string& url);
 
   ComPtr<IWebDownloadDelegate> m_delegate;
 };

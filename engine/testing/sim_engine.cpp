@@ -71,6 +71,10 @@ bool ReadResponse(const Json::Value& value, Response& response, std::string& err
   if (value["body"].isString()) response.body = value["body"].asString();
   response.failsAfterResponse =
       value["failsAfterResponse"].isBool() && value["failsAfterResponse"].asBool();
+  response.ignoresRange = value["ignoresRange"].isBool() && value["ignoresRange"].asBool();
+  if (value["endsAfter"].isIntegral()) response.endsAfter = value["endsAfter"].asInt64();
+  response.fromMemoryCache = value["fromMemoryCache"].isBool() && value["fromMemoryCache"].asBool();
+  response.cancelled = value["cancelled"].isBool() && value["cancelled"].asBool();
   if (!ReadHeaders(value["requestHeaders"], response.requestHeaders) ||
       !ReadHeaders(value["headers"], response.headers) ||
       !ReadRedirects(value["redirects"], response.redirects)) {
@@ -93,6 +97,9 @@ bool ReadPage(const Json::Value& value, Page& page, std::string& error) {
   }
   if (value["script"].isString()) page.scripts.push_back(value["script"].asString());
   if (value["cookies"].isString()) page.cookies = Wide(value["cookies"].asString());
+  if (value["untrustedCertificate"].isBool() && value["untrustedCertificate"].asBool()) {
+    page.certificateErrors = WebCertificateUnknownCA;
+  }
   return true;
 }
 

@@ -41,6 +41,12 @@ struct Response {
   std::u16string error;
   bool failsAfterResponse = false;
   std::string body;  // what the view keeps of it, and what a download of it gets
+  // How a download of it goes: it answers a Range with the whole body (200), or ends well
+  // after that many bytes of its body (an engine that missed a cut).
+  bool ignoresRange = false;
+  long long endsAfter = -1;
+  bool fromMemoryCache = false;  // the page's memory cache answers it
+  bool cancelled = false;        // its error is a cancellation
 };
 
 // A scripted page: its responses (the first is the page itself) and its script. A page
@@ -49,15 +55,18 @@ struct Page {
   std::vector<Response> responses;
   std::vector<std::string> scripts;
   std::u16string cookies = {};  // what the session holds for the page's address: "a=1; b=2"
+  UINT certificateErrors = 0;   // what its certificate's check found (WebCertificate...)
 };
 
 void SetPage(const std::u16string& url, Page page);
 // Reads {"url": {"responses": [{"url", "mime", "length"}], "script"}}; false with a
 // message when the value has another shape. A response may also say "status" (200 for a
 // web address, else 0), "method", "requestHeaders" and "headers" (objects of strings),
-// "redirects" ([{"url", "status"}]), "error" (a text), "failsAfterResponse" and "body" (a
-// text); a page may
-// say "cookies" (a Cookie header's value).
+// "redirects" ([{"url", "status"}]), "error" (a text), "failsAfterResponse", "body" (a
+// text), "ignoresRange", "endsAfter" (a byte count), "fromMemoryCache" and "cancelled" (its
+// error is a cancellation); a page may say
+// "cookies" (a Cookie
+// header's value) and "untrustedCertificate" (true).
 bool SetPagesFromJson(const Json::Value& pages, std::string& error);
 
 struct LoadRecord {
@@ -67,6 +76,14 @@ struct LoadRecord {
   WebURLRequestCachePolicy cachePolicy;
   double timeout;
   bool allowsAnyHttpsCertificate;
+};
+
+// A download the system asked for: the address, the header fields it set and the page it
+// is made for.
+struct DownloadRecord {
+  std::u16string url;
+  std::u16string headers;
+  std::u16string mainDocumentUrl;
 };
 
 struct DelegateChange {
@@ -88,6 +105,7 @@ struct Records {
   std::vector<std::pair<IWebView*, HWND>> hostWindows;
   std::vector<DelegateChange> delegateChanges;
   std::vector<LoadRecord> loads;
+  std::vector<DownloadRecord> downloads;
   std::vector<std::u16string> pageErrors;  // exceptions that page scripts did not catch
   PreferenceState preferences;
   int shutdowns = 0;

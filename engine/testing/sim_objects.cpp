@@ -32,6 +32,24 @@ HRESULT SimURLRequest::setAllowsAnyHTTPSCertificate() {
   return S_OK;
 }
 
+HRESULT SimURLRequest::setValue(BSTR value, BSTR field) {
+  const std::u16string name = TextOf(field);
+  const std::u16string text = TextOf(value);
+  if (name.empty() || name.find_first_of(u"\r\n") != std::u16string::npos ||
+      text.find_first_of(u"\r\n") != std::u16string::npos) {
+    return E_INVALIDARG;
+  }
+  m_headers += name + u": " + text + u"\r\n";
+  return S_OK;
+}
+
+HRESULT SimURLRequest::setMainDocumentURL(BSTR url) {
+  m_mainDocument = TextOf(url);
+  return S_OK;
+}
+
+HRESULT SimURLRequest::mainDocumentURL(BSTR* result) { return Answer(result, m_mainDocument); }
+
 HRESULT SimURLResponse::expectedContentLength(long long* result) {
   if (!result) return E_POINTER;
   *result = m_response.length;
@@ -71,10 +89,16 @@ HRESULT SimURLResponse::statusCode(int* result) {
   return S_OK;
 }
 
+HRESULT SimURLResponse::cacheSource(int* result) {
+  if (!result) return E_POINTER;
+  *result = m_response.fromMemoryCache ? WebCacheSourceMemory : WebCacheSourceNetworkLayer;
+  return S_OK;
+}
+
 // The simulated engine cancels nothing: a newer load makes the older one's steps moot.
 HRESULT SimError::code(int* result) {
   if (!result) return E_POINTER;
-  *result = 0;
+  *result = m_code;
   return S_OK;
 }
 

@@ -23,10 +23,14 @@ class SimURLRequest : public ComObject<IWebMutableURLRequest> {
   HRESULT allHTTPHeaderFields(BSTR* result) override;
   HRESULT setHTTPMethod(BSTR method) override;
   HRESULT setAllowsAnyHTTPSCertificate() override;
+  HRESULT setValue(BSTR value, BSTR field) override;
+  HRESULT setMainDocumentURL(BSTR url) override;
+  HRESULT mainDocumentURL(BSTR* result) override;
 
   std::u16string m_url;
   std::u16string m_method = u"GET";
   std::u16string m_headers;
+  std::u16string m_mainDocument;
   WebURLRequestCachePolicy m_cachePolicy = WebURLRequestUseProtocolCachePolicy;
   double m_timeout = 60.0;
   bool m_allowsAnyHttpsCertificate = false;
@@ -43,6 +47,7 @@ class SimURLResponse : public ComObject<IWebHTTPURLResponse> {
   HRESULT allHeaderFields(BSTR* result) override;
   HRESULT localizedStringForStatusCode(int statusCode, BSTR* result) override;
   HRESULT statusCode(int* result) override;
+  HRESULT cacheSource(int* result) override;
 
  private:
   Response m_response;
@@ -50,8 +55,8 @@ class SimURLResponse : public ComObject<IWebHTTPURLResponse> {
 
 class SimError : public ComObject<IWebError> {
  public:
-  SimError(std::u16string description, std::u16string url)
-      : m_description(std::move(description)), m_url(std::move(url)) {}
+  SimError(std::u16string description, std::u16string url, int code = 0)
+      : m_description(std::move(description)), m_url(std::move(url)), m_code(code) {}
   HRESULT code(int* result) override;
   HRESULT localizedDescription(BSTR* result) override;
   HRESULT failingURL(BSTR* result) override;
@@ -59,6 +64,7 @@ class SimError : public ComObject<IWebError> {
  private:
   std::u16string m_description;
   std::u16string m_url;
+  int m_code;
 };
 
 // The simulated engine's notification center fails the operations a test asks it to.

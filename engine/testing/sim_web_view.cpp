@@ -118,15 +118,25 @@ HRESULT SimWebView::viewWindow(OLE_HANDLE* window) {
   return S_OK;
 }
 
-HRESULT SimWebView::cookiesForURL(BSTR url, IWebCookiesListener* listener) {
-  if (!url || !listener) return E_POINTER;
-  const auto page = State().pages.find(engine::TextOf(url));
+HRESULT SimWebView::cookiesForRequest(IWebURLRequest* request, IWebCookiesListener* listener) {
+  if (!request || !listener) return E_POINTER;
+  ScopedBstr url;
+  request->URL(url.Receive());
+  const auto page = State().pages.find(engine::TextOf(url.Get()));
   const std::u16string cookies = page == State().pages.end() ? u"" : page->second.cookies;
-  Scheduler::Get().After(0, [address = engine::TextOf(url), cookies,
+  // One line per cookie of the header's value.
+  std::u16string lines;
+  for (size_t start = 0; start < cookies.size();) {
+    const size_t end = std::min(cookies.find(u"; ", start), cookies.size());
+    lines += cookies.substr(start, end - start) + u"\r\n";
+    start = end + 2;
+  }
+  Scheduler::Get().After(0, [address = engine::TextOf(url.Get()), cookies, lines,
                              heard = ComPtr<IWebCookiesListener>::Share(listener)] {
     ScopedBstr urlText(address);
     ScopedBstr header(cookies);
-    heard->didReceiveCookies(urlText.Get(), header.Get());
+    ScopedBstr cookieLines(lines);
+    heard->didReceiveCookies(urlText.Get(), header.Get(), cookieLines.Get());
   });
   return S_OK;
 }
@@ -143,13 +153,25 @@ HRESULT SimWebView::resourceBodyForIdentifier(unsigned long identifier, UINT mos
   return S_OK;
 }
 
-HRESULT SimWebView::downloadURL(BSTR url, BSTR, IWebDownloadDelegate* delegate,
-                                IWebDownload** download) {
-  if (!url || !delegate || !download) return E_POINTER;
+HRESULT SimWebView::downloadRequest(IWebURLRequest* request, IWebDownloadDelegate* delegate,
+                                    IWebDownload** download) {
+  if (!request || !delegate || !download) return E_POINTER;
+  const auto* asked = dynamic_cast<SimURLRequest*>(request);
+  if (!asked || asked->m_method != u"GET" ||
+      !(asked->m_url.rfind(u"http:", 0) == 0 || asked->m_url.rfind(u"https:", 0) == 0)) {
+    return E_INVALIDARG;
+  }
   auto started = ComPtr<SimDownload>::Adopt(new SimDownload(delegate));
-  started->Start(engine::TextOf(url));
+  started->Start(*asked);
   *download = started.Get();
   started->AddRef();
+  return S_OK;
+}
+
+HRESULT SimWebView::mainFrameCertificateErrors(UINT* errors) {
+  if (!errors) return E_POINTER;
+  const auto page = State().pages.find(m_url);
+  *errors = page == State().pages.end() ? 0 : page->second.certificateErrors;
   return S_OK;
 }
 
@@ -267,7 +289,8 @@ void SimWebView::Respond(const Response& response) {
   }
   if (!Tells()) return;
   if (fails) {
-    auto error = ComPtr<SimError>::Adopt(new SimError(response.error, response.url));
+    auto error = ComPtr<SimError>::Adopt(
+        new SimError(response.error, response.url, response.cancelled ? WebURLErrorCancelled : 0));
     m_resourceLoadDelegate->didFailLoadingWithError(this, id, error.Get(), nullptr);
   } else {
     m_resourceLoadDelegate->didFinishLoadingFromDataSource(this, id, nullptr);

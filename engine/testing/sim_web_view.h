@@ -45,12 +45,14 @@ class SimWebView : public engine::WebViewShell {
   HRESULT close() override;
   HRESULT viewWindow(OLE_HANDLE* window) override;
   // The session holds the cookies the scenario's pages name for their address.
-  HRESULT cookiesForURL(BSTR url, IWebCookiesListener* listener) override;
+  HRESULT cookiesForRequest(IWebURLRequest* request, IWebCookiesListener* listener) override;
   // Bodies and downloads come from the scenario's responses.
   HRESULT resourceBodyForIdentifier(unsigned long identifier, UINT mostBytes,
                                     IWebResourceBodyListener* listener) override;
-  HRESULT downloadURL(BSTR url, BSTR referrer, IWebDownloadDelegate* delegate,
-                      IWebDownload** download) override;
+  HRESULT downloadRequest(IWebURLRequest* request, IWebDownloadDelegate* delegate,
+                          IWebDownload** download) override;
+  // What the scenario says of the shown page's certificate.
+  HRESULT mainFrameCertificateErrors(UINT* errors) override;
 
   // Starts loading the URL (the request's settings are recorded).
   void Load(const LoadRecord& load);

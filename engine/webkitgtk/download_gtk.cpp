@@ -1,44 +1,59 @@
 #include "engine/webkitgtk/download_gtk.h"
 
+#include "engine/webkitgtk/engine_text.h"
 #include "engine/webkitgtk/http_facts_gtk.h"
 #include "engine/webkitgtk/session_cookies_gtk.h"
+#include "engine/webkitgtk/url_request_gtk.h"
 
 namespace webkitgtk {
 namespace {
 
-constexpr int kMostHops = 20;
 constexpr gsize kChunk = 64 * 1024;
 constexpr guint kIdleSeconds = 60;
 
 // The one libsoup session of the system's downloads. It keeps no cookies of its own: each
-// request carries the web view's.
+// request carries the web view's. It decodes content codings (gzip, br) as WebKit does.
 SoupSession* Session() {
   static GObjectPtr<SoupSession> session(soup_session_new_with_options(
       "timeout", kIdleSeconds, "idle-timeout", kIdleSeconds, nullptr));
   return session.Get();
 }
 
-bool Redirects(guint status) {
-  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+// Whether the body comes decoded from a content coding, so that its announced length is
+// not the length the delegate hears.
+bool Decoded(SoupMessageHeaders* headers) {
+  const char* coding = soup_message_headers_get_one(headers, "Content-Encoding");
+  return coding && g_ascii_strcasecmp(coding, "identity") != 0;
 }
 
 }  // namespace
 
-DownloadGtk::DownloadGtk(WebKitCookieManager* cookies, std::string referer, std::string userAgent,
-                         IWebDownloadDelegate* delegate)
+DownloadGtk::DownloadGtk(WebKitCookieManager* cookies, const URLRequestGtk& request,
+                         std::string userAgent, bool anyCertificate, IWebDownloadDelegate* delegate)
     : m_cookies(WEBKIT_COOKIE_MANAGER(g_object_ref(cookies))),
-      m_referer(std::move(referer)),
+      m_url(platform::Utf8(request.Url())),
+      m_page(platform::Utf8(request.MainDocumentUrl())),
+      m_fields(soup_message_headers_new(SOUP_MESSAGE_HEADERS_REQUEST)),
       m_userAgent(std::move(userAgent)),
+      m_anyCertificate(anyCertificate),
       m_delegate(ComPtr<IWebDownloadDelegate>::Share(delegate)),
-      m_cancellable(g_cancellable_new()) {}
+      m_cancellable(g_cancellable_new()) {
+  if (SoupMessageHeaders* fields = request.Headers()) {
+    soup_message_headers_foreach(
+        fields,
+        [](const char* name, const char* value, gpointer into) {
+          soup_message_headers_append(static_cast<SoupMessageHeaders*>(into), name, value);
+        },
+        m_fields.get());
+  }
+}
 
 DownloadGtk::~DownloadGtk() { g_cancellable_cancel(m_cancellable.Get()); }
 
-void DownloadGtk::Start(const std::string& url) {
-  m_url = url;
+void DownloadGtk::Start() {
   DownloadGtk* self = Hold();
-  ReadSessionCookies(m_cookies.Get(), url, m_cancellable.Get(),
-                     [self](const std::string& header) { Resume(self)->Send(header); });
+  ReadRequestCookies(m_cookies.Get(), m_url, m_page, m_cancellable.Get(),
+                     [self](const RequestCookies& cookies) { Resume(self)->Send(cookies); });
 }
 
 HRESULT DownloadGtk::cancel() {
@@ -48,16 +63,29 @@ HRESULT DownloadGtk::cancel() {
   return S_OK;
 }
 
-void DownloadGtk::Send(const std::string& cookieHeader) {
+gboolean DownloadGtk::AcceptCertificate(SoupMessage*, GTlsCertificate*, GTlsCertificateFlags,
+                                        gpointer self) {
+  return static_cast<DownloadGtk*>(self)->m_anyCertificate;
+}
+
+void DownloadGtk::Send(const RequestCookies& cookies) {
   if (m_over) return;
   m_message = GObjectPtr<SoupMessage>(soup_message_new("GET", m_url.c_str()));
   if (!m_message) return Fail(nullptr, "The address cannot be fetched");
   SoupMessageHeaders* headers = soup_message_get_request_headers(m_message.Get());
+  soup_message_headers_foreach(
+      m_fields.get(),
+      [](const char* name, const char* value, gpointer into) {
+        soup_message_headers_replace(static_cast<SoupMessageHeaders*>(into), name, value);
+      },
+      headers);
   if (!m_userAgent.empty())
     soup_message_headers_replace(headers, "User-Agent", m_userAgent.c_str());
-  if (!m_referer.empty()) soup_message_headers_replace(headers, "Referer", m_referer.c_str());
-  if (!cookieHeader.empty()) soup_message_headers_replace(headers, "Cookie", cookieHeader.c_str());
+  if (!cookies.header.empty())
+    soup_message_headers_replace(headers, "Cookie", cookies.header.c_str());
   soup_message_add_flags(m_message.Get(), SOUP_MESSAGE_NO_REDIRECT);
+  // The message goes before this object does (the destructor cancels it first).
+  g_signal_connect(m_message.Get(), "accept-certificate", G_CALLBACK(AcceptCertificate), this);
   soup_session_send_async(
       Session(), m_message.Get(), G_PRIORITY_DEFAULT, m_cancellable.Get(),
       +[](GObject* session, GAsyncResult* result, gpointer self) {
@@ -77,20 +105,14 @@ void DownloadGtk::Sent(GInputStream* stream, GError* failure) {
   }
   const guint status = soup_message_get_status(m_message.Get());
   SoupMessageHeaders* headers = soup_message_get_response_headers(m_message.Get());
-  const char* location = soup_message_headers_get_one(headers, "Location");
-  if (Redirects(status) && location) {
-    g_autofree char* next =
-        g_uri_resolve_relative(m_url.c_str(), location, G_URI_FLAGS_NONE, nullptr);
-    if (!next) return Fail(nullptr, "A redirect led to an address that is not valid");
-    if (++m_hops > kMostHops) return Fail(nullptr, "Too many redirects");
-    g_input_stream_close(stream, nullptr, nullptr);
-    return Start(next);
-  }
   const bool sized = soup_message_headers_get_encoding(headers) == SOUP_ENCODING_CONTENT_LENGTH;
+  m_expected = sized && !Decoded(headers) ? soup_message_headers_get_content_length(headers) : -1;
+  ScopedBstr lines(HeaderLines(headers));
   // The delegate may cancel during its call: it is held for the call.
   const auto delegate = ComPtr<IWebDownloadDelegate>::Share(m_delegate.Get());
-  delegate->didReceiveResponse(this, static_cast<int>(status),
-                               sized ? soup_message_headers_get_content_length(headers) : -1);
+  delegate->didReceiveResponse(this, static_cast<int>(status), m_expected, lines.Get());
+  // A redirect ends here: the delegate follows it, or not.
+  if (SOUP_STATUS_IS_REDIRECTION(status)) return Finish();
   Read();
 }
 
@@ -112,16 +134,27 @@ void DownloadGtk::ReadDone(GBytes* bytes, GError* failure) {
   if (!m_over && failure) {
     Fail(failure, nullptr);
   } else if (!m_over && length == 0) {
-    m_over = true;
-    ComPtr<IWebDownloadDelegate> delegate = std::move(m_delegate);
-    delegate->didFinish(this);
+    // A body shorter than its announced length was cut short.
+    if (m_expected >= 0 && m_received < m_expected) {
+      Fail(nullptr, "The connection closed before the whole body came");
+    } else {
+      Finish();
+    }
   } else if (!m_over) {
+    m_received += static_cast<int64_t>(length);
     const auto delegate = ComPtr<IWebDownloadDelegate>::Share(m_delegate.Get());
     delegate->didReceiveData(this, data, static_cast<UINT>(length));
     Read();
   }
   if (bytes) g_bytes_unref(bytes);
   g_clear_error(&failure);
+}
+
+void DownloadGtk::Finish() {
+  if (m_stream) g_input_stream_close(m_stream.Get(), nullptr, nullptr);
+  m_over = true;
+  ComPtr<IWebDownloadDelegate> delegate = std::move(m_delegate);
+  if (delegate) delegate->didFinish(this);
 }
 
 void DownloadGtk::Fail(const GError* failure, const char* text) {

@@ -1,10 +1,10 @@
 #pragma once
 
-// A download the system started: a GET of an address through libsoup with what the view's
-// page would send (the session's cookies for each address, read again after each redirect;
-// the page's address as Referer; the view's user agent), its bytes handed to the delegate
-// as they come. Redirects are followed here, so a cookie never goes to another address
-// than its own. On the UI thread only.
+// A download the system started: a GET of an http or https address through libsoup with
+// what the view's page would send: the request's own header fields, the view's user agent,
+// the cookies the session would add (read when it starts), and the session's policy for
+// certificates nobody vouches for. Its response is told with its headers, and its bytes as
+// they come; a redirect is told and not followed. On the UI thread only.
 
 #include "engine/com_object.h"
 #include "platform/gtk/gobject_ptr.h"
@@ -12,26 +12,39 @@
 
 #include <webkit2/webkit2.h>
 
+#include <memory>
 #include <string>
 
 namespace webkitgtk {
 
+struct RequestCookies;
+class URLRequestGtk;
+
 class DownloadGtk : public engine::ComObject<IWebDownload> {
  public:
-  DownloadGtk(WebKitCookieManager* cookies, std::string referer, std::string userAgent,
-              IWebDownloadDelegate* delegate);
+  // The request's address, fields and page; whether certificates nobody vouches for are
+  // taken.
+  DownloadGtk(WebKitCookieManager* cookies, const URLRequestGtk& request, std::string userAgent,
+              bool anyCertificate, IWebDownloadDelegate* delegate);
   ~DownloadGtk() override;
 
-  // Starts fetching the address; the delegate hears it later.
-  void Start(const std::string& url);
+  // Starts fetching; the delegate hears it later.
+  void Start();
   HRESULT cancel() override;
 
  private:
-  void Send(const std::string& cookieHeader);
+  struct HeadersUnref {
+    void operator()(SoupMessageHeaders* headers) const { soup_message_headers_unref(headers); }
+  };
+
+  void Send(const RequestCookies& cookies);
   void Sent(GInputStream* stream, GError* failure);
   void Read();
   void ReadDone(GBytes* bytes, GError* failure);
+  void Finish();
   void Fail(const GError* failure, const char* text);
+  static gboolean AcceptCertificate(SoupMessage*, GTlsCertificate*, GTlsCertificateFlags,
+                                    gpointer self);
   // Holds a reference for an operation in flight; Resume gives it back.
   DownloadGtk* Hold() {
     AddRef();
@@ -42,14 +55,17 @@ class DownloadGtk : public engine::ComObject<IWebDownload> {
   }
 
   GObjectPtr<WebKitCookieManager> m_cookies;
-  std::string m_referer;
+  std::string m_url;
+  std::string m_page;
+  std::unique_ptr<SoupMessageHeaders, HeadersUnref> m_fields;
   std::string m_userAgent;
+  bool m_anyCertificate;
   ComPtr<IWebDownloadDelegate> m_delegate;
   GObjectPtr<GCancellable> m_cancellable;
   GObjectPtr<SoupMessage> m_message;
   GObjectPtr<GInputStream> m_stream;
-  std::string m_url;
-  int m_hops = 0;
+  int64_t m_expected = -1;  // the bytes the body should hold; -1: not known
+  int64_t m_received = 0;
   bool m_over = false;  // cancelled, finished or failed: the delegate hears nothing more
 };
 

@@ -17,11 +17,12 @@ bool IsWeb(const char* uri) {
 
 }  // namespace
 
-URLResponseGtk::URLResponseGtk(WebKitURIResponse* response)
+URLResponseGtk::URLResponseGtk(WebKitURIResponse* response, bool fromMemory)
     : m_url(Utf16Of(webkit_uri_response_get_uri(response))),
       m_mimeType(Utf16Of(webkit_uri_response_get_mime_type(response))),
       m_length(AnnouncedLength(response)),
       m_status(webkit_uri_response_get_status_code(response)),
+      m_fromMemory(fromMemory),
       m_response(WEBKIT_URI_RESPONSE(g_object_ref(response))) {
   const char* uri = webkit_uri_response_get_uri(response);
   if (!IsWeb(uri)) return;
@@ -88,6 +89,12 @@ HRESULT URLResponseGtk::localizedStringForStatusCode(int statusCode, BSTR* resul
 HRESULT URLResponseGtk::statusCode(int* result) {
   if (!result) return E_POINTER;
   *result = static_cast<int>(m_status);
+  return S_OK;
+}
+
+HRESULT URLResponseGtk::cacheSource(int* result) {
+  if (!result) return E_POINTER;
+  *result = m_fromMemory ? WebCacheSourceMemory : WebCacheSourceNetworkLayer;
   return S_OK;
 }
 

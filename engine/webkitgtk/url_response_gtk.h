@@ -17,7 +17,8 @@ namespace webkitgtk {
 
 class URLResponseGtk : public engine::ComObject<IWebHTTPURLResponse> {
  public:
-  explicit URLResponseGtk(WebKitURIResponse* response);
+  // fromMemory: the page's memory cache answered it.
+  explicit URLResponseGtk(WebKitURIResponse* response, bool fromMemory = false);
 
   // The HTTP facet only for a response with a status.
   HRESULT QueryInterface(REFIID iid, void** object) override;
@@ -28,6 +29,7 @@ class URLResponseGtk : public engine::ComObject<IWebHTTPURLResponse> {
   HRESULT allHeaderFields(BSTR* result) override;
   HRESULT localizedStringForStatusCode(int statusCode, BSTR* result) override;
   HRESULT statusCode(int* result) override;
+  HRESULT cacheSource(int* result) override;
 
   // The announced length: the Content-Length header of an HTTP response (-1 without one or
   // when it is no number); for other schemes the length WebKit knows.
@@ -44,6 +46,7 @@ class URLResponseGtk : public engine::ComObject<IWebHTTPURLResponse> {
   std::u16string m_mimeType;
   long long m_length;
   guint m_status;
+  bool m_fromMemory;
   // Kept for the headers, which are read only when asked for.
   GObjectPtr<WebKitURIResponse> m_response;
 };

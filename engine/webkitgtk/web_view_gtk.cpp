@@ -187,16 +187,20 @@ HRESULT WebViewGtk::mainFrameURL(BSTR* urlString) {
   return Answer(urlString, Utf16Of(webkit_web_view_get_uri(m_view.Get())));
 }
 
-HRESULT WebViewGtk::cookiesForURL(BSTR url, IWebCookiesListener* listener) {
-  if (!url || !listener) return E_POINTER;
+HRESULT WebViewGtk::cookiesForRequest(IWebURLRequest* request, IWebCookiesListener* listener) {
+  if (!request || !listener) return E_POINTER;
   if (!m_view) return E_FAIL;
-  const std::u16string address = TextOf(url);
-  ReadSessionCookies(
-      CookieManager(), platform::Utf8(address), nullptr,
-      [address, heard = ComPtr<IWebCookiesListener>::Share(listener)](const std::string& header) {
-        ScopedBstr asked(address);
-        ScopedBstr value(Utf16Of(header.c_str()));
-        heard->didReceiveCookies(asked.Get(), value.Get());
+  const auto* asked = dynamic_cast<URLRequestGtk*>(request);
+  if (!asked) return E_INVALIDARG;
+  const std::u16string address = asked->Url();
+  ReadRequestCookies(
+      CookieManager(), platform::Utf8(address), platform::Utf8(asked->MainDocumentUrl()), nullptr,
+      [address,
+       heard = ComPtr<IWebCookiesListener>::Share(listener)](const RequestCookies& cookies) {
+        ScopedBstr url(address);
+        ScopedBstr header(Utf16Of(cookies.header.c_str()));
+        ScopedBstr lines(Utf16Of(cookies.lines.c_str()));
+        heard->didReceiveCookies(url.Get(), header.Get(), lines.Get());
       });
   return S_OK;
 }
@@ -218,20 +222,38 @@ HRESULT WebViewGtk::resourceBodyForIdentifier(unsigned long identifier, UINT mos
   return S_OK;
 }
 
-HRESULT WebViewGtk::downloadURL(BSTR url, BSTR referrer, IWebDownloadDelegate* delegate,
-                                IWebDownload** download) {
-  if (!url || !delegate || !download) return E_POINTER;
+HRESULT WebViewGtk::downloadRequest(IWebURLRequest* request, IWebDownloadDelegate* delegate,
+                                    IWebDownload** download) {
+  if (!request || !delegate || !download) return E_POINTER;
   *download = nullptr;
   if (!m_view) return E_FAIL;
-  const char* page = webkit_web_view_get_uri(m_view.Get());
-  const std::string referer =
-      TextOf(referrer).empty() ? (page ? page : "") : platform::Utf8(TextOf(referrer));
+  const auto* asked = dynamic_cast<URLRequestGtk*>(request);
+  const std::string url = asked ? platform::Utf8(asked->Url()) : std::string();
+  const bool web =
+      g_str_has_prefix(url.c_str(), "http://") || g_str_has_prefix(url.c_str(), "https://");
+  if (!asked || asked->Method() != u"GET" || !web) return E_INVALIDARG;
   const char* agent = webkit_settings_get_user_agent(webkit_web_view_get_settings(m_view.Get()));
+  WebKitWebsiteDataManager* data =
+      webkit_web_context_get_website_data_manager(webkit_web_view_get_context(m_view.Get()));
+  const bool anyCertificate =
+      webkit_website_data_manager_get_tls_errors_policy(data) == WEBKIT_TLS_ERRORS_POLICY_IGNORE;
   auto started = ComPtr<DownloadGtk>::Adopt(
-      new DownloadGtk(CookieManager(), referer, agent ? agent : "", delegate));
-  started->Start(platform::Utf8(TextOf(url)));
+      new DownloadGtk(CookieManager(), *asked, agent ? agent : "", anyCertificate, delegate));
+  started->Start();
   *download = started.Get();
   started->AddRef();
+  return S_OK;
+}
+
+HRESULT WebViewGtk::mainFrameCertificateErrors(UINT* errors) {
+  if (!errors) return E_POINTER;
+  *errors = 0;
+  GTlsCertificate* certificate = nullptr;
+  GTlsCertificateFlags flags = GTlsCertificateFlags(0);
+  // The flags have the interface's values, bit for bit.
+  if (m_view && webkit_web_view_get_tls_info(m_view.Get(), &certificate, &flags)) {
+    *errors = static_cast<UINT>(flags) & 0x7F;
+  }
   return S_OK;
 }
 
@@ -408,6 +430,27 @@ void WebViewGtk::PageSetGeometry(WebKitWindowProperties* properties, GParamSpec*
   if (!m_uiDelegate || m_awaitingShow || geometry.width <= 0 || geometry.height <= 0) return;
   DelegateCall call(this);
   RECT frame{geometry.x, geometry.y, geometry.x + geometry.width, geometry.y + geometry.height};
+  // WebKit works the new geometry out from the toplevel's frame as GTK has it, which lags a
+  // frame set a moment ago (a resizeTo before a moveTo). What the page did not change
+  // stays as the window's frame is now.
+  RECT now{};
+  GtkWidget* toplevel = gtk_widget_get_toplevel(GTK_WIDGET(m_view.Get()));
+  if (GTK_IS_WINDOW(toplevel) && m_uiDelegate->webViewFrame(this, &now) == S_OK) {
+    GdkRectangle known{};
+    gtk_window_get_position(GTK_WINDOW(toplevel), &known.x, &known.y);
+    gtk_window_get_size(GTK_WINDOW(toplevel), &known.width, &known.height);
+    if (geometry.x == known.x && geometry.y == known.y) {
+      frame.left = now.left;
+      frame.top = now.top;
+    }
+    if (geometry.width == known.width && geometry.height == known.height) {
+      frame.right = frame.left + (now.right - now.left);
+      frame.bottom = frame.top + (now.bottom - now.top);
+    } else {
+      frame.right = frame.left + geometry.width;
+      frame.bottom = frame.top + geometry.height;
+    }
+  }
   m_uiDelegate->setFrame(this, &frame);
 }
 
@@ -434,6 +477,7 @@ void WebViewGtk::ResourceLoadStarted(WebKitWebView*, WebKitWebResource* resource
   TrackedResource& tracked = m_resources[resource];
   tracked.resource.Reset(WEBKIT_WEB_RESOURCE(g_object_ref(resource)));
   tracked.identifier = identifier;
+  tracked.fromMemory = CameFromMemory(request);
   ConnectSignal<&WebViewGtk::RequestSent>(resource, "sent-request", this);
   ConnectSignal<&WebViewGtk::ResponseReceived>(resource, "notify::response", this);
   ConnectSignal<&WebViewGtk::ResourceFinished>(resource, "finished", this);
@@ -441,6 +485,23 @@ void WebViewGtk::ResourceLoadStarted(WebKitWebView*, WebKitWebResource* resource
   DelegateCall call(this);
   auto initial = ComPtr<URLRequestGtk>::Adopt(new URLRequestGtk(request));
   m_resourceLoadDelegate->identifierForInitialRequest(this, initial.Get(), nullptr, identifier);
+}
+
+// The page's memory cache answers a request it never built for the network: an http or
+// https request without a single header field.
+bool WebViewGtk::CameFromMemory(WebKitURIRequest* request) {
+  const char* uri = webkit_uri_request_get_uri(request);
+  if (!uri || !(g_str_has_prefix(uri, "http://") || g_str_has_prefix(uri, "https://"))) {
+    return false;
+  }
+  SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request);
+  bool empty = true;
+  if (headers) {
+    soup_message_headers_foreach(
+        headers, [](const char*, const char*, gpointer none) { *static_cast<bool*>(none) = false; },
+        &empty);
+  }
+  return empty;
 }
 
 uint32_t WebViewGtk::TrackedIdentifier(WebKitWebResource* resource) const {
@@ -452,6 +513,7 @@ void WebViewGtk::RequestSent(WebKitWebResource* resource, WebKitURIRequest* requ
                              WebKitURIResponse* redirected) {
   const uint32_t identifier = TrackedIdentifier(resource);
   if (!identifier) return;
+  m_resources[resource].fromMemory = CameFromMemory(request);
   DelegateCall call(this);
   auto sent = ComPtr<URLRequestGtk>::Adopt(new URLRequestGtk(request));
   ComPtr<IWebURLResponse> hop;
@@ -467,8 +529,8 @@ void WebViewGtk::ResponseReceived(WebKitWebResource* resource, GParamSpec*) {
   const uint32_t identifier = TrackedIdentifier(resource);
   if (!response || URLResponseGtk::IsPlaceholder(response) || !identifier) return;
   DelegateCall call(this);
-  ComPtr<IWebURLResponse> urlResponse =
-      ComPtr<IWebURLResponse>::Adopt(new URLResponseGtk(response));
+  ComPtr<IWebURLResponse> urlResponse = ComPtr<IWebURLResponse>::Adopt(
+      new URLResponseGtk(response, m_resources[resource].fromMemory));
   m_resourceLoadDelegate->didReceiveResponse(this, identifier, urlResponse.Get(), nullptr);
 }
 

@@ -31,11 +31,12 @@ class WebViewGtk : public engine::WebViewShell, public FrameHost {
   HRESULT mainFrameURL(BSTR* urlString) override;
   HRESULT close() override;
   HRESULT viewWindow(OLE_HANDLE* window) override;
-  HRESULT cookiesForURL(BSTR url, IWebCookiesListener* listener) override;
+  HRESULT cookiesForRequest(IWebURLRequest* request, IWebCookiesListener* listener) override;
   HRESULT resourceBodyForIdentifier(unsigned long identifier, UINT mostBytes,
                                     IWebResourceBodyListener* listener) override;
-  HRESULT downloadURL(BSTR url, BSTR referrer, IWebDownloadDelegate* delegate,
-                      IWebDownload** download) override;
+  HRESULT downloadRequest(IWebURLRequest* request, IWebDownloadDelegate* delegate,
+                          IWebDownload** download) override;
+  HRESULT mainFrameCertificateErrors(UINT* errors) override;
 
   HRESULT Load(const URLRequestGtk& request) override;
   // The identifier of the page in its web process, and the script context its agent last
@@ -92,7 +93,9 @@ class WebViewGtk : public engine::WebViewShell, public FrameHost {
     uint32_t identifier = 0;
     ComPtr<IWebResourceBodyListener> bodyListener;  // hears the body once it finished
     UINT mostBodyBytes = 0;
+    bool fromMemory = false;  // the page's memory cache answers it
   };
+  static bool CameFromMemory(WebKitURIRequest* request);
   std::map<WebKitWebResource*, TrackedResource> m_resources;
   // Stops telling of the resource; what was kept of it.
   TrackedResource ForgetResource(WebKitWebResource* resource);

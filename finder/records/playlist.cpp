@@ -76,12 +76,31 @@ std::map<std::string, std::string> Attributes(std::string_view list) {
   return attributes;
 }
 
-void AddSegment(PlaylistFacts& facts, const std::string& url) {
+void AddSegment(PlaylistFacts& facts, PlaylistSegment segment) {
+  ++facts.segmentCount;
   if (facts.segments.size() < kMostSegments) {
-    facts.segments.push_back(url);
+    facts.segments.push_back(std::move(segment));
   } else if (facts.note.empty()) {
     facts.note = "Only the first " + std::to_string(kMostSegments) + " segments are listed";
   }
+}
+
+// A byte range "length[@first]"; without a first byte, the part follows `after` (the end of
+// the previous part of the same resource). False for a text that is no range.
+bool ByteRange(std::string_view text, int64_t after, int64_t& first, int64_t& length) {
+  const std::string range(Trimmed(text));
+  char* end = nullptr;
+  const long long count = std::strtoll(range.c_str(), &end, 10);
+  if (end == range.c_str() || count < 0) return false;
+  length = count;
+  first = after;
+  if (*end == '@') {
+    const char* start = end + 1;
+    const long long at = std::strtoll(start, &end, 10);
+    if (end == start || at < 0) return false;
+    first = at;
+  }
+  return *end == '\0';
 }
 
 void ReadHls(std::string_view text, const std::string& url, PlaylistFacts& facts) {
@@ -90,6 +109,12 @@ void ReadHls(std::string_view text, const std::string& url, PlaylistFacts& facts
   bool segmentNext = false;
   bool segmentLines = false;
   double segmentSeconds = 0;
+  // The next segment's byte range, and where the last range of each resource ended.
+  int64_t rangeFirst = 0;
+  int64_t rangeLength = 0;
+  bool ranged = false;
+  std::string rangeText;
+  std::map<std::string, int64_t> rangeEnds;
   while (!text.empty()) {
     const size_t end = std::min(text.find('\n'), text.size());
     const std::string_view line = Trimmed(text.substr(0, end));
@@ -111,12 +136,20 @@ void ReadHls(std::string_view text, const std::string& url, PlaylistFacts& facts
         facts.note = "A segment's duration is not a number";
       segmentNext = true;
       segmentLines = true;
+    } else if (StartsWith(line, "#EXT-X-BYTERANGE:")) {
+      rangeText = std::string(line.substr(17));
+      ranged = true;
     } else if (StartsWith(line, "#EXT-X-KEY:")) {
       const std::string method = Attributes(line.substr(11))["METHOD"];
       if (!method.empty() && method != "NONE") facts.encryption = method;
     } else if (StartsWith(line, "#EXT-X-MAP:")) {
-      const std::string map = Attributes(line.substr(11))["URI"];
-      if (!map.empty()) AddSegment(facts, ResolveUrl(url, map));
+      auto attributes = Attributes(line.substr(11));
+      PlaylistSegment map{ResolveUrl(url, attributes["URI"])};
+      if (!attributes["BYTERANGE"].empty() &&
+          !ByteRange(attributes["BYTERANGE"], 0, map.first, map.length) && facts.note.empty()) {
+        facts.note = "The init section's byte range is not one";
+      }
+      if (!attributes["URI"].empty()) AddSegment(facts, map);
       facts.fragmentedMp4 = true;
     } else if (line == "#EXT-X-ENDLIST") {
       ended = true;
@@ -125,10 +158,23 @@ void ReadHls(std::string_view text, const std::string& url, PlaylistFacts& facts
       if (variantNext) {
         facts.variants.back().url = address;
       } else if (segmentNext) {
-        AddSegment(facts, address);
+        PlaylistSegment segment{address};
+        if (ranged) {
+          const auto previous = rangeEnds.find(address);
+          // Without its first byte, a part follows the last part of the same resource.
+          const int64_t after = previous == rangeEnds.end() ? 0 : previous->second;
+          if (!ByteRange(rangeText, after, rangeFirst, rangeLength)) {
+            if (facts.note.empty()) facts.note = "A segment's byte range is not one";
+          } else {
+            segment.first = rangeFirst;
+            segment.length = rangeLength;
+            rangeEnds[address] = rangeFirst + rangeLength;
+          }
+        }
+        AddSegment(facts, std::move(segment));
         if (segmentSeconds > 0) facts.durationSeconds += segmentSeconds;
       }
-      variantNext = segmentNext = false;
+      variantNext = segmentNext = ranged = false;
     }
   }
   if (!facts.variants.empty()) {
@@ -274,9 +320,10 @@ bool MayBePlaylist(const std::string& mimeType, const std::string& url, int64_t 
   if (IsDeclaredPlaylist(mimeType, url)) return true;
   const std::string type = BareType(mimeType);
   const bool generic = type.empty() || type == "text/plain" || type == "application/octet-stream" ||
-                       type == "binary/octet-stream";
-  return generic && announcedLength > 0 &&
-         static_cast<uint64_t>(announcedLength) <= kMostPlaylistBytes;
+                       type == "binary/octet-stream" || type == "application/x-unknown";
+  // A length not announced (a chunked answer) may be short enough: the body tells.
+  return generic && announcedLength != 0 &&
+         (announcedLength < 0 || static_cast<uint64_t>(announcedLength) <= kMostPlaylistBytes);
 }
 
 PlaylistFacts ReadPlaylist(std::string_view text, const std::string& url) {

@@ -26,10 +26,20 @@ enum class PlaylistKind { kUnknown, kHlsMaster, kHlsMedia, kDash };
 // The kind as a row names it: "unknown", "hls-master", "hls-media" or "dash".
 const char* PlaylistKindName(PlaylistKind kind);
 
+// A segment of a media playlist: its address, and the part of it when the playlist names
+// one (#EXT-X-BYTERANGE, or an init section's BYTERANGE).
+struct PlaylistSegment {
+  std::string url;
+  int64_t first = -1;   // the part's first byte; -1: the whole resource
+  int64_t length = -1;  // with first: the part's bytes
+};
+
 struct PlaylistFacts {
   PlaylistKind kind = PlaylistKind::kUnknown;  // kUnknown: see note
   std::vector<PlaylistVariant> variants;
-  std::vector<std::string> segments;  // absolute addresses in order (an init section first)
+  // In order, an init section first; at most kMostSegments are kept of segmentCount.
+  std::vector<PlaylistSegment> segments;
+  size_t segmentCount = 0;
   double durationSeconds = 0;
   std::string encryption;  // the key method other than NONE ("AES-128", ...); empty: clear
   bool live = false;       // a media playlist that has not ended, or a dynamic manifest
@@ -40,8 +50,8 @@ using PlaylistFactsPtr = std::shared_ptr<const PlaylistFacts>;
 
 // Whether a response says it is a playlist, by its type or its name.
 bool IsDeclaredPlaylist(const std::string& mimeType, const std::string& url);
-// Whether a response may be a playlist worth reading: a declared one, or one of the generic
-// types sites serve playlists as whose announced length fits the cap.
+// Whether a response may be a playlist worth reading: a declared one, or one of a generic
+// type (none, text or bytes) that may not be longer than the cap; its first bytes tell.
 bool MayBePlaylist(const std::string& mimeType, const std::string& url, int64_t announcedLength);
 // Reads the text of the playlist at the address (relative addresses resolve against it).
 PlaylistFacts ReadPlaylist(std::string_view text, const std::string& url);

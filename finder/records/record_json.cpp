@@ -1,5 +1,7 @@
 #include "finder/records/record_json.h"
 
+#include "finder/records/cache_source.h"
+#include "finder/records/cookies.h"
 #include "finder/text/size_format.h"
 #include "finder/text/url_names.h"
 
@@ -52,7 +54,10 @@ Json::Value RowValue(const RequestRecord& record) {
   row["fileName"] = FileNameOf(record.url);
   row["mimeType"] = record.mimeType;
   row["size"] = SizeOf(record.announcedLength);
-  row["url"] = record.url;
+  // A very long address is kept whole here; the page gets its start and its length.
+  const bool cut = record.url.size() > kLongestRowUrl;
+  row["url"] = cut ? record.url.substr(0, kLongestRowUrl) : record.url;
+  if (cut) row["urlLength"] = static_cast<Json::UInt64>(record.url.size());
   row["id"] = record.id;
   row["status"] = record.status;
   row["statusText"] = record.statusText;
@@ -64,11 +69,23 @@ Json::Value RowValue(const RequestRecord& record) {
   row["bytes"] = static_cast<Json::Int64>(record.announcedLength);
   row["received"] = static_cast<Json::Int64>(record.received);
   row["redirects"] = static_cast<Json::UInt>(record.redirects.size());
-  row["fromCache"] = record.fromCache;
+  row["fromCache"] = record.cache != CacheSource::kNetwork;
+  row["cache"] = CacheSourceName(record.cache);
   row["error"] = record.error;
+  row["cancelled"] = record.cancelled;
+  if (record.blocked) row["blocked"] = true;
+  if (record.untrustedCertificate) row["untrustedCertificate"] = true;
   row["parent"] = record.parent;
   if (record.playlist) row["playlist"] = PlaylistValue(*record.playlist);
   return row;
+}
+
+HeaderFields RequestHeadersSent(const RequestRecord& record) {
+  HeaderFields headers = record.requestHeaders;
+  if (!record.cookiesKnown || !HeaderValue(headers, "Cookie").empty()) return headers;
+  const std::string cookies = CookieHeaderOf(ParseCookieLines(record.cookieLines));
+  if (!cookies.empty()) headers.push_back({"Cookie", cookies});
+  return headers;
 }
 
 Json::Value HeadersValue(const HeaderFields& fields) {
@@ -84,7 +101,8 @@ Json::Value HeadersValue(const HeaderFields& fields) {
 
 Json::Value DetailsValue(const RequestRecord& record) {
   Json::Value details = RowValue(record);
-  details["requestHeaders"] = HeadersValue(record.requestHeaders);
+  details["url"] = record.url;
+  details["requestHeaders"] = HeadersValue(RequestHeadersSent(record));
   details["responseHeaders"] = HeadersValue(record.responseHeaders);
   Json::Value hops(Json::arrayValue);
   for (const RedirectHop& hop : record.redirects) {

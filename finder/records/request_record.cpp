@@ -44,3 +44,8 @@ std::string HeaderValue(const HeaderFields& fields, const std::string& name) {
   });
   return found == fields.end() ? std::string() : found->value;
 }
+
+std::string CookiePageOf(const RequestRecord& record) {
+  return HeaderValue(record.requestHeaders, "Sec-Fetch-Dest") == "document" ? std::string()
+                                                                            : record.initiator;
+}

@@ -1,12 +1,11 @@
 #pragma once
 
-// Saving what rows list through the browsing session, with progress: one row's file, every
-// shown row's file into a folder, or an HLS playlist's segments joined into one file. The
-// page asks, the dialog shows after its call returns, and the page's saveProgress hears
-// each save: {job, name, state: "running" | "done" | "failed" | "cancelled", bytes, total,
-// item, items (the addresses, segments when joined), joined, path, error}, running at most
-// four times a second. A file is written under a temporary name beside its place and
-// renamed into it when whole; a failed or cancelled file leaves nothing behind.
+// Saving what rows list through the browsing session: one row's file, every shown row's
+// file into a folder, or an HLS playlist's segments joined into one file (job_runner.h runs
+// them and tells their progress). The page asks, and what cannot be saved exactly is refused
+// at once with why (a blob: address, a request that was no GET, a stream that cannot be
+// joined whole); the dialog shows after the call returns, suggesting a name that is one
+// path component (file_names.h).
 
 #include "finder/finder_state.h"
 #include "finder/saves/save_files.h"
@@ -16,8 +15,8 @@
 #include <string>
 
 // saveFile {id}, saveShown {ids: [...]} or savePlaylist {id, variant}: kept, and the dialog
-// asked for. 0 for anything else, or when a save's dialog is waiting; a playlist that cannot
-// be saved as one file gets 0 and answer["message"] saying why.
+// asked for. 0 for anything else, or when a save's dialog is waiting; a row that cannot be
+// saved gets 0 and answer["message"] saying why.
 int RequestFileSave(const std::u16string& method, const Json::Value& params, FinderState& state,
                     Saves& saves, HWND window, Json::Value& answer);
 // Shows the save's dialog and starts it, fetching with the view's session.

@@ -16,9 +16,15 @@ struct Format {
 
 constexpr Format kFormats[] = {
     {ListSave::Format::kHar, "har", u"Save as HAR", u"trawler.har"},
+    {ListSave::Format::kSanitizedHar, "har-sanitized", u"Save as HAR without cookies",
+     u"trawler-sanitized.har"},
     {ListSave::Format::kCsv, "csv", u"Save as CSV", u"trawler.csv"},
     {ListSave::Format::kJson, "json", u"Save as JSON", u"trawler.json"},
 };
+
+bool IsHar(ListSave::Format format) {
+  return format == ListSave::Format::kHar || format == ListSave::Format::kSanitizedHar;
+}
 
 const Format* FormatNamed(const std::string& name) {
   for (const Format& format : kFormats) {
@@ -34,14 +40,14 @@ const Format& FormatOf(ListSave::Format format) {
   return kFormats[0];
 }
 
-std::string HarText(const FinderState& state, const std::vector<uint32_t>& ids) {
+std::string HarText(const FinderState& state, const std::vector<uint32_t>& ids, bool sanitized) {
   std::vector<const RequestRecord*> records;
   for (uint32_t id : ids) {
     if (const RequestRecord* record = FindRecord(state, id)) records.push_back(record);
   }
   Json::StreamWriterBuilder writer;
   writer["indentation"] = " ";
-  return Json::writeString(writer, HarLog(records, state.m_searches)) + "\n";
+  return Json::writeString(writer, HarLog(records, state.m_searches, sanitized)) + "\n";
 }
 
 void TellSaved(bool ok, bool cancelled, const std::string& path, const std::string& error) {
@@ -61,7 +67,7 @@ int RequestListSave(const Json::Value& params, Saves& saves, HWND window) {
   if (!format) return 0;
   ListSave save;
   save.format = format->format;
-  if (save.format == ListSave::Format::kHar) {
+  if (IsHar(save.format)) {
     if (!ReadIds(params["ids"], kMostIds, save.ids)) return 0;
   } else {
     if (!params["text"].isString()) return 0;
@@ -75,7 +81,8 @@ void RunListSave(const ListSave& save, const FinderState& state, Saves& saves, H
   const std::string path = AskSavePath(saves, owner, format.suggested, format.title, false);
   if (path.empty()) return TellSaved(false, true, "", "");
   const std::string data =
-      save.format == ListSave::Format::kHar ? HarText(state, save.ids) : save.text;
+      IsHar(save.format) ? HarText(state, save.ids, save.format == ListSave::Format::kSanitizedHar)
+                         : save.text;
   std::string error;
   const bool written = WriteFileWhole(path, data, error);
   TellSaved(written, false, path, error);

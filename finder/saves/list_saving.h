@@ -9,8 +9,9 @@
 
 #include <json/json.h>
 
-// save {"format": "har", "ids": [...]} or {"format": "csv" | "json", "text": "..."}: kept,
-// and the dialog asked for. 0 for anything else, or when a save already waits.
+// save {"format": "har" | "har-sanitized", "ids": [...]} or {"format": "csv" | "json",
+// "text": "..."}: kept, and the dialog asked for. 0 for anything else, or when a save
+// already waits.
 int RequestListSave(const Json::Value& params, Saves& saves, HWND window);
 // Shows the save's dialog, writes the file and tells the page.
 void RunListSave(const ListSave& save, const FinderState& state, Saves& saves, HWND owner);

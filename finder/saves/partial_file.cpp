@@ -1,33 +1,106 @@
 #include "finder/saves/partial_file.h"
 
 #include <unistd.h>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <utility>
 
 namespace {
 
 constexpr int kMostNameTries = 1000;
+constexpr size_t kLongestName = 255;
+// A partial name is cut to this many bytes of its place's name, so that with its suffix it
+// is no longer than a file name may be.
+constexpr size_t kLongestPartialStem = 200;
 
-// "name.ext", then "name (2).ext", "name (3).ext", ...
+// The partial files open now, for a signal that ends the process to take away. A signal
+// handler can reach nothing else, so this is a table of fixed slots it only reads.
+constexpr size_t kSlots = 64;
+constexpr size_t kLongestPath = 4096;
+struct Slot {
+  std::atomic<bool> used{false};
+  char path[kLongestPath];
+};
+Slot g_partials[kSlots];
+
+void RemovePartials(int signal) {
+  for (Slot& slot : g_partials) {
+    if (slot.used.load()) unlink(slot.path);
+  }
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+// Once: termination and interruption take the partial files away; a file larger than the
+// process may write fails that write ("File too large") instead of ending the process.
+void InstallCleanup() {
+  static const bool installed = [] {
+    struct sigaction action {};
+    action.sa_handler = RemovePartials;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+    std::signal(SIGXFSZ, SIG_IGN);
+    return true;
+  }();
+  (void)installed;
+}
+
+int Register(const std::string& path) {
+  if (path.size() >= kLongestPath) return -1;
+  for (size_t i = 0; i < kSlots; ++i) {
+    Slot& slot = g_partials[i];
+    if (slot.used.load()) continue;
+    std::memcpy(slot.path, path.c_str(), path.size() + 1);
+    slot.used.store(true);
+    return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void Unregister(int& slot) {
+  if (slot >= 0) g_partials[slot].used.store(false);
+  slot = -1;
+}
+
+// "name.ext", then "name (2).ext", "name (3).ext", ..., the stem cut where the number would
+// make the name too long.
 std::string Numbered(const std::string& name, int n) {
   if (n == 1) return name;
   const size_t dot = name.rfind('.');
   const size_t stem = dot == std::string::npos || dot == 0 ? name.size() : dot;
-  return name.substr(0, stem) + " (" + std::to_string(n) + ")" + name.substr(stem);
+  const std::string number = " (" + std::to_string(n) + ")";
+  size_t keep = stem;
+  while (keep > 0 && (name.size() - stem + keep + number.size() > kLongestName ||
+                      (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)) {
+    --keep;
+  }
+  return name.substr(0, keep) + number + name.substr(stem);
 }
 
 }  // namespace
 
 std::string PartialPath(const std::string& path) {
-  return path + ".part-" + std::to_string(getpid());
+  const size_t slash = path.rfind('/') + 1;
+  std::string name = path.substr(slash);
+  if (name.size() > kLongestPartialStem) {
+    size_t keep = kLongestPartialStem;
+    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+    name.resize(keep);
+  }
+  return path.substr(0, slash) + name + ".part-" + std::to_string(getpid());
 }
 
 bool PartialFile::Open(const std::string& beside) {
   Discard();
+  InstallCleanup();
   const std::string path = PartialPath(beside);
   m_file = std::fopen(path.c_str(), "wbx");
-  if (m_file) m_path = path;
-  return m_file != nullptr;
+  if (!m_file) return false;
+  m_path = path;
+  m_slot = Register(path);
+  return true;
 }
 
 bool PartialFile::Write(std::string_view bytes) {
@@ -59,6 +132,7 @@ bool PartialFile::MoveTo(const std::string& path) {
     return false;
   }
   m_path.clear();
+  Unregister(m_slot);
   return true;
 }
 
@@ -68,6 +142,12 @@ bool PartialFile::PlaceInFolder(const std::string& folder, const std::string& na
     const int failure = errno;
     Discard();
     errno = failure;
+    return false;
+  }
+  // The name is one path component: the file stays in the folder.
+  if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
+    Discard();
+    errno = EINVAL;
     return false;
   }
   for (int n = 1; n <= kMostNameTries; ++n) {
@@ -88,4 +168,5 @@ void PartialFile::Discard() {
   if (m_file) std::fclose(std::exchange(m_file, nullptr));
   if (!m_path.empty()) std::remove(m_path.c_str());
   m_path.clear();
+  Unregister(m_slot);
 }

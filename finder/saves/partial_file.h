@@ -1,8 +1,8 @@
 #pragma once
 
 // A file written beside its place under a temporary name (NAME.part-PID) and moved into its
-// place only when whole; removed when it is not. The finder's only POSIX file calls are here
-// and in save_files.cpp.
+// place only when whole; removed when it is not, also when a signal ends the process. The
+// finder's only POSIX file calls are here. Files are made without the executable bit.
 
 #include <cstdio>
 #include <string>
@@ -36,7 +36,9 @@ class PartialFile {
 
   FILE* m_file = nullptr;
   std::string m_path;
+  int m_slot = -1;  // where a signal that ends the process finds it
 };
 
-// The name a file has beside its place until it is whole.
+// The name a file has beside its place until it is whole: its place's name (cut short when
+// long) with ".part-PID".
 std::string PartialPath(const std::string& path);

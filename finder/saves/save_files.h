@@ -23,7 +23,7 @@ inline constexpr UINT_PTR kSaveTimer = 0x5A7E;
 // The list written to one file: HAR made of the rows' records, or CSV or JSON as the page
 // made the text.
 struct ListSave {
-  enum class Format { kHar, kCsv, kJson };
+  enum class Format { kHar, kSanitizedHar, kCsv, kJson };
   Format format = Format::kHar;
   std::vector<uint32_t> ids;
   std::string text;
@@ -47,6 +47,9 @@ struct Saves {
   bool dialogShown = false;
   std::map<uint32_t, std::unique_ptr<SaveJob>> jobs;
   uint32_t nextJob = 1;
+  // The last progress of each save as told to the page (of ended ones, the latest few): a
+  // page that loads again, after its process died, hears them again.
+  std::map<uint32_t, Json::Value> told;
 };
 
 // Keeps the save and posts the window the message that shows its dialog. False, keeping

@@ -1,7 +1,8 @@
 #pragma once
 
-// A save that fetches through the browsing session (see file_saving.h): its addresses,
-// where they go, and how far it is. Owned by the UI window's saves (save_files.h).
+// A save that fetches through the browsing session (see file_saving.h): what it fetches,
+// where it goes, and how far it is. Owned by the UI window's saves (save_files.h) and run
+// by job_runner.h.
 
 #include "finder/saves/partial_file.h"
 #include "finder/saves/session_fetch.h"
@@ -9,6 +10,22 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+// One file of a save, or one part of a joined file: a request of the session, or the bytes
+// of a data: address; or why it cannot be saved at all.
+struct SaveItem {
+  FetchRequest request;
+  bool fromData = false;  // `bytes` holds it (a data: address): nothing is fetched
+  std::string bytes;
+  std::string name;     // its file's name in a folder
+  std::string refusal;  // why it is not saved; empty when it is
+};
+
+// A file of a folder save that was not saved, and why.
+struct SaveFailure {
+  std::string name;
+  std::string error;
+};
 
 struct SaveJob {
   SaveJob() = default;
@@ -20,17 +37,22 @@ struct SaveJob {
   }
 
   uint32_t id = 0;
-  std::string name;               // what the page shows
-  std::vector<std::string> urls;  // fetched in order
-  std::string folder;             // each address to a file of its own in it; empty: one file
-  std::string path;               // the one file all addresses are joined into
-  std::string variantUrl;         // a media playlist to read the addresses from first
-  std::string referer;            // what the page sent with the first row's request
-  ComPtr<IWebView> view;          // the browsing view whose session fetches
-  size_t index = 0;               // the address being fetched
+  std::string name;    // what the page shows
+  std::string folder;  // each item to a file of its own in it; empty: one file
+  std::string path;    // the one file all items are joined into
+  std::vector<SaveItem> items;
+  // A media playlist to read the items from first (a master playlist's variant, or a live
+  // playlist read again), and what its segments' requests carry.
+  FetchRequest playlist;
+  bool readsPlaylist = false;
+  std::string owner;      // the playlist row's address: a playlist that lists it is refused
+  ComPtr<IWebView> view;  // the browsing view whose session fetches
+  size_t index = 0;       // the item being saved
   PartialFile file;
   int64_t bytes = 0;
-  int64_t total = -1;  // the announced length, for a save of one address
+  int64_t total = -1;  // the length of the one item's body, when it is known
+  size_t saved = 0;    // files placed in the folder
+  std::vector<SaveFailure> failures;
   double toldAt = 0;
   ComPtr<CSessionFetch> fetch;
 };

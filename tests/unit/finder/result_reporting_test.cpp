@@ -33,13 +33,13 @@ TEST_F(ResultReportingTest, RowKeepsItsFourTextsAndAddsTheRequestsOutcome) {
   record.redirects.resize(2);
   EXPECT_EQ(KeepRequest(State(), record), 1u);
   ASSERT_EQ(m_logs.size(), 1u);
-  EXPECT_EQ(
-      m_logs[0],
-      "addResult {\"bytes\":1536,\"duration\":-1,\"error\":\"\",\"fileName\":\"b.mp3\","
-      "\"fromCache\":false,\"id\":1,\"method\":\"POST\",\"mimeType\":\"audio/mpeg\",\"parent\":0,"
-      "\"received\":-1,\"redirects\":2,\"response\":4,\"size\":\"1.50KB\",\"start\":12,"
-      "\"status\":404,\"statusText\":\"Not Found\",\"url\":\"http://h.test/a/b.mp3?x=1\","
-      "\"window\":2}\n");
+  EXPECT_EQ(m_logs[0],
+            "addResult {\"bytes\":1536,\"cache\":\"\",\"cancelled\":false,\"duration\":-1,"
+            "\"error\":\"\",\"fileName\":\"b.mp3\",\"fromCache\":false,\"id\":1,\"method\":"
+            "\"POST\",\"mimeType\":\"audio/mpeg\",\"parent\":0,"
+            "\"received\":-1,\"redirects\":2,\"response\":4,\"size\":\"1.50KB\",\"start\":12,"
+            "\"status\":404,\"statusText\":\"Not Found\",\"url\":\"http://h.test/a/b.mp3?x=1\","
+            "\"window\":2}\n");
   ASSERT_NE(FindRecord(State(), 1), nullptr);
   EXPECT_EQ(FindRecord(State(), 1)->url, "http://h.test/a/b.mp3?x=1");
 }
@@ -160,15 +160,25 @@ TEST_F(ResultReportingTest, FilteredRowsAreNeitherKeptNorReported) {
   EXPECT_TRUE(m_logs.empty());
 }
 
-TEST_F(ResultReportingTest, DelegateAsksNothingWhileIdleOrPaused) {
+TEST_F(ResultReportingTest, PausedResponsesAreCountedOnlyWhenTheFilterPassesThem) {
   CResourceLoadDelegate delegate;
   FakeResponse response;
   State().m_paused = 1;
   EXPECT_EQ(delegate.didReceiveResponse(nullptr, 1, &response, nullptr), S_OK);
+  // Paused, a response is asked only what the filter tests.
+  EXPECT_EQ(response.m_questions, 2);
+  EXPECT_EQ(State().m_unlisted, 1u);
+  State().m_filterEnabled = 1;
+  State().m_mimeFilter = u"video";
+  EXPECT_EQ(delegate.didReceiveResponse(nullptr, 2, &response, nullptr), S_OK);
+  EXPECT_EQ(State().m_unlisted, 1u);
+  // Idle, it is asked nothing.
   State().m_paused = 0;
   State().m_running = 0;
-  EXPECT_EQ(delegate.didReceiveResponse(nullptr, 1, &response, nullptr), S_OK);
-  EXPECT_EQ(response.m_questions, 0);
+  FakeResponse unasked;
+  EXPECT_EQ(delegate.didReceiveResponse(nullptr, 3, &unasked, nullptr), S_OK);
+  EXPECT_EQ(unasked.m_questions, 0);
+  EXPECT_TRUE(State().m_records.empty());
   EXPECT_TRUE(m_logs.empty());
 }
 

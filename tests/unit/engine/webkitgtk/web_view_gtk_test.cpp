@@ -415,47 +415,6 @@ TEST_F(WebViewGtkTest, ClosingGivesBackEveryDelegate) {
   EXPECT_EQ(m_policy.References(), 1u);
 }
 
-// Hears the session's cookies for an address: the last Cookie header, and how many answers.
-class Cookies : public TestComObject<IWebCookiesListener> {
- public:
-  Cookies() : TestComObject(IID_IWebCookiesListener) {}
-  HRESULT didReceiveCookies(BSTR, BSTR header) override {
-    last = Utf8(header);
-    ++answers;
-    return S_OK;
-  }
-  std::string last;
-  int answers = 0;
-};
-
-// Hears a download: "response STATUS LENGTH", the bytes, then "finished" or "failed TEXT".
-class Download : public TestComObject<IWebDownloadDelegate> {
- public:
-  Download() : TestComObject(IID_IWebDownloadDelegate) {}
-  HRESULT didReceiveResponse(IWebDownload*, int status, long long length) override {
-    events.push_back("response " + std::to_string(status) + " " + std::to_string(length));
-    return S_OK;
-  }
-  HRESULT didReceiveData(IWebDownload* download, const char* bytes, UINT length) override {
-    body.append(bytes, length);
-    if (cancelAtData) download->cancel();
-    return S_OK;
-  }
-  HRESULT didFinish(IWebDownload*) override {
-    events.push_back("finished");
-    return S_OK;
-  }
-  HRESULT didFailWithError(IWebDownload*, IWebError* error) override {
-    ScopedBstr text;
-    error->localizedDescription(text.Receive());
-    events.push_back("failed " + Utf8(text.Get()));
-    return S_OK;
-  }
-  std::vector<std::string> events;
-  std::string body;
-  bool cancelAtData = false;
-};
-
 // WebKit keeps a document's body; a fetch()'s never, and an XMLHttpRequest's only while its
 // web process still holds it, so neither is asked for here.
 TEST_F(WebViewGtkTest, TheBodyOfAResourceComesFromTheViewWhenItKeptOne) {
@@ -475,52 +434,183 @@ TEST_F(WebViewGtkTest, TheBodyOfAResourceComesFromTheViewWhenItKeptOne) {
   EXPECT_EQ(bodies.References(), 1u);
 }
 
-TEST_F(WebViewGtkTest, ADownloadCarriesThePagesSessionAndNoCookieToAnotherHost) {
-  m_site.Add("/page.html", "text/html", "<script>document.cookie = 'k=v; path=/';</script>");
-  // The same server under another name: a redirect there gets no cookie of 127.0.0.1.
+// Hears which cookies a request would carry: the last Cookie header and its cookies' lines,
+// and how many answers.
+class Cookies : public TestComObject<IWebCookiesListener> {
+ public:
+  Cookies() : TestComObject(IID_IWebCookiesListener) {}
+  HRESULT didReceiveCookies(BSTR, BSTR header, BSTR lines) override {
+    last = Utf8(header);
+    lastLines = Utf8(lines);
+    ++answers;
+    return S_OK;
+  }
+  std::string last;
+  std::string lastLines;
+  int answers = 0;
+};
+
+// Hears a download: "response STATUS LENGTH" (and its Location, if any), the bytes, then
+// "finished" or "failed TEXT".
+class Download : public TestComObject<IWebDownloadDelegate> {
+ public:
+  Download() : TestComObject(IID_IWebDownloadDelegate) {}
+  HRESULT didReceiveResponse(IWebDownload*, int status, long long length, BSTR lines) override {
+    const std::string fields = Utf8(lines);
+    const size_t location = fields.find("Location: ");
+    events.push_back(
+        "response " + std::to_string(status) + " " + std::to_string(length) +
+        (location == std::string::npos
+             ? ""
+             : " to " + fields.substr(location + 10, fields.find('\r', location) - location - 10)));
+    return S_OK;
+  }
+  HRESULT didReceiveData(IWebDownload* download, const char* bytes, UINT length) override {
+    body.append(bytes, length);
+    if (cancelAtData) download->cancel();
+    return S_OK;
+  }
+  HRESULT didFinish(IWebDownload*) override {
+    events.push_back("finished");
+    return S_OK;
+  }
+  HRESULT didFailWithError(IWebDownload*, IWebError* error) override {
+    ScopedBstr text;
+    error->localizedDescription(text.Receive());
+    events.push_back("failed " + Utf8(text.Get()));
+    return S_OK;
+  }
+  bool Ended() const {
+    return !events.empty() &&
+           (events.back() == "finished" || events.back().rfind("failed", 0) == 0);
+  }
+  std::vector<std::string> events;
+  std::string body;
+  bool cancelAtData = false;
+};
+
+// A request the system makes: its address, page and fields.
+ComPtr<IWebMutableURLRequest> Request(
+    const std::string& url, const std::string& page = "",
+    const std::vector<std::pair<std::u16string, std::u16string>>& fields = {}) {
+  ComPtr<IWebMutableURLRequest> request;
+  EXPECT_EQ(WebKitCreateInstance(CLSID_WebMutableURLRequest, nullptr, IID_IWebMutableURLRequest,
+                                 request.ReceiveVoid()),
+            S_OK);
+  ScopedBstr address(std::u16string(url.begin(), url.end()));
+  request->initWithURL(address.Get(), WebURLRequestUseProtocolCachePolicy, 60);
+  if (!page.empty()) {
+    ScopedBstr document(std::u16string(page.begin(), page.end()));
+    request->setMainDocumentURL(document.Get());
+  }
+  for (const auto& [name, value] : fields) {
+    ScopedBstr field(name);
+    ScopedBstr text(value);
+    EXPECT_EQ(request->setValue(text.Get(), field.Get()), S_OK);
+  }
+  return request;
+}
+
+class SessionTest : public WebViewGtkTest {
+ protected:
+  // Loads a page that sets three cookies, and waits until the session holds them.
+  void LoadCookiePage() {
+    m_site.Add("/page.html", "text/html",
+               "<script>document.cookie = 'k=v; path=/'; document.cookie = 'strict=1; path=/; "
+               "SameSite=Strict'; document.cookie = 'lax=1; path=/; SameSite=Lax';</script>");
+    Load(m_site.Url("/page.html"));
+    ASSERT_TRUE(RunUntil([&] { return m_seen.finished == 1; }));
+    ASSERT_EQ(m_view->QueryInterface(IID_IWebViewPrivate, m_engine.ReceiveVoid()), S_OK);
+    // The page's cookies reach the session a moment after the page ran: asked until it has.
+    ASSERT_NE(AskCookies(m_site.Url("/page.html"), "",
+                         [](const Cookies& heard) {
+                           return heard.last.find("lax=1") != std::string::npos;
+                         }),
+              "");
+  }
+  // The Cookie header a request would carry, asked until `wanted` holds (or once).
+  std::string AskCookies(const std::string& url, const std::string& page,
+                         const std::function<bool(const Cookies&)>& wanted = nullptr) {
+    Cookies cookies;
+    int asked = 0;
+    RunUntil([&] {
+      if (asked > cookies.answers) return false;  // an answer is on its way
+      if (asked && (!wanted || wanted(cookies))) return true;
+      m_engine->cookiesForRequest(Request(url, page).Get(), &cookies);
+      ++asked;
+      return false;
+    });
+    return cookies.last;
+  }
+  // Runs a download to its end.
+  void Fetch(Download& delegate, const ComPtr<IWebMutableURLRequest>& request) {
+    ComPtr<IWebDownload> download;
+    ASSERT_EQ(m_engine->downloadRequest(request.Get(), &delegate, download.Receive()), S_OK);
+    EXPECT_TRUE(delegate.events.empty());
+    ASSERT_TRUE(RunUntil([&] { return delegate.Ended(); }));
+  }
+
+  ComPtr<IWebViewPrivate> m_engine;
+};
+
+TEST_F(SessionTest, ARequestCarriesTheCookiesItsPagesSiteAllows) {
+  LoadCookiePage();
+  const std::string file = m_site.Url("/file.bin");
+  const std::string same = AskCookies(file, m_site.Url("/page.html"));
+  for (const char* cookie : {"k=v", "strict=1", "lax=1"}) {
+    EXPECT_NE(same.find(cookie), std::string::npos) << same;
+  }
+  // From a page of another site, SameSite withholds what it names.
+  const std::string cross = AskCookies(file, "http://elsewhere.test/");
+  EXPECT_EQ(cross.find("strict=1"), std::string::npos) << cross;
+  EXPECT_EQ(cross.find("lax=1"), std::string::npos) << cross;
+  UINT errors = 99;
+  EXPECT_EQ(m_engine->mainFrameCertificateErrors(&errors), S_OK);
+  EXPECT_EQ(errors, 0u);
+}
+
+TEST_F(SessionTest, ADownloadSendsItsFieldsAndTellsARedirectWithoutFollowingIt) {
+  LoadCookiePage();
   m_site.AddRedirect("/go", m_site.Url("/file.bin").replace(7, 9, "localhost"));
   m_site.Add("/file.bin", "application/octet-stream", std::string(200'000, 'f'));
-  Load(m_site.Url("/page.html"));
-  ASSERT_TRUE(RunUntil([&] { return m_seen.finished == 1; }));
-  ComPtr<IWebViewPrivate> engine;
-  ASSERT_EQ(m_view->QueryInterface(IID_IWebViewPrivate, engine.ReceiveVoid()), S_OK);
-  // The page's cookie reaches the session a moment after the page ran: asked until it has.
-  Cookies cookies;
-  const std::string page = m_site.Url("/page.html");
-  ScopedBstr address(std::u16string(page.begin(), page.end()));
-  int asked = 0;
-  ASSERT_TRUE(RunUntil([&] {
-    if (asked > cookies.answers) return false;  // an answer is on its way
-    if (cookies.last == "k=v") return true;
-    engine->cookiesForURL(address.Get(), &cookies);
-    ++asked;
-    return false;
-  }));
-  Download delegate;
+  Download moved;
+  Fetch(moved, Request(m_site.Url("/go"), m_site.Url("/page.html"),
+                       {{u"Referer", u"http://h.test/from"}}));
+  const std::string elsewhere = m_site.Url("/file.bin").replace(7, 9, "localhost");
+  EXPECT_EQ(moved.events, (std::vector<std::string>{"response 301 0 to " + elsewhere, "finished"}));
+  EXPECT_EQ(m_site.Asked().back(), "/go");
+  EXPECT_NE(m_site.HeadersOf("/go").find("| http://h.test/from"), std::string::npos);
+  // No Referer unless the request has one; the cookies are the session's.
+  Download whole;
+  Fetch(whole, Request(m_site.Url("/file.bin"), m_site.Url("/page.html")));
+  EXPECT_EQ(whole.events, (std::vector<std::string>{"response 200 200000", "finished"}));
+  EXPECT_TRUE(whole.body == std::string(200'000, 'f')) << whole.body.size();
+  EXPECT_EQ(m_site.HeadersOf("/file.bin").substr(m_site.HeadersOf("/file.bin").find('|')), "| ");
+  EXPECT_NE(m_site.HeadersOf("/file.bin").find("strict=1"), std::string::npos);
+  // Only a GET of a web address is fetched.
+  ComPtr<IWebMutableURLRequest> post = Request(m_site.Url("/file.bin"));
+  ScopedBstr method(u"POST");
+  post->setHTTPMethod(method.Get());
+  Download refused;
   ComPtr<IWebDownload> download;
-  const std::string go = m_site.Url("/go");
-  ScopedBstr url(std::u16string(go.begin(), go.end()));
-  ASSERT_EQ(engine->downloadURL(url.Get(), nullptr, &delegate, download.Receive()), S_OK);
-  EXPECT_TRUE(delegate.events.empty());
-  ASSERT_TRUE(RunUntil([&] {
-    return !delegate.events.empty() && delegate.events.back() == "finished";
-  })) << (delegate.events.empty() ? "" : delegate.events.back());
-  EXPECT_EQ(delegate.events, (std::vector<std::string>{"response 200 200000", "finished"}));
-  EXPECT_TRUE(delegate.body == std::string(200'000, 'f')) << delegate.body.size();
-  EXPECT_EQ(m_site.HeadersOf("/go"), "k=v | " + m_site.Url("/page.html"));
-  EXPECT_EQ(m_site.HeadersOf("/file.bin"), " | " + m_site.Url("/page.html"));
+  EXPECT_EQ(m_engine->downloadRequest(post.Get(), &refused, download.Receive()), E_INVALIDARG);
+  EXPECT_EQ(
+      m_engine->downloadRequest(Request("ftp://127.0.0.1/f").Get(), &refused, download.Receive()),
+      E_INVALIDARG);
+  // A field may not hold a line of its own.
+  ScopedBstr name(u"X-Test");
+  ScopedBstr injected(u"a\r\nCookie: stolen=1");
+  EXPECT_EQ(post->setValue(injected.Get(), name.Get()), E_INVALIDARG);
   // A cancelled download tells nothing more, and gives its delegate back.
   Download cancelled;
   cancelled.cancelAtData = true;
-  const std::string bin = m_site.Url("/file.bin");
-  ScopedBstr file(std::u16string(bin.begin(), bin.end()));
-  ScopedBstr referrer(u"http://elsewhere.test/");
-  ASSERT_EQ(engine->downloadURL(file.Get(), referrer.Get(), &cancelled, download.Receive()), S_OK);
+  ASSERT_EQ(m_engine->downloadRequest(Request(m_site.Url("/file.bin")).Get(), &cancelled,
+                                      download.Receive()),
+            S_OK);
   ASSERT_TRUE(RunUntil([&] { return !cancelled.body.empty(); }));
   download.Reset();
   ASSERT_TRUE(RunUntil([&] { return cancelled.References() == 1; }));
   EXPECT_EQ(cancelled.events, (std::vector<std::string>{"response 200 200000"}));
-  EXPECT_EQ(m_site.HeadersOf("/file.bin"), "k=v | http://elsewhere.test/");
   EXPECT_LT(cancelled.body.size(), 200'000u);
 }
 

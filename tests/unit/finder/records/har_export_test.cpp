@@ -15,6 +15,7 @@ RequestRecord Redirected() {
   record.startMs = 10;
   record.responseMs = 30;
   record.durationMs = 50;
+  record.finished = true;
   record.requestHeaders = {{"User-Agent", "Trawler test"}};
   RedirectHop hop;
   hop.url = "http://h.test/start";
@@ -30,7 +31,7 @@ RequestRecord Redirected() {
 TEST(HarExportTest, EachHopIsAnEntryBeforeItsRequestAndTimesAddUp) {
   const RequestRecord record = Redirected();
   const std::vector<SearchEntry> searches = {{"http://h.test/", 1.7e12, 0, 75.5}};
-  const Json::Value log = HarLog({&record}, searches)["log"];
+  const Json::Value log = HarLog({&record}, searches, false)["log"];
   EXPECT_EQ(log["version"].asString(), "1.2");
   ASSERT_EQ(log["pages"].size(), 1u);
   EXPECT_EQ(log["pages"][0]["startedDateTime"].asString(), "2023-11-14T22:13:20.000Z");
@@ -62,7 +63,7 @@ TEST(HarExportTest, AFailedRequestIsAnEntryWithStatusZeroAndItsError) {
   failed.url = "http://gone.test/a.png";
   failed.error = "Connection refused";
   failed.durationMs = 4;
-  const Json::Value log = HarLog({&failed}, {})["log"];
+  const Json::Value log = HarLog({&failed}, {}, false)["log"];
   EXPECT_TRUE(log["pages"].empty());
   const Json::Value& entry = log["entries"][0];
   EXPECT_FALSE(entry.isMember("pageref"));
@@ -71,6 +72,93 @@ TEST(HarExportTest, AFailedRequestIsAnEntryWithStatusZeroAndItsError) {
   EXPECT_EQ(entry["response"]["bodySize"].asInt(), -1);
   EXPECT_EQ(entry["_error"].asString(), "Connection refused");
   EXPECT_EQ(entry["timings"]["wait"].asDouble(), 4);
+}
+
+TEST(HarExportTest, SizesAreWhatCrossedTheNetworkOrUnknown) {
+  const struct {
+    const char* what;
+    int status;
+    const char* method;
+    HeaderFields headers;
+    CacheSource cache;
+    bool finished;
+    bool cancelled;
+    int64_t bodySize;
+    int64_t contentSize;
+  } cases[] = {
+      {"a whole answer", 200, "GET", {}, CacheSource::kNetwork, true, false, 1000, 1000},
+      {"a revalidated copy", 304, "GET", {}, CacheSource::kRevalidated, true, false, 0, 0},
+      {"an answer to HEAD", 200, "HEAD", {}, CacheSource::kNetwork, true, false, 0, 0},
+      // The announced length of a compressed answer is not its content's.
+      {"a gzip answer",
+       200,
+       "GET",
+       {{"Content-Encoding", "gzip"}},
+       CacheSource::kNetwork,
+       true,
+       false,
+       -1,
+       -1},
+      {"a copy from memory", 200, "GET", {}, CacheSource::kMemory, true, false, 0, 1000},
+      {"a cancelled load", 200, "GET", {}, CacheSource::kNetwork, true, true, -1, -1},
+      {"a load still going", 200, "GET", {}, CacheSource::kNetwork, false, false, -1, -1},
+  };
+  for (const auto& c : cases) {
+    RequestRecord record;
+    record.url = "http://h.test/a";
+    record.status = c.status;
+    record.method = c.method;
+    record.responseHeaders = c.headers;
+    record.cache = c.cache;
+    record.announcedLength = 1000;
+    record.finished = c.finished;
+    record.cancelled = c.cancelled;
+    record.responseMs = 10;
+    record.durationMs = c.finished ? 25 : -1;
+    const Json::Value entry = HarLog({&record}, {}, false)["log"]["entries"][0];
+    EXPECT_EQ(entry["response"]["bodySize"].asInt64(), c.bodySize) << c.what;
+    EXPECT_EQ(entry["response"]["content"]["size"].asInt64(), c.contentSize) << c.what;
+    // The time is the sum of the timings, also while the load is still going.
+    const Json::Value& timings = entry["timings"];
+    EXPECT_EQ(entry["time"].asDouble(), timings["send"].asDouble() + timings["wait"].asDouble() +
+                                            timings["receive"].asDouble())
+        << c.what;
+    EXPECT_GT(entry["time"].asDouble(), 0) << c.what;
+  }
+}
+
+TEST(HarExportTest, CookiesAreTheSessionsAndASanitizedLogHoldsNone) {
+  RequestRecord record;
+  record.url = "http://h.test/a";
+  record.status = 200;
+  record.finished = true;
+  record.cookiesKnown = true;
+  record.cookieLines = "session=s3cr3t; Path=/; HttpOnly; SameSite=Lax\r\ntheme=dark\r\n";
+  record.requestHeaders = {{"Authorization", "Basic eDp5"}, {"Accept", "*/*"}};
+  record.responseHeaders = {{"Set-Cookie", "next=1; Secure"}, {"Content-Type", "text/html"}};
+  const Json::Value full = HarLog({&record}, {}, false)["log"]["entries"][0];
+  const Json::Value& cookies = full["request"]["cookies"];
+  ASSERT_EQ(cookies.size(), 2u);
+  EXPECT_EQ(cookies[0]["name"].asString(), "session");
+  EXPECT_TRUE(cookies[0]["httpOnly"].asBool());
+  EXPECT_EQ(cookies[0]["sameSite"].asString(), "Lax");
+  EXPECT_FALSE(cookies[1]["httpOnly"].asBool());
+  // The Cookie field the engine does not show is the one the session's cookies make.
+  bool cookieField = false;
+  for (const Json::Value& field : full["request"]["headers"]) {
+    cookieField |= field["name"].asString() == "Cookie" &&
+                   field["value"].asString() == "session=s3cr3t; theme=dark";
+  }
+  EXPECT_TRUE(cookieField);
+  EXPECT_EQ(full["response"]["cookies"][0]["name"].asString(), "next");
+  EXPECT_TRUE(full["response"]["cookies"][0]["secure"].asBool());
+
+  const std::string sanitized =
+      Json::FastWriter().write(HarLog({&record}, {}, true)["log"]["entries"][0]);
+  for (const char* secret : {"s3cr3t", "eDp5", "next=1", "Cookie", "Authorization"}) {
+    EXPECT_EQ(sanitized.find(secret), std::string::npos) << secret;
+  }
+  EXPECT_NE(sanitized.find("Accept"), std::string::npos);
 }
 
 TEST(HarExportTest, TimesAreUtcWithMilliseconds) {

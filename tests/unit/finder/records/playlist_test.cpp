@@ -4,6 +4,12 @@
 
 namespace {
 
+std::vector<std::string> Urls(const PlaylistFacts& facts) {
+  std::vector<std::string> urls;
+  for (const PlaylistSegment& segment : facts.segments) urls.push_back(segment.url);
+  return urls;
+}
+
 TEST(ResolveUrl, FollowsTheReferenceRules) {
   const std::string base = "http://a/b/c/d;p?q";
   const struct {
@@ -41,7 +47,10 @@ TEST(MayBePlaylist, ByTypeNameOrSmallGenericBody) {
   EXPECT_TRUE(MayBePlaylist("text/plain", "http://h/v.M3U8?x=1", -1));
   EXPECT_TRUE(MayBePlaylist("application/octet-stream", "http://h/manifest.mpd", -1));
   EXPECT_TRUE(MayBePlaylist("text/plain", "http://h/list", 300));
-  EXPECT_FALSE(MayBePlaylist("text/plain", "http://h/list", -1));
+  // A chunked answer announces no length: its body tells.
+  EXPECT_TRUE(MayBePlaylist("text/plain", "http://h/list", -1));
+  EXPECT_TRUE(MayBePlaylist("", "http://h/list", -1));
+  EXPECT_FALSE(MayBePlaylist("text/plain", "http://h/empty", 0));
   EXPECT_FALSE(MayBePlaylist("application/octet-stream", "http://h/big", 5 << 20));
   EXPECT_FALSE(MayBePlaylist("video/mp2t", "http://h/seg.ts", 1000));
   EXPECT_FALSE(MayBePlaylist("text/html", "http://h/m3u8.html", 100));
@@ -72,8 +81,9 @@ TEST(ReadPlaylist, MediaPlaylistCountsSegmentsDurationAndKeys) {
       "/abs/s1.ts\n#EXT-X-KEY:METHOD=NONE\n#EXTINF:2,\ns2.ts\n#EXT-X-ENDLIST\n";
   PlaylistFacts facts = ReadPlaylist(clear, "http://h/v/index.m3u8");
   EXPECT_EQ(facts.kind, PlaylistKind::kHlsMedia);
-  EXPECT_EQ(facts.segments, (std::vector<std::string>{"http://h/v/s0.ts", "http://h/abs/s1.ts",
-                                                      "http://h/v/s2.ts"}));
+  EXPECT_EQ(Urls(facts), (std::vector<std::string>{"http://h/v/s0.ts", "http://h/abs/s1.ts",
+                                                   "http://h/v/s2.ts"}));
+  EXPECT_EQ(facts.segments[0].first, -1);
   EXPECT_DOUBLE_EQ(facts.durationSeconds, 9.5);
   EXPECT_TRUE(facts.encryption.empty());
   EXPECT_FALSE(facts.live);
@@ -86,7 +96,36 @@ TEST(ReadPlaylist, MediaPlaylistCountsSegmentsDurationAndKeys) {
   facts = ReadPlaylist("#EXTM3U\n#EXT-X-MAP:URI=\"init.mp4\"\n#EXTINF:2,\na.m4s\n#EXT-X-ENDLIST",
                        "http://h/f.m3u8");
   EXPECT_TRUE(facts.fragmentedMp4);
-  EXPECT_EQ(facts.segments, (std::vector<std::string>{"http://h/init.mp4", "http://h/a.m4s"}));
+  EXPECT_EQ(Urls(facts), (std::vector<std::string>{"http://h/init.mp4", "http://h/a.m4s"}));
+}
+
+TEST(ReadPlaylist, ByteRangesNameThePartsOfOneFile) {
+  const PlaylistFacts facts = ReadPlaylist(
+      "#EXTM3U\n#EXT-X-MAP:URI=\"all.mp4\",BYTERANGE=\"720@0\"\n"
+      "#EXTINF:2,\n#EXT-X-BYTERANGE:40000@720\nall.mp4\n"
+      // Without its first byte, a part follows the last one of the same file.
+      "#EXTINF:2,\n#EXT-X-BYTERANGE:40000\nall.mp4\n"
+      "#EXTINF:2,\n#EXT-X-BYTERANGE:100\nother.ts\n"
+      "#EXTINF:2,\nwhole.ts\n#EXT-X-ENDLIST\n",
+      "http://h/v/index.m3u8");
+  const struct {
+    const char* url;
+    int64_t first;
+    int64_t length;
+  } parts[] = {
+      {"http://h/v/all.mp4", 0, 720},       {"http://h/v/all.mp4", 720, 40000},
+      {"http://h/v/all.mp4", 40720, 40000}, {"http://h/v/other.ts", 0, 100},
+      {"http://h/v/whole.ts", -1, -1},
+  };
+  ASSERT_EQ(facts.segments.size(), std::size(parts));
+  for (size_t i = 0; i < std::size(parts); ++i) {
+    EXPECT_EQ(facts.segments[i].url, parts[i].url) << i;
+    EXPECT_EQ(facts.segments[i].first, parts[i].first) << i;
+    EXPECT_EQ(facts.segments[i].length, parts[i].length) << i;
+  }
+  EXPECT_TRUE(facts.note.empty()) << facts.note;
+  EXPECT_NE(ReadPlaylist("#EXTM3U\n#EXTINF:2,\n#EXT-X-BYTERANGE:lots\na.ts\n", "http://h/p").note,
+            "");
 }
 
 TEST(ReadPlaylist, MalformedTextGivesANote) {
@@ -132,6 +171,8 @@ TEST(ReadPlaylist, KeepsAtMostTheSegmentCap) {
   for (size_t i = 0; i < kMostSegments + 5; ++i) text += "#EXTINF:1,\ns.ts\n";
   const PlaylistFacts facts = ReadPlaylist(text, "http://h/p.m3u8");
   EXPECT_EQ(facts.segments.size(), kMostSegments);
+  // The count says how many it listed, so that a save can refuse rather than cut it.
+  EXPECT_EQ(facts.segmentCount, kMostSegments + 5);
   EXPECT_FALSE(facts.note.empty());
 }
 

@@ -1,0 +1,19 @@
+#pragma once
+
+// A media playlist as the items of one joined file: why it cannot be saved as one file (as
+// a person reads it), and the requests of its segments, each with its byte range, carrying
+// what the page's own requests for them would.
+
+#include "finder/records/playlist.h"
+#include "finder/saves/save_job.h"
+
+#include <string>
+#include <vector>
+
+// Why the playlist at `url` cannot be saved as one file; empty when it can.
+std::string StreamRefusal(const PlaylistFacts& facts, const std::string& url);
+// The segments' items: `led` with each segment's address, range and the Referer its
+// document's policy gives it.
+std::vector<SaveItem> SegmentItems(const PlaylistFacts& facts, const FetchRequest& led);
+// The extension of the joined file: ".mp4" for fragmented MP4 (CMAF), ".ts" for MPEG-TS.
+std::string StreamExtension(const PlaylistFacts& facts);

@@ -1,0 +1,131 @@
+#include "finder/text/web_address.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+int DefaultPort(const std::string& scheme) {
+  if (scheme == "http" || scheme == "ws") return 80;
+  if (scheme == "https" || scheme == "wss") return 443;
+  if (scheme == "ftp") return 21;
+  return -1;
+}
+
+// The length of a valid scheme at the start of the text, before its ":"; 0 for none.
+size_t SchemeLength(const std::string& url) {
+  const size_t colon = url.find(':');
+  if (colon == std::string::npos || colon == 0 ||
+      !std::isalpha(static_cast<unsigned char>(url[0]))) {
+    return 0;
+  }
+  for (size_t i = 1; i < colon; ++i) {
+    const unsigned char c = static_cast<unsigned char>(url[i]);
+    if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') return 0;
+  }
+  return colon;
+}
+
+// Whether a byte may stand as it is in a path or query as WebKit sends it.
+bool Kept(unsigned char c, bool query) {
+  if (c <= 0x20 || c >= 0x7F) return false;
+  if (c == '"' || c == '<' || c == '>') return false;
+  if (!query && (c == '`' || c == '{' || c == '}')) return false;
+  return true;
+}
+
+std::string Encoded(const std::string& text, bool query) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (const char byte : text) {
+    const auto c = static_cast<unsigned char>(byte);
+    if (Kept(c, query)) {
+      out += byte;
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+// Whether the address, up to its fragment, has a query.
+bool HasQuery(const std::string& url) {
+  return url.substr(0, url.find('#')).find('?') != std::string::npos;
+}
+
+}  // namespace
+
+bool ParseWebAddress(const std::string& url, WebAddress& address) {
+  address = WebAddress();
+  const size_t schemeLength = SchemeLength(url);
+  if (!schemeLength) return false;
+  address.scheme = Lower(url.substr(0, schemeLength));
+  std::string rest = url.substr(schemeLength + 1);
+  rest = rest.substr(0, rest.find('#'));
+  address.authority = rest.compare(0, 2, "//") == 0;
+  if (address.authority) {
+    const size_t end = std::min(rest.find_first_of("/?", 2), rest.size());
+    std::string authority = rest.substr(2, end - 2);
+    rest = rest.substr(end);
+    authority =
+        authority.substr(authority.rfind('@') == std::string::npos ? 0 : authority.rfind('@') + 1);
+    const size_t bracket = authority.rfind(']');
+    const size_t colon = authority.rfind(':');
+    if (colon != std::string::npos && (bracket == std::string::npos || colon > bracket)) {
+      const std::string port = authority.substr(colon + 1);
+      authority = authority.substr(0, colon);
+      if (!port.empty()) {
+        if (port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos) {
+          return false;
+        }
+        address.port = std::atoi(port.c_str());
+      }
+    }
+    address.host = Lower(authority);
+    if (address.port < 0) address.port = DefaultPort(address.scheme);
+  }
+  const size_t question = rest.find('?');
+  address.path = rest.substr(0, question);
+  if (question != std::string::npos) address.query = rest.substr(question + 1);
+  if (address.authority && address.path.empty()) address.path = "/";
+  return true;
+}
+
+bool IsHttpAddress(const std::string& url) {
+  WebAddress address;
+  return ParseWebAddress(url, address) && (address.scheme == "http" || address.scheme == "https") &&
+         !address.host.empty();
+}
+
+std::string OriginOf(const std::string& url) {
+  WebAddress address;
+  if (!ParseWebAddress(url, address) || !address.authority || address.host.empty()) return "";
+  const bool defaultPort = address.port == DefaultPort(address.scheme);
+  return address.scheme + "://" + address.host +
+         (defaultPort || address.port < 0 ? "" : ":" + std::to_string(address.port));
+}
+
+std::string ReferrerForm(const std::string& url) {
+  WebAddress address;
+  if (!ParseWebAddress(url, address) || !address.authority || address.host.empty()) return "";
+  if (address.scheme != "http" && address.scheme != "https") return "";
+  return OriginOf(url) + address.path + (HasQuery(url) ? "?" + address.query : "");
+}
+
+std::string SentForm(const std::string& url) {
+  WebAddress address;
+  if (!ParseWebAddress(url, address) || !address.authority) return url;
+  const size_t hash = url.find('#');
+  return OriginOf(url) + Encoded(address.path, false) +
+         (HasQuery(url) ? "?" + Encoded(address.query, true) : "") +
+         (hash == std::string::npos ? "" : url.substr(hash));
+}
