@@ -60,6 +60,7 @@
     state.address = elements.address.value || url;
     state.load = null;
     state.searchFirstRow = state.results.rows.length + state.results.pending.length;
+    state.blockedWindows = 0;
     state.results.addSeparator(state.address, new Date().toLocaleTimeString('en-GB'));
     state.viewDirty = true;
     page.requestRender();
@@ -71,15 +72,11 @@
       page.notify('could not pause');
       return;
     }
+    // Resumed, the native side tells how many responses came meanwhile (searchResumed).
     if (state.search === 'searching') {
       state.search = 'paused';
     } else if (state.search === 'paused') {
       state.search = 'searching';
-      // Resumed: how many responses came while paused, which the list does not hold.
-      const unlisted = typeof answer.unlisted === 'number' ? answer.unlisted : 0;
-      page.confirmDone('Resumed; ' + unlisted.toLocaleString('en-US') +
-                       (unlisted === 1 ? ' response' : ' responses') +
-                       ' came while paused, not listed');
     }
     page.requestRender();
   }
@@ -93,20 +90,45 @@
     page.requestRender();
   }
 
+  // A row's address for open and copyURL: one the page holds only the start of goes with
+  // the row's id, for the native side's whole address.
+  function addressOf(row) {
+    return row.urlLength > row.url.length ? {url: row.url, id: row.id} : {url: row.url};
+  }
+
   // Open hands the address to the desktop; when nothing takes it, the notice offers to save
   // the file with the page's session or to copy its address instead.
   function openRow(row) {
-    if (row && !callService('open', {url: row.url})) {
+    if (row && !callService('open', addressOf(row))) {
       page.notify('Nothing opened ' + row.fileName +
                   ' \u2014 save it or copy its address instead', row);
     }
   }
 
-  // Saves a row's file, fetched with the page's session, where the user picks.
+  // Saves a row's file, fetched with the page's session, where the user picks; what cannot
+  // be saved exactly says why.
   function saveRow(row) {
-    if (row && row.id !== null && !callService('saveFile', {id: row.id})) {
-      page.notify('could not save ' + row.fileName);
+    if (!row || row.id === null) return;
+    const answer = askService('saveFile', {id: row.id});
+    if (answer && answer.returnValue === 1) return;
+    page.notify(answer && typeof answer.message === 'string' ? answer.message
+                                                             : 'could not save ' + row.fileName);
+  }
+
+  // Copies a row's address.
+  function copyRowUrl(row) {
+    if (callService('copyURL', addressOf(row))) {
+      page.confirmDone('Copied the URL');
+    } else {
+      page.notify('could not copy the URL');
     }
+  }
+
+  // The pages of the search may open more windows.
+  function allowWindows() {
+    if (!callService('allowWindows', {})) return;
+    state.blockedWindows = 0;
+    page.confirmDone('The pages may open more windows');
   }
 
   // A playlist's segments (a master playlist's variant's) joined into one file.
@@ -156,8 +178,8 @@
       if (!callService('saveShown', {ids: ids()})) page.notify('could not save the files');
       return;
     }
-    const params = format === 'har' ? {format, ids: ids()}
-                                    : {format, text: state.results.exportText(format)};
+    const params = format.startsWith('har') ? {format, ids: ids()}
+                                            : {format, text: state.results.exportText(format)};
     if (!callService('save', params)) page.notify('could not save the list');
   }
 
@@ -225,6 +247,7 @@
   }
 
   Object.assign(exports, {askService, callService, start, pause, stop, openRow, saveRow,
-                          savePlaylist, copyText, copyShown, saveShown, copySelectedAsCurl,
-                          narrowTo, toggleKind, sortBy, showUnique, applyPreset, clearList});
+                          copyRowUrl, allowWindows, savePlaylist, copyShown, saveShown,
+                          copySelectedAsCurl, narrowTo, toggleKind, sortBy, showUnique,
+                          applyPreset, clearList});
 })(TrawlerPage);

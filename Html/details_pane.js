@@ -13,19 +13,36 @@
     return fields.map((field) => field.name + ': ' + field.value);
   }
 
+  const CACHES = {memory: ' (from the memory cache)', disk: ' (from the disk cache)',
+                  revalidated: ' (the cached copy, confirmed by the server)'};
+
+  // The request's outcome, as a person reads it.
+  function outcomeOf(details) {
+    const status = details.status ? details.status + ' ' + details.statusText +
+                                        (CACHES[details.cache] || '') : '';
+    const then = details.error ? 'Failed: ' + details.error
+        : details.cancelled ? 'Cancelled' : '';
+    if (details.blocked) return 'Blocked: a window the page asked for, not opened';
+    if (status && then) return status + '; then ' + then.toLowerCase();
+    return status || then || 'No response yet';
+  }
+
   // The lines of each section of a row's details.
   function sectionsOf(details) {
-    const outcome = details.error ? 'Failed: ' + details.error
-        : details.status ? details.status + ' ' + details.statusText
-        : 'No response yet';
     const time = details.duration >= 0 ? 'took ' + details.duration + ' ms' : 'still loading';
     const summary = [
       details.method + ' ' + details.url,
-      outcome + (details.fromCache ? ' (from the cache, confirmed by the server)' : ''),
+      outcomeOf(details),
       'Started ' + details.start + ' ms into the search; ' +
           (details.response >= 0 ? 'response after ' + details.response + ' ms; ' : '') + time,
       'In ' + windowName(details.window),
     ];
+    if (details.method !== 'GET' && details.method !== 'HEAD') {
+      summary.push('The body the page sent is not known: WebKitGTK does not hand it out');
+    }
+    if (details.untrustedCertificate) {
+      summary.push('The page\u2019s certificate is one nobody vouches for');
+    }
     const sections = [['Request', summary]];
     const hops = Array.isArray(details.redirectChain) ? details.redirectChain : [];
     if (hops.length) {

@@ -56,7 +56,7 @@
       return () => page.copyShown('urls');
     }
     if (control && key === 'c' && !inText && selected && !String(window.getSelection())) {
-      return () => page.copyText(selected.url, 'the URL');
+      return () => page.copyRowUrl(selected);
     }
     if (control && (key === 's' || key === 'S') && selected) return () => page.saveRow(selected);
     if ((key === 'ArrowRight' || key === 'ArrowLeft') && !inText &&

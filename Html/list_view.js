@@ -111,6 +111,10 @@
     elements.notice.textContent = state.notice;
     elements.notice.classList.toggle('done', !state.noticeIsError);
     elements.offer.hidden = !state.notice || !state.offerRow;
+    elements.windowsOffer.hidden = !state.blockedWindows;
+    elements.windowsOffer.firstChild.textContent =
+        state.blockedWindows.toLocaleString('en-US') +
+        (state.blockedWindows === 1 ? ' window' : ' windows') + ' blocked ';
   }
 
   // What to do or to expect while the list shows no row.
@@ -125,15 +129,27 @@
         : 'Waiting for the page\u2019s responses\u2026';
   }
 
-  // What the search's page load came to: "Loaded · N requests · M failed", counted over
-  // the rows of this search as they are now, or why the page could not be loaded.
+  // What the search's page load came to: "Loaded · N requests · M failed · K cancelled",
+  // counted over the rows of this search as they are now, or why the page could not be
+  // loaded; and whether its certificate is one nobody vouches for.
   function loadText() {
-    if (!state.load.ok) return 'Could not load ' + state.load.url + ': ' + state.load.error;
+    const untrusted = state.load.untrustedCertificate
+        ? ' \u00B7 certificate not trusted' : '';
+    if (!state.load.ok) {
+      return 'Could not load ' + state.load.url + ': ' + state.load.error + untrusted;
+    }
     const rows = state.results.rows.slice(state.searchFirstRow).filter((row) => !row.separator);
-    const failed = rows.filter((row) => TrawlerResults.verdictOf(row) !== '').length;
+    const counts = {failed: 0, error: 0, cancelled: 0};
+    for (const row of rows) {
+      const verdict = TrawlerResults.verdictOf(row);
+      if (verdict in counts) counts[verdict] += 1;
+    }
     const paused = state.search === 'paused' ? ' (paused: responses are not listed)' : '';
+    const cancelled = counts.cancelled
+        ? ' \u00B7 ' + counts.cancelled.toLocaleString('en-US') + ' cancelled' : '';
     return 'Loaded' + paused + ' \u00B7 ' + rows.length.toLocaleString('en-US') +
-        ' requests \u00B7 ' + failed.toLocaleString('en-US') + ' failed';
+        ' requests \u00B7 ' + (counts.failed + counts.error).toLocaleString('en-US') +
+        ' failed' + cancelled + untrusted;
   }
 
   // The details pane, while it is open, shows the selected row's details as they are now.

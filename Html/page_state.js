@@ -36,6 +36,7 @@
     detailsOpen: false,  // whether the details pane shows
     searchFirstRow: 0,  // the index in results.rows of the search's first row
     offerRow: null,  // the row the notice offers to save or copy instead (Open failed)
+    blockedWindows: 0,  // windows the search's pages asked for and were not given
     // The list view: the document's parts (set once the page is up), the row elements in
     // sight, the geometry as last read (outside the render path) and the render timers.
     view: {

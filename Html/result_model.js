@@ -33,7 +33,11 @@
       received: pick(result.received, -1),
       redirects: pick(result.redirects, 0),
       fromCache: pick(result.fromCache, false),
+      cache: pick(result.cache, ''),  // "", "memory", "disk" or "revalidated"
       error: pick(result.error, ''),
+      cancelled: pick(result.cancelled, false),
+      blocked: pick(result.blocked, false),
+      untrustedCertificate: pick(result.untrustedCertificate, false),
       // The playlist row this is a segment of (0: none), and a playlist's facts.
       parent: pick(result.parent, 0),
       playlist: result.playlist && typeof result.playlist === 'object' ? result.playlist : null,
@@ -47,7 +51,7 @@
 
   // The columns of a CSV or JSON export, in order.
   const EXPORTED = ['fileName', 'mimeType', 'size', 'bytes', 'url', 'status', 'method',
-                    'duration', 'redirects', 'fromCache', 'error'];
+                    'duration', 'redirects', 'fromCache', 'cache', 'error', 'cancelled'];
   const NUMERIC = new Set(['size', 'status', 'duration']);
 
   // A spreadsheet runs a cell that starts with =, +, -, @ (or a tab or CR before one) as a
@@ -96,34 +100,83 @@
 
   const UNIT_BYTES = {'': 1, k: 2 ** 10, m: 2 ** 20, g: 2 ** 30};
 
-  // The search text as tests of a row: words the row must hold, "-word" it must not,
-  // "status:404" (or "status:4" for every 4xx), "method:post" and "larger-than:100k".
+  // What a person calls the row's outcome: "error" (a 4xx or 5xx answer, whatever came
+  // after it), "failed" (no answer), "cancelled", "blocked" (a window the page was not
+  // given) or "".
+  function verdictOf(row) {
+    if (row.status >= 400) return 'error';
+    if (row.cancelled) return 'cancelled';
+    if (row.blocked) return 'blocked';
+    return row.error ? 'failed' : '';
+  }
+
+  // A status term's test: "404", "4" or "4xx" (every 4xx), ">=400", "<300".
+  function statusTest(value) {
+    const [, compare, number] = /^(>=|<=|>|<)(\d+)$/.exec(value) || [];
+    if (compare) {
+      const limit = Number(number);
+      const known = (row) => row.status > 0;
+      if (compare === '>=') return (row) => known(row) && row.status >= limit;
+      if (compare === '<=') return (row) => known(row) && row.status <= limit;
+      if (compare === '>') return (row) => known(row) && row.status > limit;
+      return (row) => known(row) && row.status < limit;
+    }
+    const prefix = value.replace(/x+$/, '');
+    return (row) => String(row.status).startsWith(prefix);
+  }
+
+  // An "is:" term's test: failed (no answer, or a 4xx or 5xx one), cancelled, cached,
+  // blocked, or the certificate nobody vouches for.
+  const IS_TESTS = {
+    failed: (row) => verdictOf(row) === 'failed' || verdictOf(row) === 'error',
+    cancelled: (row) => row.cancelled,
+    cached: (row) => row.cache !== '',
+    blocked: (row) => row.blocked,
+    untrusted: (row) => row.untrustedCertificate,
+  };
+
+  // The host and scheme of an address, in lower case.
+  function hostOf(url) {
+    const match = /^([a-z][a-z0-9+.-]*):(?:\/\/(?:[^@/?#]*@)?([^/?#:]*))?/i.exec(url);
+    return match ? {scheme: match[1].toLowerCase(), host: (match[2] || '').toLowerCase()}
+                 : {scheme: '', host: ''};
+  }
+
+  // One term's test, or null when the term is a plain word.
+  function termTest(name, value) {
+    if (name === 'status') return statusTest(value);
+    if (name === 'method') return (row) => row.method.toLowerCase() === value;
+    if (name === 'is') return IS_TESTS[value] || (() => false);
+    if (name === 'domain') {
+      return (row) => {
+        const host = hostOf(row.url).host;
+        return host === value || host.endsWith('.' + value);
+      };
+    }
+    if (name === 'scheme') return (row) => hostOf(row.url).scheme === value;
+    if (name === 'larger-than') {
+      const [, number, unit] = /^(\d+(?:\.\d+)?)([kmg]?)b?$/.exec(value) || [];
+      const least = number === undefined ? NaN : Number(number) * UNIT_BYTES[unit];
+      return (row) => row.bytes > least;
+    }
+    return null;
+  }
+
+  // The search text as tests of a row: words the row must hold and terms it must pass
+  // ("status:404", "status:4xx", "status:>=400", "method:post", "larger-than:100k",
+  // "is:failed", "is:cancelled", "is:cached", "domain:example.org", "scheme:data"); a
+  // leading "-" turns any of them round.
   function compileQuery(text) {
     const tests = [];
     for (const token of text.toLowerCase().split(/\s+/).filter(Boolean)) {
-      const [, name, value] = /^(status|method|larger-than):(.+)$/.exec(token) || [];
-      if (name === 'status') {
-        tests.push((row) => String(row.status).startsWith(value));
-      } else if (name === 'method') {
-        tests.push((row) => row.method.toLowerCase() === value);
-      } else if (name === 'larger-than') {
-        const [, number, unit] = /^(\d+(?:\.\d+)?)([kmg]?)b?$/.exec(value) || [];
-        const least = number === undefined ? NaN : Number(number) * UNIT_BYTES[unit];
-        tests.push((row) => row.bytes > least);
-      } else if (token.length > 1 && token.startsWith('-')) {
-        const word = token.slice(1);
-        tests.push((row) => !row.haystack.includes(word));
-      } else {
-        tests.push((row) => row.haystack.includes(token));
-      }
+      const negated = token.length > 1 && token.startsWith('-');
+      const term = negated ? token.slice(1) : token;
+      const [, name, value] =
+          /^(status|method|larger-than|is|domain|scheme):(.+)$/.exec(term) || [];
+      const test = (name && termTest(name, value)) || ((row) => row.haystack.includes(term));
+      tests.push(negated ? (row) => !test(row) : test);
     }
     return tests;
-  }
-
-  // What a person calls the row's outcome: "failed", "error" (4xx, 5xx) or "".
-  function verdictOf(row) {
-    if (row.error) return 'failed';
-    return row.status >= 400 ? 'error' : '';
   }
 
   function create() {
@@ -163,7 +216,12 @@
         mimeType: result.mimeType,
         size: result.size,
         url: result.url,
-        bytes: bytesOf(result.size),
+        // The exact length the native side tells (-1: none); a row without one reads its
+        // size text.
+        bytes: typeof result.bytes === 'number' ? (result.bytes >= 0 ? result.bytes : NaN)
+                                                : bytesOf(result.size),
+        // An address too long to hold whole here: its length (the native side has it all).
+        urlLength: typeof result.urlLength === 'number' ? result.urlLength : result.url.length,
         // Lower-case keys, made once, for sorting and searching.
         sortKeys: {
           fileName: result.fileName.toLowerCase(),
@@ -228,10 +286,14 @@
       return row.parent !== 0 && model.byId.has(row.parent) && !model.expanded.has(row.parent);
     }
 
-    // Counts a segment on its playlist's row.
+    // Counts a segment on its playlist's row, or for it until it comes.
     function adopt(row) {
-      const playlist = row.parent ? model.byId.get(row.parent) : undefined;
-      if (!playlist) return;
+      if (!row.parent) return;
+      const playlist = model.byId.get(row.parent);
+      if (!playlist) {
+        orphans.set(row.parent, (orphans.get(row.parent) || 0) + 1);
+        return;
+      }
       playlist.children += 1;
       playlist.version += 1;
     }
@@ -251,12 +313,21 @@
       return true;
     }
 
-    // Takes a result's JSON text; false (and nothing kept) when it is no result.
+    // Segments that came before their playlist's row, counted by the playlist's id.
+    const orphans = new Map();
+
+    // Takes a result's JSON text; false (and nothing kept) when it is no result. A row of an
+    // id the list holds (sent again when the page came back) updates that row.
     model.receive = (text) => {
       const row = rowOf(text);
       if (!row) return false;
+      if (row.id !== null && model.byId.has(row.id)) return model.update(text) !== null;
       model.pending.push(row);
-      if (row.id !== null) model.byId.set(row.id, row);
+      if (row.id !== null) {
+        model.byId.set(row.id, row);
+        row.children += orphans.get(row.id) || 0;
+        orphans.delete(row.id);
+      }
       adopt(row);
       if (row.parent && model.expanded.has(row.parent)) model.regroup = true;
       return true;
@@ -380,6 +451,7 @@
       model.expanded = new Set();
       model.separators = 0;
       model.takenSeparators = 0;
+      orphans.clear();
     };
 
     // The rows shown as addresses, one a line; as CSV with a header; or as JSON. Sizes go

@@ -49,15 +49,30 @@
     return element;
   }
 
-  // The status cell's text: the status (with an arrow when redirects led to it), "Failed",
-  // or nothing while no response came; its tooltip says the rest.
+  // Where a response came from, as the status cell's tooltip says it.
+  const CACHES = {memory: ' (from the memory cache)', disk: ' (from the disk cache)',
+                  revalidated: ' (the cached copy, confirmed by the server)'};
+
+  // The status cell's text: the status (with an arrow when redirects led to it, "(cache)"
+  // when it came from one), "Cancelled", "Blocked", "Failed", or nothing while no response
+  // came; its tooltip says the rest. A status the server answered stands, whatever came
+  // after it.
   function statusOf(row) {
-    if (row.error) return {text: 'Failed', title: row.error};
-    if (!row.status) return {text: '', title: ''};
+    const after = row.error ? '; then: ' + row.error : row.cancelled ? '; then cancelled' : '';
+    if (!row.status) {
+      if (row.cancelled) return {text: 'Cancelled', title: 'Cancelled before any response'};
+      if (row.blocked) {
+        return {text: 'Blocked', title: 'A window the page asked for; it was not opened'};
+      }
+      return row.error ? {text: 'Failed', title: row.error} : {text: '', title: ''};
+    }
     const hops = row.redirects ? ' \u21AA' + row.redirects : '';
     const through = row.redirects ? ' (after ' + row.redirects + ' redirects)' : '';
-    const cached = row.fromCache ? ' (from the cache)' : '';
-    return {text: row.status + hops, title: row.status + ' ' + row.statusText + through + cached};
+    const cached = row.cache ? ' (cache)' : '';
+    const untrusted = row.untrustedCertificate ? '; its certificate is one nobody vouches for' : '';
+    return {text: row.status + hops + cached,
+            title: row.status + ' ' + row.statusText + through + (CACHES[row.cache] || '') + after +
+                   untrusted};
   }
 
   function seconds(value) {
@@ -149,9 +164,13 @@
           row.separator ? 'Search ' + row.url + ' \u00B7 ' + row.time : row.fileName;
       mime.textContent = row.mimeType;
       size.textContent = row.size;
-      // The URL's end (its file name and query) is kept in sight; the rest is cut.
-      const tail = row.url.length > 60 ? row.url.slice(-24) : '';
-      url.parts.head.textContent = tail ? row.url.slice(0, -24) : row.url;
+      // The URL's end (its file name and query) is kept in sight; the rest is cut. An
+      // address longer than the page holds says how long it is.
+      const whole = row.urlLength > row.url.length;
+      const tail = whole ? ' \u2026 (' + row.urlLength.toLocaleString('en-US') + ' characters)'
+          : row.url.length > 60 ? row.url.slice(-24) : '';
+      url.parts.head.textContent = whole ? row.url.slice(0, 200) : tail ? row.url.slice(0, -24)
+                                                                          : row.url;
       url.parts.tail.textContent = tail;
       open.setAttribute('aria-label', 'Open ' + row.url);
       copy.setAttribute('aria-label', 'Copy ' + row.url);

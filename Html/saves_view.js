@@ -17,8 +17,18 @@
     return value.toFixed(value < 10 ? 1 : 0) + ' ' + units[unit];
   }
 
+  // "Saved 41 of 43 files; 2 failed" for a folder save with failures.
+  function folderText(save) {
+    const failed = Array.isArray(save.failures) ? save.failures.length : 0;
+    if (save.joined || !failed) return '';
+    return 'Saved ' + save.saved + ' of ' + save.items + ' files to ' + save.path + '; ' +
+           failed + ' failed';
+  }
+
   // The line's words for a save's progress (an object of saveProgress).
   function progressText(save) {
+    const folder = save.state === 'done' || save.state === 'failed' ? folderText(save) : '';
+    if (folder) return folder;
     if (save.state === 'done') return 'Saved to ' + save.path;
     if (save.state === 'failed') return 'Failed: ' + save.error;
     if (save.state === 'cancelled') return 'Cancelled';
@@ -63,6 +73,9 @@
     const running = save.state === 'running';
     name.textContent = save.name;
     text.textContent = progressText(save);
+    // Each file that failed, and why.
+    text.title = Array.isArray(save.failures)
+        ? save.failures.map((failure) => failure.name + ': ' + failure.error).join('\n') : '';
     line.dataset.state = save.state;
     bar.hidden = !running;
     const fraction = save.total > 0 ? save.bytes / save.total

@@ -1,7 +1,7 @@
 // Trawler's UI page: the wiring. It finds the document's parts, binds the controls to the
 // page's actions (commands.js, keyboard.js, list_view.js) and defines the globals of the
-// native side's contract: addResult, updateResult, pageLoaded, savedFile, saveProgress,
-// curlCopied and updateInputUrl. Text from the web reaches the document through textContent
+// native side's contract: addResult, updateResult, pageLoaded, searchResumed,
+// windowsBlocked, savedFile, saveProgress, curlCopied and updateInputUrl. Text from the web reaches the document through textContent
 // and title only.
 'use strict';
 
@@ -28,6 +28,7 @@
       statusText: document.createElement('span'),
       notice: document.createElement('span'),
       offer: document.createElement('span'),
+      windowsOffer: document.createElement('span'),
       chips: Array.from(document.querySelectorAll('[data-kind]')),
       details: $('details'),
       emptyHint: $('empty-hint'),
@@ -100,7 +101,7 @@
     } else if (action === 'open') {
       page.openRow(row);
     } else if (action === 'copy') {
-      page.copyText(row.url, 'the URL');
+      page.copyRowUrl(row);
     }
     page.select(row);
   }
@@ -149,11 +150,19 @@
       if (event.target.dataset.offer === 'save') {
         page.saveRow(row);
       } else {
-        page.copyText(row.url, 'the URL');
+        page.copyRowUrl(row);
       }
       page.requestRender();
     });
-    $('status').append(elements.statusText, elements.notice, elements.offer);
+    // Windows the page asked for beyond a search's share: how many, and Allow more.
+    elements.windowsOffer.className = 'offer';
+    const allow = document.createElement('button');
+    allow.type = 'button';
+    allow.textContent = 'Allow more windows';
+    allow.addEventListener('click', page.allowWindows);
+    elements.windowsOffer.append(document.createElement('span'), allow);
+    $('status').append(elements.statusText, elements.notice, elements.offer,
+                       elements.windowsOffer);
     elements.details.addEventListener('click', (event) => {
       if (event.target.dataset.action !== 'save-playlist') return;
       page.savePlaylist(state.results.selected, Number(event.target.dataset.variant));
@@ -224,11 +233,40 @@
     if (state.results.update(text)) page.requestStreamRender();
   };
 
-  // The main page of the search loaded or failed: {url, ok, error}.
+  // A JSON text's object, or null.
+  function noticeOf(text) {
+    try {
+      const notice = JSON.parse(text);
+      return notice && typeof notice === 'object' ? notice : null;
+    } catch (error) {
+      return null;
+    }
+  }
+
+  // The main page of the search loaded or failed: {url, ok, error, untrustedCertificate}.
   window.pageLoaded = (text) => {
     const load = outcomeOf(text);
     if (!load) return;
-    state.load = {ok: load.ok, url: String(load.url), error: String(load.error)};
+    state.load = {ok: load.ok, url: String(load.url), error: String(load.error),
+                  untrustedCertificate: load.untrustedCertificate === true};
+    page.requestRender();
+  };
+
+  // The search resumed: {unlisted}, the responses that came while it was paused and that
+  // the list does not hold.
+  window.searchResumed = (text) => {
+    const resumed = noticeOf(text);
+    const unlisted = resumed && typeof resumed.unlisted === 'number' ? resumed.unlisted : 0;
+    page.confirmDone('Resumed; ' + unlisted.toLocaleString('en-US') +
+                     (unlisted === 1 ? ' response' : ' responses') +
+                     ' came while paused, not listed');
+  };
+
+  // The search's pages asked for more windows than it gives them: {blocked, allowed}.
+  window.windowsBlocked = (text) => {
+    const blocked = noticeOf(text);
+    if (!blocked || typeof blocked.blocked !== 'number') return;
+    state.blockedWindows = blocked.blocked;
     page.requestRender();
   };
 
@@ -243,14 +281,10 @@
     }
   };
 
-  // A save's progress: {job, name, state, bytes, total, item, items, joined, path, error}.
+  // A save's progress: {job, name, state, bytes, total, item, items, joined, path, saved,
+  // failures, error}.
   window.saveProgress = (text) => {
-    let save;
-    try {
-      save = JSON.parse(text);
-    } catch (error) {
-      return;
-    }
+    const save = noticeOf(text);
     if (!save || typeof save.job !== 'number' || typeof save.state !== 'string' ||
         !view.elements) {
       return;

@@ -80,10 +80,12 @@ void ReportPageLoad(FinderState& state, const std::string& url, const std::strin
   for (const RequestRecord& record : state.m_records) {
     if (record.search != current) continue;
     ++requests;
-    if (record.cancelled) {
-      ++cancelled;
-    } else if (!record.error.empty() || record.status >= 400) {
+    // An error status stands, whatever came after it (WebKit cancels a script it will not
+    // run).
+    if (record.status >= 400 || (!record.error.empty() && !record.cancelled)) {
       ++failed;
+    } else if (record.cancelled) {
+      ++cancelled;
     }
   }
   Json::Value load(Json::objectValue);

@@ -127,6 +127,8 @@ struct IWebMutableURLRequest : IWebURLRequest {
   // cookies the request carries.
   virtual HRESULT setMainDocumentURL(BSTR url) = 0;
   virtual HRESULT mainDocumentURL(BSTR* result) = 0;
+  // Whether the session's cookies go with the request (they do unless told otherwise).
+  virtual HRESULT setHTTPShouldHandleCookies(BOOL handles) = 0;
 };
 
 struct IWebURLResponse : IUnknown {
@@ -223,9 +225,9 @@ struct IWebViewPrivate : IUnknown {
                                             IWebResourceBodyListener* listener) = 0;
   // Fetches the request (a GET of an http or https address) through the view's session:
   // with exactly its header fields (a Referer only when it has one), the view's user agent,
-  // the cookies cookiesForRequest tells, and the session's policy for certificates nobody
-  // vouches for. Redirects are not followed. The delegate hears it later, never during
-  // this call. E_INVALIDARG for another method or scheme.
+  // the cookies cookiesForRequest tells (unless the request handles none), and the
+  // session's policy for certificates nobody vouches for. Redirects are not followed. The delegate
+  // hears it later, never during this call. E_INVALIDARG for another method or scheme.
   virtual HRESULT downloadRequest(IWebURLRequest* request, IWebDownloadDelegate* delegate,
                                   IWebDownload** download) = 0;
   // The problems of the certificate of the page the main frame shows, as a mask (0: none,

@@ -70,7 +70,8 @@ void SimDownload::Fail(const std::u16string& url) {
 }
 
 void SimDownload::Start(const SimURLRequest& request) {
-  State().records.downloads.push_back({request.m_url, request.m_headers, request.m_mainDocument});
+  State().records.downloads.push_back(
+      {request.m_url, request.m_headers, request.m_mainDocument, request.m_handlesCookies});
   size_t hop = 0;
   const Response* response = FindResponse(request.m_url, hop);
   auto self = ComPtr<SimDownload>::Share(this);

@@ -78,12 +78,13 @@ struct LoadRecord {
   bool allowsAnyHttpsCertificate;
 };
 
-// A download the system asked for: the address, the header fields it set and the page it
-// is made for.
+// A download the system asked for: the address, the header fields it set, the page it is
+// made for and whether the session's cookies go with it.
 struct DownloadRecord {
   std::u16string url;
   std::u16string headers;
   std::u16string mainDocumentUrl;
+  bool cookies = true;
 };
 
 struct DelegateChange {

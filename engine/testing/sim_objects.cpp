@@ -50,6 +50,11 @@ HRESULT SimURLRequest::setMainDocumentURL(BSTR url) {
 
 HRESULT SimURLRequest::mainDocumentURL(BSTR* result) { return Answer(result, m_mainDocument); }
 
+HRESULT SimURLRequest::setHTTPShouldHandleCookies(BOOL handles) {
+  m_handlesCookies = handles != FALSE;
+  return S_OK;
+}
+
 HRESULT SimURLResponse::expectedContentLength(long long* result) {
   if (!result) return E_POINTER;
   *result = m_response.length;

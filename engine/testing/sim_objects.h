@@ -26,11 +26,13 @@ class SimURLRequest : public ComObject<IWebMutableURLRequest> {
   HRESULT setValue(BSTR value, BSTR field) override;
   HRESULT setMainDocumentURL(BSTR url) override;
   HRESULT mainDocumentURL(BSTR* result) override;
+  HRESULT setHTTPShouldHandleCookies(BOOL handles) override;
 
   std::u16string m_url;
   std::u16string m_method = u"GET";
   std::u16string m_headers;
   std::u16string m_mainDocument;
+  bool m_handlesCookies = true;
   WebURLRequestCachePolicy m_cachePolicy = WebURLRequestUseProtocolCachePolicy;
   double m_timeout = 60.0;
   bool m_allowsAnyHttpsCertificate = false;

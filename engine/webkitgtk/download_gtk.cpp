@@ -33,6 +33,7 @@ DownloadGtk::DownloadGtk(WebKitCookieManager* cookies, const URLRequestGtk& requ
     : m_cookies(WEBKIT_COOKIE_MANAGER(g_object_ref(cookies))),
       m_url(platform::Utf8(request.Url())),
       m_page(platform::Utf8(request.MainDocumentUrl())),
+      m_handlesCookies(request.HandlesCookies()),
       m_fields(soup_message_headers_new(SOUP_MESSAGE_HEADERS_REQUEST)),
       m_userAgent(std::move(userAgent)),
       m_anyCertificate(anyCertificate),
@@ -52,6 +53,17 @@ DownloadGtk::~DownloadGtk() { g_cancellable_cancel(m_cancellable.Get()); }
 
 void DownloadGtk::Start() {
   DownloadGtk* self = Hold();
+  // A request without cookies goes out a turn later all the same: never during the call.
+  if (!m_handlesCookies) {
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT,
+        [](gpointer self) {
+          Resume(self)->Send(RequestCookies{});
+          return gboolean(G_SOURCE_REMOVE);
+        },
+        self, nullptr);
+    return;
+  }
   ReadRequestCookies(m_cookies.Get(), m_url, m_page, m_cancellable.Get(),
                      [self](const RequestCookies& cookies) { Resume(self)->Send(cookies); });
 }

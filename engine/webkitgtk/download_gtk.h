@@ -57,6 +57,7 @@ class DownloadGtk : public engine::ComObject<IWebDownload> {
   GObjectPtr<WebKitCookieManager> m_cookies;
   std::string m_url;
   std::string m_page;
+  bool m_handlesCookies;
   std::unique_ptr<SoupMessageHeaders, HeadersUnref> m_fields;
   std::string m_userAgent;
   bool m_anyCertificate;

@@ -64,4 +64,9 @@ HRESULT URLRequestGtk::setMainDocumentURL(BSTR url) {
 
 HRESULT URLRequestGtk::mainDocumentURL(BSTR* result) { return Answer(result, m_mainDocument); }
 
+HRESULT URLRequestGtk::setHTTPShouldHandleCookies(BOOL handles) {
+  m_handlesCookies = handles != FALSE;
+  return S_OK;
+}
+
 }  // namespace webkitgtk

@@ -30,10 +30,12 @@ class URLRequestGtk : public engine::ComObject<IWebMutableURLRequest> {
   HRESULT setValue(BSTR value, BSTR field) override;
   HRESULT setMainDocumentURL(BSTR url) override;
   HRESULT mainDocumentURL(BSTR* result) override;
+  HRESULT setHTTPShouldHandleCookies(BOOL handles) override;
 
   const std::u16string& Url() const { return m_url; }
   const std::u16string& Method() const { return m_method; }
   const std::u16string& MainDocumentUrl() const { return m_mainDocument; }
+  bool HandlesCookies() const { return m_handlesCookies; }
   // The header fields the system set, or those of the resource's request.
   SoupMessageHeaders* Headers() const;
 
@@ -45,6 +47,7 @@ class URLRequestGtk : public engine::ComObject<IWebMutableURLRequest> {
   std::u16string m_url;
   std::u16string m_method = u"GET";
   std::u16string m_mainDocument;
+  bool m_handlesCookies = true;
   // The fields the system set on a request it made.
   std::unique_ptr<SoupMessageHeaders, HeadersUnref> m_fields;
   // A resource's request, kept for its headers, which are read only when asked for; null

@@ -429,29 +429,44 @@ void WebViewGtk::PageSetGeometry(WebKitWindowProperties* properties, GParamSpec*
   // A page that gave no size (window.open without one) leaves the window as it is.
   if (!m_uiDelegate || m_awaitingShow || geometry.width <= 0 || geometry.height <= 0) return;
   DelegateCall call(this);
-  RECT frame{geometry.x, geometry.y, geometry.x + geometry.width, geometry.y + geometry.height};
-  // WebKit works the new geometry out from the toplevel's frame as GTK has it, which lags a
-  // frame set a moment ago (a resizeTo before a moveTo). What the page did not change
-  // stays as the window's frame is now.
+  // WebKit works a new geometry out from the window's frame as it last knew it, which may
+  // lag a frame set a moment ago (a resizeTo just before a moveTo): what the page did not
+  // change now keeps the window's frame as it is.
+  GdkPoint position{geometry.x, geometry.y};
+  GdkPoint size{geometry.width, geometry.height};
   RECT now{};
   GtkWidget* toplevel = gtk_widget_get_toplevel(GTK_WIDGET(m_view.Get()));
-  if (GTK_IS_WINDOW(toplevel) && m_uiDelegate->webViewFrame(this, &now) == S_OK) {
-    GdkRectangle known{};
-    gtk_window_get_position(GTK_WINDOW(toplevel), &known.x, &known.y);
-    gtk_window_get_size(GTK_WINDOW(toplevel), &known.width, &known.height);
-    if (geometry.x == known.x && geometry.y == known.y) {
-      frame.left = now.left;
-      frame.top = now.top;
-    }
-    if (geometry.width == known.width && geometry.height == known.height) {
-      frame.right = frame.left + (now.right - now.left);
-      frame.bottom = frame.top + (now.bottom - now.top);
-    } else {
-      frame.right = frame.left + geometry.width;
-      frame.bottom = frame.top + geometry.height;
-    }
+  if (GTK_IS_WINDOW(toplevel) && m_uiDelegate->webViewFrame(this, &now) == S_OK &&
+      now.right > now.left) {
+    GdkPoint shownPosition{};
+    GdkPoint shownSize{};
+    gtk_window_get_position(GTK_WINDOW(toplevel), &shownPosition.x, &shownPosition.y);
+    gtk_window_get_size(GTK_WINDOW(toplevel), &shownSize.x, &shownSize.y);
+    if (m_pagePosition.Stale(position, shownPosition)) position = {now.left, now.top};
+    if (m_pageSize.Stale(size, shownSize)) size = {now.right - now.left, now.bottom - now.top};
   }
+  m_pagePosition.Note(position);
+  m_pageSize.Note(size);
+  RECT frame{position.x, position.y, position.x + size.x, position.y + size.y};
   m_uiDelegate->setFrame(this, &frame);
+}
+
+bool WebViewGtk::PageSetting::Stale(GdkPoint value, GdkPoint shown) const {
+  const auto same = [value](GdkPoint other) { return other.x == value.x && other.y == value.y; };
+  if (set && same(last)) return false;
+  // What GTK still shows while the page's newer setting waits, or what the page set before.
+  if (set && same(shown) && !(shown.x == last.x && shown.y == last.y)) return true;
+  return std::any_of(before.begin(), before.end(), same);
+}
+
+void WebViewGtk::PageSetting::Note(GdkPoint value) {
+  constexpr size_t kMostBefore = 4;
+  if (set && (value.x != last.x || value.y != last.y)) {
+    before.push_back(last);
+    if (before.size() > kMostBefore) before.erase(before.begin());
+  }
+  last = value;
+  set = true;
 }
 
 gboolean WebViewGtk::ContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,

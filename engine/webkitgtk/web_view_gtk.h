@@ -14,6 +14,7 @@
 #include <webkit2/webkit2.h>
 
 #include <map>
+#include <vector>
 
 namespace webkitgtk {
 
@@ -62,6 +63,18 @@ class WebViewGtk : public engine::WebViewShell, public FrameHost {
   // takes its geometry once the page is ready to show it: until then WebKit works out the
   // frame from the window's size and its own, which must not change meanwhile.
   void PageSetGeometry(WebKitWindowProperties* properties, GParamSpec*);
+  // What the page last set of its window's position (or size), and what it set before.
+  struct PageSetting {
+    // Whether a value WebKit gives is not one the page set now: one it set before, or the
+    // one GTK still shows while the newer one waits.
+    bool Stale(GdkPoint value, GdkPoint shown) const;
+    void Note(GdkPoint value);
+    std::vector<GdkPoint> before;
+    GdkPoint last{};
+    bool set = false;
+  };
+  PageSetting m_pagePosition;
+  PageSetting m_pageSize;
   void ReadyToShow(WebKitWebView* view);
   // A resource's load, told to the resource-load delegate under the identifier it got
   // when it started: its request, each request sent (after a redirect with the hop's

@@ -2,6 +2,12 @@
 
 namespace {
 
+// Whether the row's kind of request carries cookies to other origins: a fetch() or an
+// XMLHttpRequest does not, by default.
+bool CrossOriginCookies(const RequestRecord& row) {
+  return HeaderValue(row.requestHeaders, "Sec-Fetch-Dest") != "empty";
+}
+
 // The document a request of the row stands for: the row itself when it is a window's
 // document, else the page it was made from.
 std::string DocumentOf(const RequestRecord& row) {
@@ -34,6 +40,7 @@ FetchRequest RowFetch(const FinderState& state, const RequestRecord& row) {
   request.referer = HeaderValue(row.requestHeaders, "Referer");
   request.document = row.initiator;
   request.policy = PolicyOf(state, row, row.initiator);
+  request.crossOriginCookies = CrossOriginCookies(row);
   request.cookiePage = CookiePageOf(row);
   return request;
 }
@@ -44,6 +51,7 @@ FetchRequest LedFetch(const FinderState& state, const RequestRecord& row, const 
   request.document = DocumentOf(row);
   request.policy = PolicyOf(state, row, request.document);
   request.referer = ReferrerFor(request.policy, request.document, url);
+  request.crossOriginCookies = CrossOriginCookies(row);
   request.cookiePage = request.document;
   return request;
 }

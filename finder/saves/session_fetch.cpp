@@ -31,7 +31,7 @@ std::string Bytes(int64_t count) { return std::to_string(count) + " bytes"; }
 }  // namespace
 
 ComPtr<IWebMutableURLRequest> SessionRequest(const std::string& url, const std::string& page,
-                                             const HeaderFields& fields) {
+                                             const HeaderFields& fields, bool cookies) {
   ComPtr<IWebMutableURLRequest> request;
   if (FAILED(WebKitCreateInstance(CLSID_WebMutableURLRequest, nullptr, IID_IWebMutableURLRequest,
                                   request.ReceiveVoid())) ||
@@ -47,6 +47,7 @@ ComPtr<IWebMutableURLRequest> SessionRequest(const std::string& url, const std::
     ScopedBstr document(Utf16Of(page));
     request->setMainDocumentURL(document.Get());
   }
+  if (!cookies) request->setHTTPShouldHandleCookies(FALSE);
   for (const HeaderField& field : fields) {
     ScopedBstr name(Utf16Of(field.name));
     ScopedBstr value(Utf16Of(field.value));
@@ -83,7 +84,10 @@ bool CSessionFetch::Send(const std::string& url, const std::string& referer) {
                                  : std::string();
     fields.push_back({"Range", "bytes=" + std::to_string(m_request.rangeFirst) + "-" + last});
   }
-  const ComPtr<IWebMutableURLRequest> request = SessionRequest(url, m_request.cookiePage, fields);
+  const bool cookies =
+      m_request.crossOriginCookies || OriginOf(url) == OriginOf(m_request.document);
+  const ComPtr<IWebMutableURLRequest> request =
+      SessionRequest(url, m_request.cookiePage, fields, cookies);
   m_url = url;
   m_redirected = false;
   m_expected = -1;

@@ -17,13 +17,15 @@
 
 // A request the tool makes for a row of the list: its address, the Referer of its first
 // request (empty: none), the document it stands for and that document's referrer policy
-// (the Referer of each redirect hop), the page whose site decides its SameSite cookies
-// (empty: the address itself), and a byte range.
+// (the Referer of each redirect hop), whether its kind of request carries cookies to other
+// origins than the document's (a fetch() or XMLHttpRequest does not) and the page whose
+// site decides the SameSite ones (empty: the address itself), and a byte range.
 struct FetchRequest {
   std::string url;
   std::string referer;
   std::string document;
   ReferrerPolicy policy = kDefaultReferrerPolicy;
+  bool crossOriginCookies = true;
   std::string cookiePage;
   int64_t rangeFirst = -1;   // the first byte; -1: the whole body
   int64_t rangeLength = -1;  // with rangeFirst: how many bytes; -1: to the end
@@ -41,7 +43,7 @@ struct FetchHandlers {
 
 // A request for the session, with the header fields set and the page it is made for.
 ComPtr<IWebMutableURLRequest> SessionRequest(const std::string& url, const std::string& page,
-                                             const HeaderFields& fields);
+                                             const HeaderFields& fields, bool cookies = true);
 
 class CSessionFetch : public CCountedListener<IWebDownloadDelegate> {
  public:

@@ -84,6 +84,9 @@ int GtkBackend::ShowMessageBox(HWND owner, const std::u16string& text,
       yesNo ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s", Utf8(text).c_str()))));
   GtkWindow* window = GTK_WINDOW(dialog.Get());
   gtk_window_set_title(window, Utf8(caption).c_str());
+  // Return answers the first button, as in Win32: Yes, or OK.
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog.Get()),
+                                  yesNo ? GTK_RESPONSE_YES : GTK_RESPONSE_OK);
   if (type & MB_SETFOREGROUND) gtk_window_present(window);
   const int response = RunDialog(window, parent, m_dialogsShown);
   gtk_widget_destroy(dialog.Get());

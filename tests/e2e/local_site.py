@@ -37,8 +37,11 @@ class Page:
     headers of its answers (caching, disposition)."""
 
     def __init__(self, content_type, body, status=200, chunked=False, location=None,
-                 headers=None, guarded=False, held=False):
+                 headers=None, guarded=False, held=False, cut=False):
         self.content_type = content_type
+        # The connection closes halfway through the body (in the middle of a chunk, or
+        # short of its Content-Length), as a server that went down would leave it.
+        self.cut = cut
         self.body = body if isinstance(body, bytes) else body.encode()
         self.status = status
         self.chunked = chunked
@@ -65,6 +68,23 @@ class Page:
             return None
         last = int(found.group(2)) if found.group(2) else len(self.body) - 1
         return int(found.group(1)), min(last, len(self.body) - 1)
+
+
+# A page's script that tells the site its window's frame each time it has a new one (the
+# window's configure event reaching the page): GET <p>/frame?name=...&x=&y=&w=&h=.
+FRAME_REPORT = """<script>
+(function () {
+  var told = '';
+  (function look() {
+    var frame = 'x=' + screenX + '&y=' + screenY + '&w=' + outerWidth + '&h=' + outerHeight;
+    if (frame !== told) {
+      told = frame;
+      new Image().src = '%(p)s/frame?name=%(name)s&' + frame;
+    }
+    requestAnimationFrame(look);
+  })();
+})();
+</script>"""
 
 
 def site_pages(phase):
@@ -188,21 +208,12 @@ setTimeout(function () {
 window.open('%(p)s/sized.html', 'sized', 'left=40,top=50,width=420,height=300');
 window.open('%(p)s/moved.html', 'moved', 'width=300,height=200');
 </script>""" % {"p": p}),
-        "/sized.html": Page("text/html", "<title>sized</title><body style='background:#00c000'>"),
-        # WebKit works a new frame out from the window's frame as last reported, so a page
-        # that moves its window right after resizing it may undo the resize: it moves once
-        # the new size has taken effect.
-        "/moved.html": Page("text/html", """<title>moved</title>
-<body style="background:#0000c0"><script>
-var moved = false;
-addEventListener('resize', function () {
-  if (!moved && outerWidth === 500 && outerHeight === 350) {
-    moved = true;
-    moveTo(200, 150);
-  }
-});
-resizeTo(500, 350);
-</script>"""),
+        "/sized.html": Page("text/html", "<title>sized</title><body style='background:#00c000'>"
+                            + FRAME_REPORT % {"p": p, "name": "sized"}),
+        # A page that resizes its window, then moves it at once: both take effect.
+        "/moved.html": Page("text/html", "<title>moved</title><body style='background:#0000c0'>"
+                            "<script>resizeTo(500, 350); moveTo(200, 150);</script>"
+                            + FRAME_REPORT % {"p": p, "name": "moved"}),
         "/empty.html": Page("text/html", "<script>fetch('data:text/plain,');"
                             "fetch('%s/empty.txt');</script>" % p),
         "/empty.txt": Page("text/plain", ""),
@@ -341,6 +352,8 @@ BIG_URL_LENGTH = 50 * 1000 * 1000
 
 # What the site sent for one request, and when (time.monotonic()).
 Response = collections.namedtuple("Response", "path status content_type has_length length time")
+# What a request asked for: its method, path (as sent, query included), host and fields.
+Request = collections.namedtuple("Request", "method path host headers")
 
 
 class QuietServer(ThreadingHTTPServer):
@@ -357,6 +370,7 @@ class SiteServer:
     def __init__(self, certificate=None):
         """certificate: (certificate file, key file) for a further listener that speaks TLS."""
         self.log = []  # Response, in the order sent
+        self.requests = []  # Request: what each request of the site asked and carried
         self.reports = []  # what the UI page reported, in order
         self.sites = {}
         self.commands = queue.Queue()
@@ -420,6 +434,11 @@ class SiteServer:
         with self.lock:
             return list(self.log)
 
+    def asked(self, path):
+        """The requests of a path (query included), in order."""
+        with self.lock:
+            return [request for request in self.requests if request.path == path]
+
     def _record(self, entry, into):
         with self.changed:
             into.append(entry)
@@ -440,13 +459,24 @@ class SiteServer:
             def log_message(self, *arguments):
                 pass
 
+            def note_request(self):
+                if self.path in ("/command", "/report") or self.path.endswith("/tick-wait"):
+                    return
+                server._record(Request(self.command, self.path, self.headers.get("Host", ""),
+                                       dict(self.headers)), server.requests)
+
+            def do_HEAD(self):
+                self.do_GET()
+
             def do_POST(self):
+                self.note_request()
                 body = self.rfile.read(int(self.headers.get("Content-Length", "0")))
                 if self.path == "/report":
                     server._record(json.loads(body.decode("utf-8")), server.reports)
                 self.send_answer(200, "text/plain", b"", log=self.path != "/report")
 
             def do_GET(self):
+                self.note_request()
                 path = urllib.parse.unquote(urllib.parse.urlsplit(self.path).path)
                 phase = 0
                 prefix = re.match(r"/p(\d+)(/.*)", path)
@@ -488,13 +518,14 @@ class SiteServer:
                 if part is None:
                     return self.send_answer(page.status, page.content_type, page.body,
                                             page.chunked, headers,
-                                            hold=server.release if page.held else None)
+                                            hold=server.release if page.held else None,
+                                            cut=page.cut)
                 headers["Content-Range"] = "bytes %d-%d/%d" % (part + (len(page.body),))
                 self.send_answer(206, page.content_type, page.body[part[0]:part[1] + 1],
                                  headers=headers)
 
             def send_answer(self, status, content_type, body, chunked=False, headers=None,
-                            log=True, hold=None):
+                            log=True, hold=None, cut=False):
                 """Sends an answer; without headers of its own it is never cached."""
                 self.send_response(status)
                 if content_type:
@@ -508,7 +539,16 @@ class SiteServer:
                     if status in (200, 206):
                         self.send_header("Accept-Ranges", "bytes")
                 self.end_headers()
-                if chunked:
+                if self.command == "HEAD":
+                    pass
+                elif cut:
+                    # A chunk that says it holds more than comes.
+                    half = body[:len(body) // 2]
+                    self.wfile.write(b"%x\r\n%s" % (len(body), half) if chunked else half)
+                    self.wfile.flush()
+                    self.connection.shutdown(socket.SHUT_RDWR)
+                    self.close_connection = True
+                elif chunked:
                     for start in range(0, len(body), 1000):
                         if hold is not None and start == len(body) // 2 // 1000 * 1000:
                             self.wfile.flush()

@@ -13,37 +13,19 @@ import unittest
 import urllib.parse
 
 import desktop
+import e2e_case
+from e2e_case import EndToEndCase
 from local_site import (BIG_URL_LENGTH, CACHE_HEADERS, CLOSED_PORT, STREAM_COUNT, SiteServer,
                         stream_pages)
 from trawler_app import ACCENT, Trawler, first_window, finder_file_name, finder_size, wait
 
-BIN = os.environ.get("TRAWLER_BIN", "")
 HERE = os.path.dirname(os.path.abspath(__file__))
 # The HAR schema's validator, which scripts/setup installs.
 TOOLS = os.path.join(HERE, "..", "..", ".tools")
 DATA_URL = "data:text/html,<b onmouseover=\"alert(1)\">'q'</b>"
 
 
-def self_signed_certificate(folder):
-    """A certificate for 127.0.0.1 that nobody vouches for."""
-    files = (os.path.join(folder, "certificate.pem"), os.path.join(folder, "key.pem"))
-    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-                    "-subj", "/CN=127.0.0.1", "-keyout", files[1], "-out", files[0]],
-                   check=True, capture_output=True)
-    return files
-
-
-class EndToEndTest(unittest.TestCase):
-    def setUp(self):
-        self.work = tempfile.mkdtemp(prefix="trawler-e2e-")
-        self.server = SiteServer(self_signed_certificate(self.work))
-        self.app = Trawler(BIN, self.server, self.work)
-
-    def tearDown(self):
-        self.app.close()
-        self.server.stop()
-        shutil.rmtree(self.work, ignore_errors=True)
-
+class EndToEndTest(EndToEndCase):
     def expected_rows(self, phase):
         """The row of every response the site sent for the phase (redirects end in their
         target, so they are no rows of their own)."""
@@ -55,20 +37,6 @@ class EndToEndTest(unittest.TestCase):
             rows.append({"url": url, "fileName": finder_file_name(url), "mimeType": content_type,
                          "size": finder_size(length) if has_length else "unknown"})
         return rows
-
-    def wait_rows(self, count, seconds=20):
-        return self.server.wait_for(lambda: len(self.app.reports("row")) >= count, seconds)
-
-    def settled_rows(self, phase, sentinel="sentinel.json", **filters):
-        """The rows listed before a later search's row: rows come in the order their
-        responses did, so a row that was still to come of what was loaded before would
-        stand before it."""
-        url = self.server.url("/p%d/%s" % (phase, sentinel))
-        self.assertEqual(self.app.start(url, **filters), 1)
-        self.assertTrue(self.server.wait_for(lambda: url in [row["url"] for row in
-                                                                 self.app.rows()]))
-        rows = self.app.rows()
-        return rows[:[row["url"] for row in rows].index(url)]
 
     def load_site(self, phase, **filters):
         self.assertEqual(self.app.start(self.server.url("/p%d/index.html" % phase), **filters), 1)
@@ -521,22 +489,6 @@ class EndToEndTest(unittest.TestCase):
         self.assertNotIn("playlist", rows[url("poster.png")])
         self.assertEqual(self.app.call("stop"), 1)
 
-    def save_through_dialog(self, method, title, path, **params):
-        """Runs a save command, names the file in its dialog; the save's last progress."""
-        known = {window for window, _, _ in desktop.windows(self.app.process.pid)}
-        before = len(self.app.reports("progress"))
-        self.assertEqual(self.app.call(method, **params), 1)
-        dialogs = lambda: [window for window, _, _ in desktop.windows(self.app.process.pid)
-                           if window not in known and desktop.title(window) == title]
-        self.assertTrue(wait(dialogs, 20), self.app.debug_output())
-        desktop.press_key_over(dialogs()[0], "ctrl+a")
-        desktop.type_over(dialogs()[0], path)
-        desktop.press_key_over(dialogs()[0], "Return")
-        progress = lambda: [json.loads(text) for text in self.app.reports("progress")[before:]]
-        self.assertTrue(self.server.wait_for(lambda: progress() and progress()[-1]["state"] != "running", 60),
-                        progress())
-        return progress()
-
     def test_saves_fetch_with_the_pages_session_and_a_cancelled_one_leaves_nothing(self):
         by_url = self.play_stream(52)
         rows = by_url()
@@ -594,6 +546,13 @@ class EndToEndTest(unittest.TestCase):
     def test_a_page_sizes_and_moves_the_windows_it_opens(self):
         self.assertEqual(self.app.start(self.server.url("/p25/sizes.html")), 1)
         wanted = {(40, 50, 420, 300), (200, 150, 500, 350)}
+        # Each page tells its window's frame once the window has it.
+        told = lambda name, frame: any(request.path.startswith(
+            "/p25/frame?name=%s&x=%d&y=%d&w=%d&h=%d" % ((name,) + frame))
+            for request in self.server.requests)
+        self.assertTrue(self.server.wait_for(lambda: told("sized", (40, 50, 420, 300)) and
+                                             told("moved", (200, 150, 500, 350)), 60),
+                        [request.path for request in self.server.requests if "frame" in request.path] + [self.app.debug_output()])
         frames = lambda: {desktop.geometry(window)
                           for window, _, _ in desktop.windows(self.app.process.pid)}
         self.assertTrue(wait(lambda: wanted <= frames()), frames())
@@ -650,7 +609,7 @@ class EndToEndTest(unittest.TestCase):
         work = tempfile.mkdtemp(prefix="trawler-e2e-")
         server = SiteServer()
         try:
-            self.app = Trawler(BIN, server, work, runtime=self.app.runtime)
+            self.app = Trawler(e2e_case.BIN, server, work, runtime=self.app.runtime)
             self.assertFalse(os.path.exists(left), os.listdir(self.app.runtime))
             self.assertEqual(self.app.call("copyURL", url="next run"), 1)
         finally:
@@ -673,7 +632,7 @@ class RealPageTest(unittest.TestCase):
     def setUp(self):
         self.work = tempfile.mkdtemp(prefix="trawler-e2e-")
         self.server = SiteServer()
-        self.app = Trawler(BIN, self.server, self.work, real_page=True)
+        self.app = Trawler(e2e_case.BIN, self.server, self.work, real_page=True)
 
     def tearDown(self):
         self.app.close()
@@ -729,5 +688,5 @@ class RealPageTest(unittest.TestCase):
 
 if __name__ == "__main__":
     if len(sys.argv) > 1 and not sys.argv[1].startswith("-"):
-        BIN = sys.argv.pop(1)
+        e2e_case.BIN = sys.argv.pop(1)
     unittest.main(verbosity=2)

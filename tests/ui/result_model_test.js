@@ -87,14 +87,16 @@ test('exports hold the shown rows; CSV quotes quotes, commas and line breaks', (
                      'http://h.test/a.png\nhttp://h.test/say"hi.png\nhttp://h.test/x,y\n.png');
   assert.strictEqual(model.exportText('csv'),
                      'fileName,mimeType,size,bytes,url,status,method,duration,redirects,' +
-                     'fromCache,error\n' +
-                     'a.png,image/png,1KB,1024,http://h.test/a.png,,GET,,0,false,\n' +
-                     '"say""hi.png",image/png,1KB,1024,"http://h.test/say""hi.png",,GET,,0,false,\n' +
-                     '"x,y.png",image/png,1KB,1024,"http://h.test/x,y\n.png",,GET,,0,false,');
+                     'fromCache,cache,error,cancelled\n' +
+                     'a.png,image/png,1KB,1024,http://h.test/a.png,,GET,,0,false,,,false\n' +
+                     '"say""hi.png",image/png,1KB,1024,"http://h.test/say""hi.png",,GET,,0,false,,,' +
+                     'false\n' +
+                     '"x,y.png",image/png,1KB,1024,"http://h.test/x,y\n.png",,GET,,0,false,,,false');
   assert.deepStrictEqual(JSON.parse(model.exportText('json'))[0],
                          {fileName: 'a.png', mimeType: 'image/png', size: '1KB', bytes: 1024,
                           url: 'http://h.test/a.png', status: null, method: 'GET',
-                          duration: null, redirects: 0, fromCache: false, error: ''});
+                          duration: null, redirects: 0, fromCache: false, cache: '', error: '',
+                          cancelled: false});
   model.clear();
   assert.strictEqual(model.exportText('urls'), '');
 });
@@ -229,4 +231,53 @@ test('a search of one row shows that row however the list is sorted or rebuilt',
   model.receive(row('later.png'));
   model.takePending();
   assert.strictEqual(model.shownCount(), 2);
+});
+
+test('bytes are the exact ones the native side tells, not read back from the size text', () => {
+  const exact = (bytes, size) => JSON.stringify({fileName: 'f', mimeType: 'a/b', size, url: 'u' + bytes,
+                                                 id: bytes + 1, bytes});
+  const model = modelWith(exact(100000, '97.66KB'), exact(102401, '100.00KB'), exact(-1, 'unknown'));
+  assert.deepStrictEqual(JSON.parse(model.exportText('json')).map((row) => row.bytes),
+                         [100000, 102401, null]);
+  model.narrow = 'larger-than:100k';
+  model.rebuild();
+  assert.deepStrictEqual(names(model).length, 1);
+  assert.strictEqual(model.view[0].bytes, 102401);
+});
+
+test('every term selects what it names, and a "-" turns it round', () => {
+  const rows = [
+    outcome(1, {status: 200, url: 'http://a.example.org/x.js', cache: 'memory'}),
+    outcome(2, {status: 404, url: 'https://b.test/missing.png'}),
+    outcome(3, {status: 500, error: 'Load failed', url: 'https://a.example.org/broken.js'}),
+    outcome(4, {status: 0, error: 'Connection refused', url: 'http://c.test/a'}),
+    outcome(5, {status: 206, cancelled: true, url: 'http://c.test/movie.mp4'}),
+    outcome(6, {status: 0, url: 'data:text/plain,hi'}),
+    outcome(7, {status: 0, blocked: true, url: 'http://popup.test/'}),
+  ];
+  const cases = [
+    ['is:failed', [2, 3, 4]], ['is:cancelled', [5]], ['is:cached', [1]], ['is:blocked', [7]],
+    ['status:4xx', [2]], ['status:5', [3]], ['status:>=400', [2, 3]], ['status:<300', [1, 5]],
+    ['-status:200', [2, 3, 4, 5, 6, 7]], ['-is:failed', [1, 5, 6, 7]],
+    ['domain:example.org', [1, 3]], ['-domain:example.org', [2, 4, 5, 6, 7]],
+    ['scheme:data', [6]], ['-scheme:data', [1, 2, 3, 4, 5, 7]], ['missing', [2]], ['-missing', [1, 3, 4, 5, 6, 7]],
+  ];
+  for (const [text, ids] of cases) {
+    const model = modelWith(...rows);
+    model.narrow = text;
+    model.rebuild();
+    assert.deepStrictEqual(model.view.map((row) => row.id), ids, text);
+  }
+});
+
+test('a row sent again updates its row, and segments before their playlist are folded', () => {
+  const model = modelWith(outcome(2, {parent: 1}), outcome(3, {parent: 1}),
+                          outcome(1, {playlist: {kind: 'hls-media'}}), outcome(2, {parent: 1}));
+  assert.strictEqual(model.count(), 3);
+  assert.strictEqual(model.byId.get(1).children, 2);
+  model.rebuild();
+  assert.deepStrictEqual(model.view.map((row) => row.id), [1]);
+  model.toggleFold(1);
+  model.rebuild();
+  assert.deepStrictEqual(model.view.map((row) => row.id), [1, 2, 3]);
 });

@@ -27,3 +27,17 @@ test('a save says how far it is and how it ended', () => {
   ];
   for (const [save, text] of cases) assert.strictEqual(progressText(save), text, JSON.stringify(save));
 });
+
+test('a folder save that went on past failures says how many and which', () => {
+  const failures = [{name: 'a.png', error: 'The server answered 404'},
+                    {name: 'b.bin', error: 'File name too long'}];
+  assert.strictEqual(progressText({state: 'done', joined: false, saved: 41, items: 43,
+                                   path: '/tmp/shots', failures}),
+                     'Saved 41 of 43 files to /tmp/shots; 2 failed');
+  assert.strictEqual(progressText({state: 'failed', joined: false, saved: 0, items: 2,
+                                   path: '/tmp/shots', failures, error: 'No file could be saved'}),
+                     'Saved 0 of 2 files to /tmp/shots; 2 failed');
+  assert.strictEqual(progressText({state: 'done', joined: false, saved: 2, items: 2,
+                                   path: '/tmp/shots', failures: []}),
+                     'Saved to /tmp/shots');
+});

@@ -102,9 +102,11 @@ class UiPageTest(unittest.TestCase):
         self.assertEqual(self.buttons()[1], ["Resume", False])
         self.assertIn("Paused: responses are not listed", page.text("#status"))
         page.js("document.getElementById('pause').click()")
+        # The native side tells how many responses came meanwhile.
+        page.js("searchResumed('{\"unlisted\":3}')")
         page.frames()
         self.assertEqual(self.buttons()[1], ["Pause", False])
-        self.assertIn("Resumed; 0 responses came while paused", page.text("#status"))
+        self.assertIn("Resumed; 3 responses came while paused", page.text("#status"))
         page.js("document.getElementById('stop').click()")
         page.frames()
         self.assertEqual(self.buttons(), [["Start", False], ["Pause", True], ["Stop", True]])
@@ -208,14 +210,14 @@ class UiPageTest(unittest.TestCase):
                          'http://h.test/say"hi.png')
         self.assertEqual(exported["copy-csv"],
                          'fileName,mimeType,size,bytes,url,status,method,duration,redirects,'
-                         'fromCache,error\n'
-                         'a.png,image/png,1.50KB,1536,http://h.test/a.png,,GET,,0,false,\n'
+                         'fromCache,cache,error,cancelled\n'
+                         'a.png,image/png,1.50KB,1536,http://h.test/a.png,,GET,,0,false,,,false\n'
                          '"q""u,o\nte.js",text/javascript,unknown,,"http://h.test/q""u,o\nte.js"'
-                         ',,GET,,0,false,\n'
-                         'c.css,text/css,1.50KB,1536,http://h.test/c.css,,GET,,0,false,\n'
+                         ',,GET,,0,false,,,false\n'
+                         'c.css,text/css,1.50KB,1536,http://h.test/c.css,,GET,,0,false,,,false\n'
                          # A quote alone is reason enough to quote the field.
                          '"say""hi.png",image/png,1.50KB,1536,"http://h.test/say""hi.png",,GET,,0,'
-                         'false,')
+                         'false,,,false')
         four = lambda exported: {key: exported[key] for key in ("fileName", "mimeType", "size", "url")}
         self.assertEqual([four(item) for item in json.loads(exported["copy-json"])],
                          [row("a.png"), row('q"u,o\nte.js', "text/javascript", "unknown",

@@ -1,9 +1,11 @@
 #include "finder/saves/file_saving.h"
 
+#include "finder/playlist_rows.h"
 #include "finder/result_reporting.h"
 #include "tests/unit/finder/finder_test_support.h"
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <filesystem>
@@ -25,39 +27,73 @@ sim::Response Served(const char16_t* url, const char16_t* type, const std::strin
   return response;
 }
 
+// 0123456789 repeated: a part of it shows where it was cut from.
+std::string Digits(size_t size) {
+  std::string digits;
+  for (size_t i = 0; i < size; ++i) digits += static_cast<char>('0' + i % 10);
+  return digits;
+}
+
 // A page whose script player loaded a master playlist, a variant (as plain text) and its
-// three segments, an encrypted playlist, a DASH manifest and a video.
-class MediaSavingTest : public FinderTest {
+// three segments, a playlist of byte ranges of one file, an encrypted playlist, a DASH
+// manifest and files of every kind a save meets.
+class FileSavingTest : public FinderTest {
  protected:
   void SetUp() override {
     StartApplication(std::string(kUiScript) +
                      "function updateResult(r) {}"
                      "function saveProgress(p) { sim.log('progress ' + p); }");
-    m_folder = testing::TempDir() + "trawler-media-" + std::to_string(getpid());
+    m_folder = testing::TempDir() + "trawler-saves-" + std::to_string(getpid());
     std::filesystem::create_directories(m_folder);
     std::vector<sim::Response> responses = {
-        {u"http://site.test/", u"text/html", 10},
+        {u"http://site.test/watch?token=s3cr3t", u"text/html", 10},
         Served(u"http://site.test/master.m3u8", u"application/vnd.apple.mpegurl",
-               "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1000,RESOLUTION=4x4\nv/index.m3u8\n"),
+               "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1000,RESOLUTION=4x4 /../.bash_profile\n"
+               "v/index.m3u8\n"),
         Served(u"http://site.test/v/s0.ts", u"video/mp2t", "AAAA"),
-        Served(
-            u"http://site.test/v/index.m3u8", u"text/plain",
-            "#EXTM3U\n#EXTINF:2,\ns0.ts\n#EXTINF:2,\ns1.ts\n#EXTINF:2,\ns2.ts\n#EXT-X-ENDLIST\n"),
+        Served(u"http://site.test/v/index.m3u8", u"text/plain",
+               "#EXTM3U\n#EXTINF:2,\ns0.ts\n#EXTINF:2,\ns1.ts\n#EXTINF:2,\n"
+               "http://cdn.test/s2.ts\n#EXT-X-ENDLIST\n"),
         Served(u"http://site.test/v/s1.ts", u"video/mp2t", "BBBB"),
-        Served(u"http://site.test/v/s2.ts", u"video/mp2t", "CC"),
+        Served(u"http://cdn.test/s2.ts", u"video/mp2t", "CC"),
+        Served(u"http://site.test/ranged.m3u8", u"application/x-mpegurl",
+               "#EXTM3U\n#EXT-X-MAP:URI=\"all.mp4\",BYTERANGE=\"8@0\"\n"
+               "#EXTINF:2,\n#EXT-X-BYTERANGE:20@8\nall.mp4\n"
+               "#EXTINF:2,\n#EXT-X-BYTERANGE:30\nall.mp4\n#EXT-X-ENDLIST\n"),
+        Served(u"http://site.test/all.mp4", u"video/mp4", Digits(100)),
+        Served(u"http://site.test/whole.m3u8", u"application/x-mpegurl",
+               "#EXTM3U\n#EXTINF:2,\n#EXT-X-BYTERANGE:5@3\nnoranges.ts\n#EXT-X-ENDLIST\n"),
+        Served(u"http://site.test/noranges.ts", u"video/mp2t", Digits(40)),
         Served(u"http://site.test/locked.m3u8", u"application/x-mpegurl",
                "#EXTM3U\n#EXT-X-KEY:METHOD=SAMPLE-AES,URI=\"k\"\n#EXTINF:2,\nx.ts\n"),
+        Served(u"http://site.test/self.m3u8", u"application/x-mpegurl",
+               "#EXTM3U\n#EXTINF:2,\nself.m3u8\n#EXT-X-ENDLIST\n"),
         Served(u"http://site.test/stream.mpd", u"application/dash+xml",
                "<MPD><Representation width=\"2\" height=\"2\" bandwidth=\"9\"/></MPD>"),
         Served(u"http://site.test/movie.mp4", u"video/mp4", std::string(100'000, 'm')),
         Served(u"http://site.test/v/live.m3u8", u"application/x-mpegurl",
-               "#EXTM3U\n#EXTINF:2,\ns1.ts\n#EXTINF:2,\ns2.ts\n"),
+               "#EXTM3U\n#EXTINF:2,\ns1.ts\n#EXTINF:2,\ns0.ts\n"),
+        Served(u"http://site.test/.bash_profile", u"text/plain", "rm -rf ~"),
+        Served(u"http://site.test/get?f=1", u"application/octet-stream", "evil"),
+        Served(u"http://site.test/cut.bin", u"application/octet-stream", std::string(1000, 'c')),
+        Served(u"data:text/plain;base64,aGk=", u"text/plain", ""),
+        Served(u"blob:http://site.test/42", u"video/mp4", ""),
+        Served(u"http://site.test/api", u"application/json", "{\"answer\":\"GET\"}"),
+        Served(u"ftp://elsewhere.test/file", u"text/plain", "ftp"),
     };
-    sim::SetPage(u"http://site.test/", sim::Page{responses, {""}});
-    ASSERT_EQ(Call(u"start", R"({"url": "http://site.test/", "filterEnabled": false,
-                                 "useFileExtFilter": false, "mimeFilter": ""})"),
+    responses[0].requestHeaders = u"User-Agent: Sim/1\r\n";
+    responses[1].requestHeaders = u"Referer: http://site.test/watch?token=s3cr3t\r\n";
+    responses[16].headers = u"Content-Disposition: attachment; filename=\"../../evil.desktop\"\r\n";
+    responses[17].endsAfter = 600;
+    responses[20].method = u"POST";
+    responses[21].redirects = {{u"http://site.test/to-ftp", 302}};
+    responses[9].ignoresRange = true;
+    sim::SetPage(u"http://site.test/watch?token=s3cr3t", sim::Page{responses, {""}});
+    ASSERT_EQ(Call(u"start", R"({"url": "http://site.test/watch?token=s3cr3t",
+                                 "filterEnabled": false, "useFileExtFilter": false,
+                                 "mimeFilter": ""})"),
               1);
-    Run(50);
+    Run(80);
     m_logs.clear();
   }
   void TearDown() override {
@@ -77,7 +113,7 @@ class MediaSavingTest : public FinderTest {
 
   // Runs a save command whose dialog answers the path; the last progress line.
   std::string Save(const std::u16string& method, const std::string& params, const std::string& path,
-                   uint64_t run = 50) {
+                   uint64_t run = 80) {
     headless::SetSaveFileAnswerer([path](std::u16string& chosen) {
       chosen = std::u16string(path.begin(), path.end());
       return true;
@@ -86,9 +122,27 @@ class MediaSavingTest : public FinderTest {
     Run(run);
     return m_logs.empty() ? std::string() : m_logs.back();
   }
+  // The refusal a save command answers with at once.
+  std::string Refusal(const std::u16string& method, const std::string& params) {
+    Json::Value request;
+    ReadJsonText(params, request);
+    Json::Value answer;
+    EXPECT_EQ(HandleFinderCall(u"com.quillmoor.trawler", method, request, nullptr, answer), 0);
+    return answer["message"].asString();
+  }
+  // The header fields the save's download of the address sent.
+  std::u16string Sent(const std::u16string& url) {
+    for (const sim::DownloadRecord& download : sim::GetRecords().downloads) {
+      if (download.url == url) return download.headers;
+    }
+    return u"not fetched";
+  }
+  size_t FilesIn(const std::string& folder) {
+    return std::distance(std::filesystem::directory_iterator(folder), {});
+  }
 };
 
-TEST_F(MediaSavingTest, PlaylistsAreReadAndTheirSegmentsFolded) {
+TEST_F(FileSavingTest, PlaylistsAreReadAndTheirSegmentsFolded) {
   const RequestRecord& variant = Row("http://site.test/v/index.m3u8");
   ASSERT_TRUE(variant.playlist);
   EXPECT_EQ(variant.playlist->segments.size(), 3u);
@@ -105,15 +159,26 @@ TEST_F(MediaSavingTest, PlaylistsAreReadAndTheirSegmentsFolded) {
   EXPECT_TRUE(State().m_segmentOwners.empty());
 }
 
-TEST_F(MediaSavingTest, AMasterPlaylistsVariantIsJoinedIntoOneFile) {
+TEST_F(FileSavingTest, AStreamIsJoinedWithWhatTheBrowserWouldSend) {
   const std::string path = m_folder + "/stream.ts";
-  const std::string last =
-      Save(u"savePlaylist",
-           R"({"id": )" + Id("http://site.test/master.m3u8") + R"(, "variant": 0})", path);
-  EXPECT_NE(last.find(R"("state":"done")"), std::string::npos) << last;
-  EXPECT_NE(last.find(R"("items":3)"), std::string::npos) << last;
+  std::string suggested;
+  headless::SetSaveFileAnswerer([&](std::u16string& chosen) {
+    suggested.assign(chosen.begin(), chosen.end());
+    chosen = std::u16string(path.begin(), path.end());
+    return true;
+  });
+  EXPECT_EQ(Call(u"savePlaylist", R"({"id": )" + Id("http://site.test/master.m3u8") + "}"), 1);
+  Run(80);
+  // A hostile resolution cannot make the name a path.
+  EXPECT_EQ(suggested, "master 4x4 _.._.bash_profile.ts");
+  EXPECT_NE(m_logs.back().find(R"("state":"done")"), std::string::npos) << m_logs.back();
+  EXPECT_NE(m_logs.back().find(R"("items":3)"), std::string::npos) << m_logs.back();
   EXPECT_EQ(Contents(path), "AAAABBBBCC");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_folder), {}), 1);
+  EXPECT_EQ(FilesIn(m_folder), 1u);
+  // The page's policy (the default) gives its whole address to its own origin, and only the
+  // origin to another; the page's query never leaves it for another host.
+  EXPECT_EQ(Sent(u"http://site.test/v/s0.ts"), u"Referer: http://site.test/watch?token=s3cr3t\r\n");
+  EXPECT_EQ(Sent(u"http://cdn.test/s2.ts"), u"Referer: http://site.test/\r\n");
   // A live playlist is read again when its save starts.
   const RequestRecord& live = Row("http://site.test/v/live.m3u8");
   ASSERT_TRUE(live.playlist && live.playlist->live);
@@ -121,26 +186,47 @@ TEST_F(MediaSavingTest, AMasterPlaylistsVariantIsJoinedIntoOneFile) {
   const std::string again =
       Save(u"savePlaylist", R"({"id": )" + std::to_string(live.id) + "}", joined);
   EXPECT_NE(again.find(R"("state":"done")"), std::string::npos) << again;
-  EXPECT_EQ(Contents(joined), "BBBBCC");
+  EXPECT_EQ(Contents(joined), "BBBBAAAA");
 }
 
-TEST_F(MediaSavingTest, WhatCannotBeJoinedIsRefusedWithAMessage) {
+TEST_F(FileSavingTest, ByteRangesAreSavedExactly) {
   const struct {
+    const char* playlist;
+    std::string saved;
+  } cases[] = {
+      // The init section, then two parts of the same file, each asked for with its Range.
+      {"http://site.test/ranged.m3u8", Digits(58)},
+      // A server that answers the whole file to a Range gets its part cut out.
+      {"http://site.test/whole.m3u8", Digits(8).substr(3)},
+  };
+  for (const auto& c : cases) {
+    const std::string path = m_folder + "/joined.mp4";
+    const std::string last = Save(u"savePlaylist", R"({"id": )" + Id(c.playlist) + "}", path);
+    EXPECT_NE(last.find(R"("state":"done")"), std::string::npos) << last;
+    EXPECT_EQ(Contents(path), c.saved) << c.playlist;
+    std::filesystem::remove(path);
+  }
+  EXPECT_NE(Sent(u"http://site.test/all.mp4").find(u"Range: bytes="), std::u16string::npos);
+}
+
+TEST_F(FileSavingTest, WhatCannotBeSavedExactlyIsRefusedWithWhy) {
+  const struct {
+    std::u16string method;
     std::string params;
     const char* message;
   } cases[] = {
-      {R"({"id": )" + Id("http://site.test/locked.m3u8") + "}", "encrypted (SAMPLE-AES)"},
-      {R"({"id": )" + Id("http://site.test/stream.mpd") + "}", "DASH"},
-      {R"({"id": )" + Id("http://site.test/master.m3u8") + R"(, "variant": 5})", "no such variant"},
+      {u"savePlaylist", R"({"id": )" + Id("http://site.test/locked.m3u8") + "}",
+       "encrypted (SAMPLE-AES)"},
+      {u"savePlaylist", R"({"id": )" + Id("http://site.test/stream.mpd") + "}", "DASH"},
+      {u"savePlaylist", R"({"id": )" + Id("http://site.test/master.m3u8") + R"(, "variant": 5})",
+       "no such variant"},
+      {u"savePlaylist", R"({"id": )" + Id("http://site.test/self.m3u8") + "}", "lists itself"},
+      {u"saveFile", R"({"id": )" + Id("http://site.test/api") + "}", "was a POST"},
+      {u"saveFile", R"({"id": )" + Id("blob:http://site.test/42") + "}", "blob:"},
   };
-  for (const auto& c : cases) {
-    Json::Value params;
-    ReadJsonText(c.params, params);
-    Json::Value answer;
-    EXPECT_EQ(HandleFinderCall(u"com.quillmoor.trawler", u"savePlaylist", params, nullptr, answer),
-              0);
-    EXPECT_NE(answer["message"].asString().find(c.message), std::string::npos) << c.params;
-  }
+  for (const auto& c : cases)
+    EXPECT_NE(Refusal(c.method, c.params).find(c.message), std::string::npos) << c.params;
+  EXPECT_TRUE(sim::GetRecords().downloads.empty()) << "a refused save fetched";
   for (const char* params : {"null", "{}", R"({"id": 9999})", R"({"id": "1"})"}) {
     EXPECT_EQ(Call(u"savePlaylist", params), 0) << params;
     EXPECT_EQ(Call(u"saveFile", params), 0) << params;
@@ -150,20 +236,54 @@ TEST_F(MediaSavingTest, WhatCannotBeJoinedIsRefusedWithAMessage) {
   EXPECT_EQ(Call(u"cancelSave", R"({"job": 77})"), 0);
 }
 
-TEST_F(MediaSavingTest, ShownFilesGoIntoAFolderAndNeverReplaceAFile) {
-  std::ofstream(m_folder + "/movie.mp4") << "mine";
-  const std::string movie = Id("http://site.test/movie.mp4");
-  const std::string last = Save(
-      u"saveShown",
-      R"({"ids": [)" + movie + "," + Id("http://site.test/v/s2.ts") + "," + movie + "]}", m_folder);
-  EXPECT_NE(last.find(R"("state":"done")"), std::string::npos) << last;
-  EXPECT_EQ(Contents(m_folder + "/movie.mp4"), "mine");
-  EXPECT_EQ(Contents(m_folder + "/movie (2).mp4"), std::string(100'000, 'm'));
-  EXPECT_EQ(Contents(m_folder + "/s2.ts"), "CC");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_folder), {}), 3);
+TEST_F(FileSavingTest, AStreamOverTheSegmentCapIsRefusedWithItsCount) {
+  std::string text = "#EXTM3U\n";
+  for (int i = 0; i < 60'000; ++i) text += "#EXTINF:1,\ns" + std::to_string(i) + ".ts\n";
+  RequestRecord& row = State().m_records.back();
+  ApplyPlaylist(State(), row.id, ReadPlaylist(text + "#EXT-X-ENDLIST\n", row.url));
+  EXPECT_NE(Refusal(u"savePlaylist", R"({"id": )" + std::to_string(row.id) + "}")
+                .find("lists 60,000 segments; at most 50,000"),
+            std::string::npos);
 }
 
-TEST_F(MediaSavingTest, ACancelledOrFailedSaveLeavesNothing) {
+TEST_F(FileSavingTest, ShownFilesStayInTheirFolderAndGoOnPastAFailure) {
+  std::ofstream(m_folder + "/movie.mp4") << "mine";
+  // A row whose address redirects to one no save follows.
+  const_cast<RequestRecord&>(Row("ftp://elsewhere.test/file")).url = "http://site.test/to-ftp";
+  std::string ids;
+  for (const char* url :
+       {"http://site.test/movie.mp4", "http://site.test/.bash_profile", "http://site.test/get?f=1",
+        "http://site.test/cut.bin", "data:text/plain;base64,aGk=", "blob:http://site.test/42",
+        "http://cdn.test/s2.ts", "http://site.test/to-ftp", "http://site.test/movie.mp4"}) {
+    ids += (ids.empty() ? "" : ",") + Id(url);
+  }
+  const std::string last = Save(u"saveShown", R"({"ids": [)" + ids + "]}", m_folder, 120);
+  EXPECT_NE(last.find(R"("state":"done")"), std::string::npos) << last;
+  EXPECT_NE(last.find(R"("saved":5)"), std::string::npos) << last;
+  // A file there is never replaced; hostile names lose their dot and their path.
+  EXPECT_EQ(Contents(m_folder + "/movie.mp4"), "mine");
+  EXPECT_EQ(Contents(m_folder + "/movie (2).mp4"), std::string(100'000, 'm'));
+  EXPECT_EQ(Contents(m_folder + "/bash_profile.txt"), "rm -rf ~");
+  EXPECT_EQ(Contents(m_folder + "/_.._evil.desktop"), "evil");
+  EXPECT_EQ(Contents(m_folder + "/download.txt"), "hi");
+  EXPECT_EQ(Contents(m_folder + "/s2.ts"), "CC");
+  EXPECT_EQ(FilesIn(m_folder), 6u);
+  // The failures, each with its reason: a body cut short, an address no save fetches, and
+  // a redirect to one.
+  for (const char* reason : {"cut short", "blob:", "not fetched: ftp://elsewhere.test/file"}) {
+    EXPECT_NE(last.find(reason), std::string::npos) << reason << " in " << last;
+  }
+  // Each file carries the Referer its own row's request did: none for a row that had none.
+  EXPECT_EQ(Sent(u"http://site.test/movie.mp4"), u"");
+  // Saves never make a file executable.
+  for (const auto& entry : std::filesystem::directory_iterator(m_folder)) {
+    struct stat status {};
+    ASSERT_EQ(stat(entry.path().c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0111, 0u) << entry.path();
+  }
+}
+
+TEST_F(FileSavingTest, ACancelledOrFailedSaveLeavesNothing) {
   const std::string path = m_folder + "/movie.mp4";
   Save(u"saveFile", R"({"id": )" + Id("http://site.test/movie.mp4") + "}", path, 2);
   ASSERT_EQ(UiWindow().m_saves.jobs.size(), 1u);
@@ -174,7 +294,11 @@ TEST_F(MediaSavingTest, ACancelledOrFailedSaveLeavesNothing) {
   Run(50);
   EXPECT_NE(m_logs.back().find(R"("state":"cancelled")"), std::string::npos) << m_logs.back();
   EXPECT_TRUE(std::filesystem::is_empty(m_folder));
-  // A file the session cannot fetch fails with the reason.
+  // A file cut short, or one the session cannot fetch, fails with the reason.
+  const std::string cut =
+      Save(u"saveFile", R"({"id": )" + Id("http://site.test/cut.bin") + "}", m_folder + "/c.bin");
+  EXPECT_NE(cut.find(R"("state":"failed")"), std::string::npos) << cut;
+  EXPECT_NE(cut.find("600 bytes of 1000 bytes"), std::string::npos) << cut;
   State().m_records.back().url = "http://site.test/gone.bin";
   const std::string last = Save(u"saveFile", R"({"id": )" + Id("http://site.test/gone.bin") + "}",
                                 m_folder + "/gone.bin");
@@ -182,19 +306,25 @@ TEST_F(MediaSavingTest, ACancelledOrFailedSaveLeavesNothing) {
   EXPECT_NE(last.find("Not found"), std::string::npos) << last;
   EXPECT_TRUE(std::filesystem::is_empty(m_folder));
   EXPECT_TRUE(UiWindow().m_saves.jobs.empty());
-  // A file that cannot be written whole (here: larger than the process may write) fails
-  // with the reason and leaves nothing.
+  // A file larger than the process may write fails with the reason and leaves nothing.
   rlimit limit{};
   getrlimit(RLIMIT_FSIZE, &limit);
   const rlimit small{50'000, limit.rlim_max};
-  const auto ignored = std::signal(SIGXFSZ, SIG_IGN);
   setrlimit(RLIMIT_FSIZE, &small);
   const std::string tooLarge = Save(
       u"saveFile", R"({"id": )" + Id("http://site.test/movie.mp4") + "}", m_folder + "/movie.mp4");
   setrlimit(RLIMIT_FSIZE, &limit);
-  std::signal(SIGXFSZ, ignored);
   EXPECT_NE(tooLarge.find("File too large"), std::string::npos) << tooLarge;
   EXPECT_TRUE(std::filesystem::is_empty(m_folder));
+}
+
+TEST_F(FileSavingTest, APageThatLoadsAgainHearsHowEachSaveEnded) {
+  Save(u"saveFile", R"({"id": )" + Id("http://site.test/movie.mp4") + "}", m_folder + "/movie.mp4");
+  m_logs.clear();
+  UiWindow().LoadUrl(u"http://ui.test/");
+  Run(20);
+  ASSERT_FALSE(m_logs.empty());
+  EXPECT_NE(m_logs.back().find(R"("state":"done")"), std::string::npos) << m_logs.back();
 }
 
 }  // namespace

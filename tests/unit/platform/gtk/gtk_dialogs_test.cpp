@@ -97,6 +97,15 @@ TEST_F(GtkDialogsTest, ClosingWithoutAButtonAnswersNoOrOk) {
   EXPECT_EQ(Answer(nullptr, u"Note", MB_OK, close), IDOK);
 }
 
+// Return takes the default button, as Win32's first: Yes, or OK.
+TEST_F(GtkDialogsTest, ReturnAnswersTheFirstButton) {
+  const auto enter = [](GtkMessageDialog* dialog) {
+    EXPECT_TRUE(gtk_window_activate_default(GTK_WINDOW(dialog)));
+  };
+  EXPECT_EQ(Answer(nullptr, u"Sure?", MB_YESNO, enter), IDYES);
+  EXPECT_EQ(Answer(nullptr, u"Note", MB_OK, enter), IDOK);
+}
+
 TEST_F(GtkDialogsTest, PostedMessagesAreDispatchedWhileTheDialogRuns) {
   HWND window = Create();
   g_seen.clear();
