@@ -172,6 +172,8 @@ int ClearResults(FinderState& state) {
   std::vector<std::string>().swap(state.m_rows);
   std::unordered_map<std::string, uint32_t>().swap(state.m_segmentOwners);
   std::unordered_map<std::string, std::string>().swap(state.m_seenDates);
+  std::deque<uint32_t>().swap(state.m_keptPlaylists);
+  state.m_keptSegments = 0;
   return 1;
 }
 

@@ -3,6 +3,7 @@
 #include "finder/records/request_record.h"
 
 #include <cstdint>
+#include <deque>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -30,6 +31,10 @@ struct FinderState {
   std::vector<SearchEntry> m_searches;
   // The row of the playlist each listed segment address belongs to.
   std::unordered_map<std::string, uint32_t> m_segmentOwners;
+  // The rows of the playlists whose segments the list keeps, oldest first, and how many
+  // segments they keep in all.
+  std::deque<uint32_t> m_keptPlaylists;
+  size_t m_keptSegments = 0;
   int m_windowsOpened = 0;
   // How many windows the pages of the last search may open; those asked for beyond are
   // blocked (listed as rows, and counted).

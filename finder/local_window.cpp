@@ -15,17 +15,18 @@ void CLocalWindow::OnDropFiles(HDROP, const std::vector<std::u16string>& paths) 
   }
 }
 
-void CLocalWindow::OnClose() {
-  // Closing while saves run asks first; their partial files go with them.
-  if (!m_saves.jobs.empty()) {
-    const std::u16string question = m_saves.jobs.size() == 1
-                                        ? u"A save is still running. Stop it and close Trawler?"
-                                        : u"Saves are still running. Stop them and close Trawler?";
-    if (MessageBoxW(m_hWnd, question.c_str(), u"Trawler", MB_YESNO) != IDYES) return;
-    CancelAllJobs(m_saves);
-  }
-  CloseAllWindows();
+bool CLocalWindow::CanClose() {
+  if (m_saves.jobs.empty()) return true;
+  const std::u16string question = m_saves.jobs.size() == 1
+                                      ? u"A save is still running. Stop it and close Trawler?"
+                                      : u"Saves are still running. Stop them and close Trawler?";
+  if (MessageBoxW(m_hWnd, question.c_str(), u"Trawler", MB_YESNO) != IDYES) return false;
+  // Their partial files go with them.
+  CancelAllJobs(m_saves);
+  return true;
 }
+
+void CLocalWindow::OnClose() { CloseAllWindows(); }
 
 bool CLocalWindow::OnWindowObjectCleared(js::JSContextRef context, js::JSObjectRef windowObject,
                                          IWebFrame* frame) {

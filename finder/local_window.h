@@ -15,7 +15,9 @@ class CLocalWindow : public CWebKitWindow, public FinderState {
   ~CLocalWindow() override = default;
 
   void OnDropFiles(HDROP drop, const std::vector<std::u16string>& paths) override;
-  // Closing the UI window asks every window to tear down, which ends the run.
+  // Closing the UI window asks every window to tear down, which ends the run. While saves
+  // run it asks first: they stop (and leave no partial file), or the window stays.
+  bool CanClose() override;
   void OnClose() override;
   // A new document in the main frame takes rows only once it has loaded.
   bool OnWindowObjectCleared(js::JSContextRef context, js::JSObjectRef windowObject,

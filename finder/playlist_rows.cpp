@@ -10,6 +10,22 @@
 namespace {
 
 constexpr size_t kMostSegmentOwners = 200'000;
+// The most segments the list keeps of all its playlists (some 75 MB of addresses).
+constexpr size_t kMostKeptSegments = 500'000;
+
+// The oldest playlists give their segments up while the list keeps too many.
+void BoundKeptSegments(FinderState& state) {
+  while (state.m_keptSegments > kMostKeptSegments && state.m_keptPlaylists.size() > 1) {
+    RequestRecord* oldest = FindRecord(state, state.m_keptPlaylists.front());
+    state.m_keptPlaylists.pop_front();
+    if (!oldest || !oldest->playlist) continue;
+    PlaylistFacts facts = *oldest->playlist;
+    state.m_keptSegments -= std::min(state.m_keptSegments, facts.segments.size());
+    std::vector<PlaylistSegment>().swap(facts.segments);
+    facts.segmentsDropped = true;
+    oldest->playlist = std::make_shared<const PlaylistFacts>(std::move(facts));
+  }
+}
 
 class CPlaylistBody : public CCountedListener<IWebResourceBodyListener> {
  public:
@@ -75,8 +91,11 @@ void ApplyPlaylist(FinderState& state, uint32_t id, PlaylistFacts facts) {
     if (state.m_segmentOwners.size() >= kMostSegmentOwners) break;
     state.m_segmentOwners[SentForm(segment.url)] = id;
   }
+  state.m_keptSegments += facts.segments.size();
+  state.m_keptPlaylists.push_back(id);
   playlist->playlist = std::make_shared<const PlaylistFacts>(std::move(facts));
   const int search = playlist->search;
+  BoundKeptSegments(state);
   UpdateReported(state, id);
   // Segments listed before their playlist was read.
   for (RequestRecord& record : state.m_records) {

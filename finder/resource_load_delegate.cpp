@@ -153,9 +153,8 @@ HRESULT CResourceLoadDelegate::identifierForInitialRequest(IWebView* webView,
   RequestRecord record =
       Started(*state, m_window, webView ? TextOf(webView, &IWebView::mainFrameURL) : "");
   ReadRequest(request, record.url, record.method, record.requestHeaders);
-  RequestRecord& kept = m_pending[identifier] = std::move(record);
+  m_pending[identifier] = std::move(record);
   Bound(m_pending);
-  AskCookies(webView, identifier, kept);
   return S_OK;
 }
 
@@ -175,9 +174,10 @@ HRESULT CResourceLoadDelegate::willSendRequest(IWebView* webView, unsigned long 
     record.redirects.push_back(HopOf(record, redirectResponse));
   }
   // The request as sent: after a redirect, the next address; else perhaps more headers.
-  const std::string before = record.url;
+  // The cookies it carries are asked for now: the network layer has what the page set
+  // before it, and its answer has not come yet.
   ReadRequest(request, record.url, record.method, record.requestHeaders);
-  if (record.url != before) AskCookies(webView, identifier, record);
+  AskCookies(webView, identifier, record);
   return S_OK;
 }
 

@@ -47,6 +47,7 @@ void CWebKitWindow::OnSetFocus(HWND) {}
 void CWebKitWindow::OnKillFocus(HWND) {}
 void CWebKitWindow::OnDropFiles(HDROP, const std::vector<std::u16string>&) {}
 void CWebKitWindow::OnClose() {}
+bool CWebKitWindow::CanClose() { return true; }
 void CWebKitWindow::OnDestroy() {}
 void CWebKitWindow::OnLoadFinished(BSTR) {}
 void CWebKitWindow::OnLoadFailed(IWebError*, IWebFrame*) {}

@@ -44,6 +44,9 @@ class CWebKitWindow {
   virtual void OnContextMenu(IPropertyBag* element, HMENU menu, HMENU* result);
   virtual void OnAlert(BSTR message);
   virtual void OnConfirm(BSTR message, BOOL* result);
+  // Asked before WM_CLOSE closes the window: false keeps it open (a window whose closing
+  // would lose work the user chose to keep). True by default.
+  virtual bool CanClose();
 
   // Makes the web view, wires the delegates and the progress observer, creates the native
   // window and attaches the view to it. A failure part-way takes back what was taken, so

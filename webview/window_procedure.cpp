@@ -87,6 +87,8 @@ LRESULT CALLBACK WebKitWindowProc(HWND handle, UINT message, WPARAM wParam, LPAR
       if (window) window->OnTimer(wParam);
       break;
     case WM_CLOSE:
+      // A window that stays open is not destroyed by default processing either.
+      if (window && !window->CanClose()) return 0;
       if (window) window->OnClose();
       break;
     case WM_DESTROY:

@@ -266,6 +266,12 @@ void SimWebView::Respond(const Response& response) {
   const std::vector<Redirect>& hops = response.redirects;
   ComPtr<SimURLRequest> request = RequestOf(response, hops.empty() ? response.url : hops[0].url);
   m_resourceLoadDelegate->identifierForInitialRequest(this, request.Get(), nullptr, id);
+  // Each request is told as it is sent, the first one too, as WebKit does.
+  ComPtr<IWebURLRequest> first;
+  if (Tells()) {
+    m_resourceLoadDelegate->willSendRequest(this, id, request.Get(), nullptr, nullptr,
+                                            first.Receive());
+  }
   for (size_t i = 0; i < hops.size() && Tells(); ++i) {
     const std::u16string& next = i + 1 < hops.size() ? hops[i + 1].url : response.url;
     Response hop;

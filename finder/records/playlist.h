@@ -40,6 +40,8 @@ struct PlaylistFacts {
   // In order, an init section first; at most kMostSegments are kept of segmentCount.
   std::vector<PlaylistSegment> segments;
   size_t segmentCount = 0;
+  // The list gave the segments up to keep its memory bounded: a save reads them again.
+  bool segmentsDropped = false;
   double durationSeconds = 0;
   std::string encryption;  // the key method other than NONE ("AES-128", ...); empty: clear
   bool live = false;       // a media playlist that has not ended, or a dynamic manifest

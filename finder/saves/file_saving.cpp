@@ -74,12 +74,12 @@ std::unique_ptr<SaveJob> StreamJob(const FinderState& state, const RequestRecord
   // playlist's variant, and a live playlist, are read first.
   if (master) {
     job->playlist = LedFetch(state, row, facts.variants[variant].url);
-  } else if (facts.live) {
+  } else if (facts.live || facts.segmentsDropped) {
     job->playlist = RowFetch(state, row);
   } else {
     job->items = SegmentItems(facts, LedFetch(state, row, row.url));
   }
-  job->readsPlaylist = master || facts.live;
+  job->readsPlaylist = master || facts.live || facts.segmentsDropped;
   std::string stem = SaveFileName(row.url, "", "");
   stem = stem.substr(0, stem.rfind('.'));
   if (stem.empty() || stem == "download") stem = "stream";

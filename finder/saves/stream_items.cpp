@@ -51,7 +51,7 @@ std::string StreamRefusal(const PlaylistFacts& facts, const std::string& url) {
   for (const PlaylistSegment& segment : facts.segments) {
     if (SentForm(segment.url) == self) return "The playlist lists itself as a segment";
   }
-  if (facts.kind == PlaylistKind::kHlsMedia && facts.segments.empty()) {
+  if (facts.kind == PlaylistKind::kHlsMedia && facts.segmentCount == 0) {
     return "The playlist lists no segments";
   }
   return std::string();

@@ -90,6 +90,17 @@ bool ParseWebAddress(const std::string& url, WebAddress& address) {
         address.port = std::atoi(port.c_str());
       }
     }
+    // A host may not hold what would end it or start another part (an address's own
+    // brackets aside).
+    const bool bracketed = !authority.empty() && authority.front() == '[';
+    const std::string forbidden =
+        bracketed ? std::string(" #/<>?@\\^|%\0", 12) : std::string(" #/:<>?@[\\]^|%\0", 15);
+    if ((bracketed && authority.back() != ']') ||
+        authority.find_first_of(forbidden) != std::string::npos ||
+        std::any_of(authority.begin(), authority.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
+      return false;
+    }
     address.host = Lower(authority);
     if (address.port < 0) address.port = DefaultPort(address.scheme);
   }
@@ -123,7 +134,7 @@ std::string ReferrerForm(const std::string& url) {
 
 std::string SentForm(const std::string& url) {
   WebAddress address;
-  if (!ParseWebAddress(url, address) || !address.authority) return url;
+  if (!ParseWebAddress(url, address) || OriginOf(url).empty()) return url;
   const size_t hash = url.find('#');
   return OriginOf(url) + Encoded(address.path, false) +
          (HasQuery(url) ? "?" + Encoded(address.query, true) : "") +

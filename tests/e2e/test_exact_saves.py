@@ -69,6 +69,19 @@ class ExactAndSafeTest(EndToEndCase):
                                  (field, command))
             if method == "POST":
                 self.assertIn("# the body of the page's request is not known", command)
+        # HAR holds the cookies each request carried, as the server saw them.
+        har = os.path.join(self.work, "requests.har")
+        self.save_list_through_dialog("har", har, [row["id"] for row in self.app.requests()])
+        with open(har) as saved:
+            entries = json.load(saved)["log"]["entries"]
+        for entry in entries:
+            path = entry["request"]["url"][entry["request"]["url"].index("/p%d" % PHASE):]
+            asked = [request for request in self.server.asked(path)
+                     if request.method == entry["request"]["method"]][0]
+            sent = {field["name"]: field["value"] for field in entry["request"]["headers"]}
+            self.assertEqual(sent.get("Cookie"), asked.headers.get("Cookie"), path)
+            names = [cookie["name"] for cookie in entry["request"]["cookies"]]
+            self.assertEqual(names, ["visit"] if asked.headers.get("Cookie") else [], path)
 
     def test_cancelled_loads_are_told_apart_from_failures(self):
         self.visit("cancels.html", lambda rows: rows.get(self.url("slow.bin"), {}).get("duration", -1) >= 0

@@ -80,6 +80,10 @@ class FileSavingTest : public FinderTest {
         Served(u"blob:http://site.test/42", u"video/mp4", ""),
         Served(u"http://site.test/api", u"application/json", "{\"answer\":\"GET\"}"),
         Served(u"ftp://elsewhere.test/file", u"text/plain", "ftp"),
+        // A playlist that names a segment as a URL may not hold it, and the engine's row of it.
+        Served(u"http://site.test/spaced.m3u8", u"application/x-mpegurl",
+               "#EXTM3U\n#EXTINF:2,\na b.ts\n#EXT-X-ENDLIST\n"),
+        Served(u"http://site.test/a%20b.ts", u"video/mp2t", "S"),
     };
     responses[0].requestHeaders = u"User-Agent: Sim/1\r\n";
     responses[1].requestHeaders = u"Referer: http://site.test/watch?token=s3cr3t\r\n";
@@ -154,6 +158,8 @@ TEST_F(FileSavingTest, PlaylistsAreReadAndTheirSegmentsFolded) {
   EXPECT_EQ(Row("http://site.test/master.m3u8").playlist->variants[0].url, variant.url);
   EXPECT_EQ(Row("http://site.test/master.m3u8").parent, 0u);
   EXPECT_FALSE(Row("http://site.test/movie.mp4").playlist);
+  // A segment is found by the address the engine sends.
+  EXPECT_EQ(Row("http://site.test/a%20b.ts").parent, Row("http://site.test/spaced.m3u8").id);
   // A cleared list forgets which playlist a segment belongs to.
   ClearResults(State());
   EXPECT_TRUE(State().m_segmentOwners.empty());
@@ -246,6 +252,25 @@ TEST_F(FileSavingTest, AStreamOverTheSegmentCapIsRefusedWithItsCount) {
             std::string::npos);
 }
 
+TEST_F(FileSavingTest, TheListKeepsBoundedSegmentsAndASaveReadsDroppedOnesAgain) {
+  const RequestRecord& ranged = Row("http://site.test/ranged.m3u8");
+  std::string big = "#EXTM3U\n";
+  for (int i = 0; i < 50'000; ++i) big += "#EXTINF:1,\ns" + std::to_string(i) + ".ts\n";
+  const PlaylistFacts facts = ReadPlaylist(big + "#EXT-X-ENDLIST\n", "http://site.test/big.m3u8");
+  for (uint32_t id = ranged.id + 1; id <= ranged.id + 10; ++id) ApplyPlaylist(State(), id, facts);
+  EXPECT_LE(State().m_keptSegments, 500'000u);
+  ASSERT_TRUE(ranged.playlist->segmentsDropped);
+  EXPECT_TRUE(ranged.playlist->segments.empty());
+  EXPECT_EQ(ranged.playlist->segmentCount, 3u);
+  const std::string path = m_folder + "/again.mp4";
+  const std::string last =
+      Save(u"savePlaylist", R"({"id": )" + std::to_string(ranged.id) + "}", path);
+  EXPECT_NE(last.find(R"("state":"done")"), std::string::npos) << last;
+  EXPECT_EQ(Contents(path), Digits(58));
+  ClearResults(State());
+  EXPECT_EQ(State().m_keptSegments, 0u);
+}
+
 TEST_F(FileSavingTest, ShownFilesStayInTheirFolderAndGoOnPastAFailure) {
   std::ofstream(m_folder + "/movie.mp4") << "mine";
   // A row whose address redirects to one no save follows.
@@ -315,6 +340,24 @@ TEST_F(FileSavingTest, ACancelledOrFailedSaveLeavesNothing) {
       u"saveFile", R"({"id": )" + Id("http://site.test/movie.mp4") + "}", m_folder + "/movie.mp4");
   setrlimit(RLIMIT_FSIZE, &limit);
   EXPECT_NE(tooLarge.find("File too large"), std::string::npos) << tooLarge;
+  EXPECT_TRUE(std::filesystem::is_empty(m_folder));
+}
+
+TEST_F(FileSavingTest, ClosingWhileASaveRunsAsksFirstAndLeavesNoPartialFile) {
+  Save(u"saveFile", R"({"id": )" + Id("http://site.test/movie.mp4") + "}", m_folder + "/movie.mp4",
+       2);
+  ASSERT_EQ(UiWindow().m_saves.jobs.size(), 1u);
+  int answer = IDNO;
+  headless::SetMessageBoxAnswerer([&answer](UINT) { return answer; });
+  SendMessageW(UiWindow().m_hWnd, WM_CLOSE, 0, 0);
+  ASSERT_EQ(headless::MessageBoxes().size(), 1u);
+  EXPECT_NE(headless::MessageBoxes().back().text.find(u"still running"), std::u16string::npos);
+  // No: Trawler stays, and so does the save.
+  EXPECT_TRUE(IsWindow(UiWindow().m_hWnd));
+  EXPECT_EQ(UiWindow().m_saves.jobs.size(), 1u);
+  answer = IDYES;
+  SendMessageW(UiWindow().m_hWnd, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(UiWindow().m_saves.jobs.empty());
   EXPECT_TRUE(std::filesystem::is_empty(m_folder));
 }
 
