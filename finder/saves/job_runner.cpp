@@ -142,25 +142,29 @@ void Finish(Saves& saves, SaveJob& job) {
   EndJob(saves, job, "failed", "No file could be saved");
 }
 
+// Opens the file the item in hand is written to: its own in a folder, or the joined one.
+bool OpenFor(SaveJob& job, const SaveItem& item) {
+  if (!job.folder.empty()) return job.file.Open(job.folder + "/" + item.name);
+  return job.file.IsOpen() || job.file.Open(job.path);
+}
+
 // Saves the items that need no fetch at once, then fetches the next one.
 void Next(Saves& saves, SaveJob& job) {
   const uint32_t id = job.id;
   SaveJob* running = &job;
   while (running && running->index < running->items.size()) {
     const SaveItem& item = running->items[running->index];
-    if (!item.refusal.empty()) {
-      ItemFailed(saves, *running, item.refusal);
-    } else if (!(running->folder.empty()
-                     ? running->file.IsOpen() || running->file.Open(running->path)
-                     : running->file.Open(running->folder + "/" + item.name))) {
-      ItemFailed(saves, *running, LastFileError());
-    } else if (!item.fromData) {
+    std::string failure = item.refusal;
+    if (failure.empty() && !OpenFor(*running, item)) failure = LastFileError();
+    if (failure.empty() && !item.fromData) {
       TellRunning(saves, *running);
       return Fetch(saves, *running);
-    } else if (Written(saves, *running, item.bytes)) {
+    }
+    if (failure.empty() && !Written(saves, *running, item.bytes)) failure = LastFileError();
+    if (failure.empty()) {
       ItemSaved(saves, *running);
     } else {
-      ItemFailed(saves, *running, LastFileError());
+      ItemFailed(saves, *running, failure);
     }
     running = FindJob(saves, id);
   }

@@ -92,6 +92,10 @@ void LinkTable::SchedulePostFlush() {
       nullptr,
       nullptr};
   m_postFlush = g_source_new(&functions, sizeof(GSource));
+  // GLib prepares no source of a lower priority than one already ready, and WebKit's are
+  // ready at every turn while a page loads: the flush comes first. It is never ready
+  // itself, so it takes no turn from them.
+  g_source_set_priority(m_postFlush, G_PRIORITY_HIGH);
   g_source_attach(m_postFlush, nullptr);
 }
 

@@ -173,6 +173,22 @@ TEST_F(RemoteProtocolTest, RowsPostedSoonAfterABatchGoWhileTheLoopWaitsForNothin
   EXPECT_EQ(Run("got.join(' ')"), "first second");
 }
 
+TEST_F(RemoteProtocolTest, RowsGoWhileSourcesOfAHigherPriorityAreAlwaysReady) {
+  Run("var got = []; function take(x) { got.push(x); }");
+  remote_script::FlushReleases();
+  // What a loading page's engine does to the loop: sources ready at every turn, of a
+  // higher priority than the default.
+  const guint busy = g_idle_add_full(
+      G_PRIORITY_DEFAULT - 10, [](gpointer) { return gboolean(G_SOURCE_CONTINUE); }, nullptr,
+      nullptr);
+  const uint64_t sent = remote_script::GetStatistics().framesSent;
+  PostTake(m_context, "row");
+  ASSERT_TRUE(PumpUntil([&] { return remote_script::GetStatistics().framesSent > sent; }))
+      << "the posted row waited behind the busy sources";
+  g_source_remove(busy);
+  EXPECT_EQ(Run("got.join(' ')"), "row");
+}
+
 TEST_F(RemoteProtocolTest, AStalledPageCostsOneWaitAndGetsWhatWasPostedOnceItAnswers) {
   Run("var got = []; function take(x) { got.push(x.length); }");
   remote_script::SetWaitLimit(300);
