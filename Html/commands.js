@@ -63,6 +63,7 @@
     state.blockedWindows = 0;
     state.results.addSeparator(state.address, new Date().toLocaleTimeString('en-GB'));
     state.viewDirty = true;
+    view.revealSearch = true;
     page.requestRender();
   }
 
@@ -226,6 +227,28 @@
     changeView(() => { state.results.unique = unique; });
   }
 
+  // Asks for the row's preview; it comes later (previewReady), or the notice says why not.
+  function previewRow(row) {
+    if (!row || row.id === null) return;
+    const answer = askService('preview', {id: row.id});
+    if (!answer || answer.returnValue !== 1) {
+      page.notify(answer && typeof answer.message === 'string' ? answer.message
+                                                               : 'There is no body to preview');
+      return;
+    }
+    showPreview({id: row.id});
+  }
+
+  // The preview in hand becomes this one ({id, error, parts}).
+  function showPreview(preview) {
+    state.preview = Object.assign(preview, {generation: ++state.previews});
+    page.requestRender();
+  }
+
+  function hideInline(hidden) {
+    changeView(() => { state.results.hideInline = hidden; });
+  }
+
   function applyPreset(name) {
     const preset = page.PRESETS[name];
     if (!preset) return;
@@ -243,11 +266,13 @@
     callService('clear', {});
     state.results.clear();
     state.searchFirstRow = 0;
+    state.preview = null;
+    TrawlerPreview.release();
     page.requestRender();
   }
 
   Object.assign(exports, {askService, callService, start, pause, stop, openRow, saveRow,
                           copyRowUrl, allowWindows, savePlaylist, copyShown, saveShown,
                           copySelectedAsCurl, narrowTo, toggleKind, sortBy, showUnique,
-                          applyPreset, clearList});
+                          hideInline, previewRow, showPreview, applyPreset, clearList});
 })(TrawlerPage);

@@ -1,6 +1,7 @@
 // The details of the selected row, as native code keeps them of its request: the outcome and
-// timing, the redirect hops that led to it, the request and response headers, and the
-// error. Text from the web reaches the document through textContent only.
+// timing (with its bar on the waterfall), the redirect hops that led to it, the request and
+// response headers, the error, and a preview of its body (preview_view.js) on request. Text
+// from the web reaches the document through textContent only.
 'use strict';
 
 (function (exports) {
@@ -108,8 +109,51 @@
     return parts;
   }
 
-  // Fills the pane with a row's details (an object of the details command), or a line.
-  function fill(pane, details, message) {
+  // The row's bar on the list's waterfall of span milliseconds.
+  function timingBar(details, span) {
+    const timing = document.createElement('div');
+    timing.className = 'timing';
+    timing.dataset.verdict = TrawlerResults.verdictOf(details);
+    const bar = document.createElement('span');
+    bar.className = 'bar';
+    timing.appendChild(bar);
+    TrawlerRows.fillBar(bar, details, span);
+    return timing;
+  }
+
+  // The preview section: the preview's parts once they came, what it waits for, or why there
+  // is none; else a button that asks for it.
+  function previewSection(preview) {
+    const heading = document.createElement('h2');
+    heading.textContent = 'Preview';
+    if (preview && preview.parts) return [heading, ...preview.parts];
+    const line = document.createElement('p');
+    if (preview) {
+      line.textContent = preview.error ? 'No preview: ' + preview.error
+                                       : 'Fetching the body…';
+      return [heading, line];
+    }
+    const button = document.createElement('button');
+    button.type = 'button';
+    button.dataset.action = 'preview';
+    button.textContent = 'Preview';
+    line.textContent = ' the body the engine kept, or its first 10 MB fetched again with the ' +
+                       'page’s session';
+    line.prepend(button);
+    return [heading, line];
+  }
+
+  function textSection(title, lines) {
+    const heading = document.createElement('h2');
+    heading.textContent = title;
+    const text = document.createElement('pre');
+    text.textContent = lines.join('\n');
+    return [heading, text];
+  }
+
+  // Fills the pane with a row's details (an object of the details command), its bar on a
+  // waterfall of span milliseconds and its preview (null: none asked for), or a line.
+  function fill(pane, details, message, span, preview) {
     const parts = [];
     if (!details) {
       const line = document.createElement('p');
@@ -119,13 +163,11 @@
       if (details.playlist && typeof details.playlist === 'object') {
         parts.push(...streamSection(details.playlist));
       }
-      for (const [title, lines] of sectionsOf(details)) {
-        const heading = document.createElement('h2');
-        heading.textContent = title;
-        const text = document.createElement('pre');
-        text.textContent = lines.join('\n');
-        parts.push(heading, text);
-      }
+      // The request's outcome and its bar first, then the body, then the rest.
+      sectionsOf(details).forEach(([title, lines], index) => {
+        parts.push(...textSection(title, lines));
+        if (index === 0) parts.push(timingBar(details, span), ...previewSection(preview));
+      });
     }
     pane.replaceChildren(...parts);
   }

@@ -1,7 +1,7 @@
 // The page's keys: Esc stops (or clears the search box), Ctrl+F searches the list,
 // Ctrl+Shift+C copies the shown URLs, Ctrl+C the selected one, Ctrl+S saves the selected
 // row's file, the arrows, Page Up/Down, Home and End move the selection, Right and Left
-// unfold and fold a playlist, Enter opens the selected row.
+// unfold and fold a playlist, Enter in the list opens the selected row.
 'use strict';
 
 (function (exports) {
@@ -70,9 +70,11 @@
     if (key in SELECTION_STEPS && !inText) {
       return () => page.moveSelection(SELECTION_STEPS[key]());
     }
+    // Enter opens the selected row from the list (or with nothing focused); on any control
+    // it is the control's own (a menu opens, a header sorts).
     const focused = document.activeElement;
-    if (key === 'Enter' && !inText && focused.tagName !== 'BUTTON' && !focused.dataset.key &&
-        selected) {
+    if (key === 'Enter' && selected &&
+        (focused === state.view.elements.viewport || focused === document.body)) {
       return () => page.openRow(selected);
     }
     return null;

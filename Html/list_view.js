@@ -53,13 +53,66 @@
     return view.rowHeight > 0;
   }
 
+  // A new search's separator goes to the top of the list, its rows under it: the list
+  // follows it while its rows come, until it is at the top or the user scrolls. A sorted
+  // list has no separators: it stays where it is.
+  function revealSearch() {
+    const rows = state.results.view;
+    let index = rows.length - 1;
+    while (index >= 0 && !rows[index].separator) --index;
+    if (state.results.sortKey || index < 0) {
+      view.revealSearch = false;
+      return;
+    }
+    const top = index * view.rowHeight;
+    scrollViewportTo(top);
+    if (view.scrollTop >= top - 1) view.revealSearch = false;
+  }
+
+  // The waterfall's scale, in milliseconds: the shown rows' latest end, or the page's load
+  // when that came later. The load's mark is drawn by the style sheet in every row's cell.
+  function waterfallSpan() {
+    const loaded = state.load && state.load.loadMs > 0 ? state.load.loadMs : 0;
+    const span = Math.max(state.results.span, loaded);
+    const mark = span > 0 && loaded > 0 ? (loaded / span * 100) + '%' : '';
+    if (view.loadMark !== mark) {
+      view.loadMark = mark;
+      if (mark) view.elements.grid.style.setProperty('--load', mark);
+      view.elements.grid.classList.toggle('load-known', Boolean(mark));
+    }
+    return span;
+  }
+
+  // The actions (open, copy, save) are one bar, over the row under the pointer or else the
+  // selected one, while that row is in sight.
+  function placeActions(element) {
+    const bar = view.elements.rowActions;
+    const row = element ? element.shownRow : null;
+    bar.hidden = !row;
+    if (!row) return;
+    bar.classList.toggle('on-selected', row === state.results.selected);
+    if (bar.shownRow === row && bar.shownIndex === element.shownIndex) return;
+    bar.shownRow = row;
+    bar.shownIndex = element.shownIndex;
+    bar.style.transform = element.style.transform;
+    for (const button of bar.children) {
+      button.setAttribute('aria-label', button.textContent.replace('\u2026', '') + ' ' +
+                                        row.url);
+    }
+  }
+
   // Only the rows in sight are in the document. The element of row i is element i modulo
   // their number, so scrolling by a row refills one element, not all of them.
   function renderRows() {
     const {viewport, spacer, grid} = view.elements;
     const {rowPool, rowHeight} = view;
     const count = state.results.view.length;
+    const span = waterfallSpan();
+    view.span = span;
+    const inHand = view.hoverRow || state.results.selected;
+    let actionsOver = null;
     spacer.style.height = count * rowHeight + 'px';
+    if (view.revealSearch) revealSearch();
     grid.setAttribute('aria-rowcount', String(count + 1));
     const slots = Math.ceil(view.viewportHeight / rowHeight) + 1;
     while (rowPool.length < slots) {
@@ -75,9 +128,11 @@
       used.add(element);
       const row = state.results.view[index];
       TrawlerRows.fill(element, row, index, row === state.results.selected, rowHeight,
-                       state.results.expanded.has(row.id));
+                       state.results.expanded.has(row.id), span);
       element.hidden = false;
+      if (row === inHand && !row.separator) actionsOver = element;
     }
+    placeActions(actionsOver);
     for (const element of rowPool) {
       if (used.has(element)) continue;
       element.hidden = true;
@@ -102,12 +157,10 @@
                           : state.results.sortDescending ? 'descending' : 'ascending');
     }
     renderHint();
-    const total = state.results.count().toLocaleString('en-US');
-    const shown = state.results.shownCount().toLocaleString('en-US');
     const where = state.address && search !== 'idle' ? ' ' + state.address : '';
     elements.statusText.textContent =
-        (state.load ? loadText() : page.STATE_NAMES[search] + where) + ' \u2014 ' + total +
-        ' results, ' + shown + ' shown';
+        (state.load ? loadText() : page.STATE_NAMES[search] + where) + ' \u2014 ' +
+        countsText();
     elements.notice.textContent = state.notice;
     elements.notice.classList.toggle('done', !state.noticeIsError);
     elements.offer.hidden = !state.notice || !state.offerRow;
@@ -129,42 +182,48 @@
         : 'Waiting for the page\u2019s responses\u2026';
   }
 
-  // What the search's page load came to: "Loaded · N requests · M failed · K cancelled",
-  // counted over the rows of this search as they are now, or why the page could not be
-  // loaded; and whether its certificate is one nobody vouches for.
+  // What the search's page load came to, or why the page could not be loaded; and whether
+  // its certificate is one nobody vouches for.
   function loadText() {
     const untrusted = state.load.untrustedCertificate
         ? ' \u00B7 certificate not trusted' : '';
     if (!state.load.ok) {
       return 'Could not load ' + state.load.url + ': ' + state.load.error + untrusted;
     }
-    const rows = state.results.rows.slice(state.searchFirstRow).filter((row) => !row.separator);
-    const counts = {failed: 0, error: 0, cancelled: 0};
-    for (const row of rows) {
-      const verdict = TrawlerResults.verdictOf(row);
-      if (verdict in counts) counts[verdict] += 1;
-    }
     const paused = state.search === 'paused' ? ' (paused: responses are not listed)' : '';
-    const cancelled = counts.cancelled
-        ? ' \u00B7 ' + counts.cancelled.toLocaleString('en-US') + ' cancelled' : '';
-    return 'Loaded' + paused + ' \u00B7 ' + rows.length.toLocaleString('en-US') +
-        ' requests \u00B7 ' + (counts.failed + counts.error).toLocaleString('en-US') +
-        ' failed' + cancelled + untrusted;
+    const time = state.load.loadMs >= 0
+        ? ' in ' + state.load.loadMs.toLocaleString('en-US') + ' ms' : '';
+    return 'Loaded ' + state.load.url + time + paused + untrusted;
+  }
+
+  // The rows the list holds, of every search, those shown, and those that failed or were
+  // cancelled.
+  function countsText() {
+    const results = state.results;
+    const number = (count) => count.toLocaleString('en-US');
+    const {error, failed, cancelled} = results.tally;
+    return number(results.count()) + ' results, ' + number(results.shownCount()) +
+        ' shown \u00B7 ' + number(error + failed) + ' failed' +
+        (cancelled ? ' \u00B7 ' + number(cancelled) + ' cancelled' : '');
   }
 
   // The details pane, while it is open, shows the selected row's details as they are now.
   function renderDetails() {
     const pane = view.elements.details;
     pane.hidden = !state.detailsOpen;
+    document.body.classList.toggle('details-open', state.detailsOpen);
     view.elements.detailsToggle.setAttribute('aria-pressed', String(state.detailsOpen));
     const row = state.results.selected;
-    const key = row ? row.id + '/' + row.version : '';
+    const preview = row && state.preview && state.preview.id === row.id ? state.preview : null;
+    const key = row ? [row.id, row.version, view.span, preview ? preview.generation : 0].join('/')
+                    : '';
     if (!state.detailsOpen || pane.dataset.shown === key) return;
     pane.dataset.shown = key;
     const answer = row && row.id !== null ? page.askService('details', {id: row.id}) : null;
     const details = answer && answer.returnValue === 1 ? answer.details : null;
     TrawlerDetails.fill(pane, details, row ? 'Nothing more is known of this row.'
-                                           : 'Select a row to see its request and response.');
+                                           : 'Select a row to see its request and response.',
+                        view.span, preview);
   }
 
   // A short confirmation of something done, shown as a notice that is no error.
@@ -235,10 +294,25 @@
     const cell = event.target.closest && event.target.closest('.cell');
     const element = cell ? cell.parentElement : null;
     if (!element || !element.shownRow) return;
+    if (view.hoverRow !== element.shownRow) {
+      view.hoverRow = element.shownRow;
+      requestRender();
+    }
     cell.title = TrawlerRows.tooltipOf(element.shownRow, cell);
     element.tooltips = true;
   }
 
-  Object.assign(exports, {requestRender, requestStreamRender, render, confirmDone, notify,
+  // The user scrolls the list: it no longer follows the new search.
+  function onUserScroll() {
+    view.revealSearch = false;
+  }
+
+  // The pointer left the list: the actions go back to the selected row.
+  function onRowsLeave() {
+    view.hoverRow = null;
+    requestRender();
+  }
+
+  Object.assign(exports, {requestRender, onRowsLeave, onUserScroll, requestStreamRender, render, confirmDone, notify,
                           select, measureViewport, pageRows, moveSelection, onRowsHover});
 })(TrawlerPage);

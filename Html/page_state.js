@@ -37,6 +37,9 @@
     searchFirstRow: 0,  // the index in results.rows of the search's first row
     offerRow: null,  // the row the notice offers to save or copy instead (Open failed)
     blockedWindows: 0,  // windows the search's pages asked for and were not given
+    // The preview asked for: {id, generation, error, parts (its elements once it came)}.
+    preview: null,
+    previews: 0,  // counts the previews' changes, so the details pane knows to draw again
     // The list view: the document's parts (set once the page is up), the row elements in
     // sight, the geometry as last read (outside the render path) and the render timers.
     view: {
@@ -49,6 +52,10 @@
       streamTimer: 0,
       lastRender: 0,
       noticeTimer: 0,
+      hoverRow: null,  // the row under the pointer: the actions bar goes over it
+      revealSearch: false,  // renders scroll the latest search's separator to the top
+      loadMark: '',
+      span: 0,  // the waterfall's scale as last drawn, in milliseconds  // where the page's load is drawn on the waterfall, as a CSS percentage
     },
   };
 })(globalThis.TrawlerPage = {});

@@ -29,6 +29,7 @@
       method: pick(result.method, 'GET'),
       window: pick(result.window, 0),
       start: pick(result.start, -1),
+      response: pick(result.response, -1),  // from the start to the response's headers
       duration: pick(result.duration, -1),
       received: pick(result.received, -1),
       redirects: pick(result.redirects, 0),
@@ -52,7 +53,7 @@
   // The columns of a CSV or JSON export, in order.
   const EXPORTED = ['fileName', 'mimeType', 'size', 'bytes', 'url', 'status', 'method',
                     'duration', 'redirects', 'fromCache', 'cache', 'error', 'cancelled'];
-  const NUMERIC = new Set(['size', 'status', 'duration']);
+  const NUMERIC = new Set(['size', 'status', 'duration', 'start']);
 
   // A spreadsheet runs a cell that starts with =, +, -, @ (or a tab or CR before one) as a
   // formula: such a cell gets a leading apostrophe. Fields with a quote, comma or line
@@ -97,6 +98,9 @@
     if (byName) return byName[0];
     return method !== 'GET' ? 'fetch' : 'other';
   }
+
+  // Addresses of what a page made itself, not fetched: icons as data:, players' media as blob:.
+  const INLINE = /^(data|blob):/i;
 
   const UNIT_BYTES = {'': 1, k: 2 ** 10, m: 2 ** 20, g: 2 ** 30};
 
@@ -189,6 +193,7 @@
       sortKey: null,
       sortDescending: false,
       unique: false,
+      hideInline: false,  // data: and blob: rows are left out
       selected: null,   // a row of the view, or null
       seenUrls: new Set(),  // the URLs of the view, while unique is on
       byId: new Map(),      // rows by the native side's id
@@ -196,6 +201,9 @@
       regroup: false,       // an update changed where a row goes: rebuild the view
       separators: 0,        // how many of rows and pending are separators
       takenSeparators: 0,   // how many of rows are
+      // The rows received of each outcome that is no success, over every search.
+      tally: {error: 0, failed: 0, cancelled: 0, blocked: 0},
+      span: 0,  // the waterfall's scale: the latest end of a shown row, in milliseconds
     };
 
     // A row made from a result's JSON text, or null for anything that is not one.
@@ -251,6 +259,7 @@
     function numberOf(row, key) {
       if (key === 'size') return row.bytes;
       if (key === 'status') return row.status || NaN;
+      if (key === 'start') return row.start >= 0 ? row.start : NaN;
       return row.duration >= 0 ? row.duration : NaN;
     }
 
@@ -304,6 +313,7 @@
       if (folded(row)) return false;
       if (query.text !== model.narrow) query = {text: model.narrow, tests: compileQuery(model.narrow)};
       if (model.kinds.size && !model.kinds.has(row.kind)) return false;
+      if (model.hideInline && INLINE.test(row.url)) return false;
       for (const test of query.tests) {
         if (!test(row)) return false;
       }
@@ -316,6 +326,12 @@
     // Segments that came before their playlist's row, counted by the playlist's id.
     const orphans = new Map();
 
+    // Counts a row's outcome in (by 1) or out (by -1).
+    function tally(row, by) {
+      const verdict = verdictOf(row);
+      if (verdict) model.tally[verdict] += by;
+    }
+
     // Takes a result's JSON text; false (and nothing kept) when it is no result. A row of an
     // id the list holds (sent again when the page came back) updates that row.
     model.receive = (text) => {
@@ -323,6 +339,7 @@
       if (!row) return false;
       if (row.id !== null && model.byId.has(row.id)) return model.update(text) !== null;
       model.pending.push(row);
+      tally(row, 1);
       if (row.id !== null) {
         model.byId.set(row.id, row);
         row.children += orphans.get(row.id) || 0;
@@ -357,14 +374,30 @@
       const row = updated && updated.id !== null ? model.byId.get(updated.id) : undefined;
       if (!row) return null;
       const {parent, kind} = row;
+      tally(row, -1);
       Object.assign(row, outcomeOf(updated));
+      tally(row, 1);
       if (isPlaylist(row)) row.kind = 'media';
       if (row.parent !== parent) adopt(row);
       // A row that moved under a playlist, or became one, may leave or join the view.
       if (row.parent !== parent || row.kind !== kind) model.regroup = true;
+      // A hidden row's end may widen the scale too, until the view is made anew.
+      widenSpan([row]);
       row.version += 1;
       return row;
     };
+
+    // Where a row's request ended on the waterfall (one still loading: where it is known to
+    // have got), in milliseconds since its search started; -1 when it has no time.
+    function endOf(row) {
+      if (row.start < 0) return -1;
+      return row.start + Math.max(row.duration, row.response, 0);
+    }
+
+    // The waterfall's scale takes in rows that joined the view or changed.
+    function widenSpan(rows) {
+      for (const row of rows) model.span = Math.max(model.span, endOf(row));
+    }
 
     // The view anew from every row: after the search text, the sort or the option changed.
     model.rebuild = () => {
@@ -377,6 +410,8 @@
       }
       if (model.expanded.size) view = withSegments(view);
       model.view = view;
+      model.span = 0;
+      widenSpan(view);
       if (model.selected && !view.includes(model.selected)) model.selected = null;
     };
 
@@ -414,6 +449,7 @@
       }
       const added = arrived.filter(shows);
       if (!added.length) return;
+      widenSpan(added);
       if (!model.sortKey) {
         for (const row of added) model.view.push(row);
         return;
@@ -451,6 +487,8 @@
       model.expanded = new Set();
       model.separators = 0;
       model.takenSeparators = 0;
+      model.span = 0;
+      model.tally = {error: 0, failed: 0, cancelled: 0, blocked: 0};
       orphans.clear();
     };
 

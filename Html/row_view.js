@@ -1,7 +1,8 @@
 // The list's row elements: made once, filled with a row of the view as it scrolls by, the
-// parts named (never found by position), the outcome drawn again when the row is updated,
-// tooltips made only for the cell under the pointer. Text from the web reaches the document
-// through textContent and title only.
+// parts named (never found by position), the outcome and the waterfall drawn again when the
+// row is updated, tooltips made only for the cell under the pointer. Few elements a row:
+// the actions are one bar over the row in hand (list_view.js). Text from the web reaches the
+// document through textContent and title only.
 'use strict';
 
 (function (exports) {
@@ -11,7 +12,7 @@
     element.setAttribute('role', 'row');
     // The parts a row is filled through, by name.
     element.parts = {};
-    for (const name of ['name', 'outcome', 'method', 'mime', 'size', 'time', 'url']) {
+    for (const name of ['name', 'outcome', 'method', 'mime', 'size', 'time', 'waterfall', 'url']) {
       const cell = document.createElement('div');
       cell.className = 'cell ' + name;
       cell.setAttribute('role', 'gridcell');
@@ -27,24 +28,9 @@
     name.parts.fold.dataset.action = 'fold';
     name.parts.about.className = 'about';
     name.append(name.parts.fold, name.parts.text, name.parts.about);
-    const url = element.parts.url;
-    url.parts = {head: document.createElement('span'), tail: document.createElement('span')};
-    url.parts.head.className = 'url-head';
-    url.parts.tail.className = 'url-tail';
-    url.append(url.parts.head, url.parts.tail);
-    const actions = document.createElement('div');
-    actions.className = 'cell actions';
-    actions.setAttribute('role', 'gridcell');
-    for (const [action, label] of [['open', 'Open'], ['copy', 'Copy'], ['save', 'Save\u2026']]) {
-      const button = document.createElement('button');
-      button.type = 'button';
-      button.tabIndex = -1;
-      button.dataset.action = action;
-      button.textContent = label;
-      actions.appendChild(button);
-      element.parts[action] = button;
-    }
-    element.appendChild(actions);
+    element.parts.bar = document.createElement('span');
+    element.parts.bar.className = 'bar';
+    element.parts.waterfall.appendChild(element.parts.bar);
     element.shownRow = null;
     return element;
   }
@@ -111,14 +97,49 @@
     name.classList.toggle('segment', row.parent !== 0);
   }
 
-  function fillOutcome(element, row) {
-    const {outcome, method, time} = element.parts;
+  // A URL as its cell shows it: a long one cut in the middle, so that its start (the host)
+  // and its end (file name, query) stay in sight; one longer than the page holds says how
+  // long it is.
+  function shownUrl(row) {
+    if (row.urlLength > row.url.length) {
+      return row.url.slice(0, 60) + ' \u2026 (' + row.urlLength.toLocaleString('en-US') +
+             ' characters)';
+    }
+    return row.url.length > 90 ? row.url.slice(0, 50) + '\u2026' + row.url.slice(-36) : row.url;
+  }
+
+  // Where a request's bar lies on the waterfall, as fractions of the scale: its start, the
+  // wait for its response, and all of it (a row still loading ends at the scale's end).
+  function barOf(row, span) {
+    if (!(span > 0) || row.start < 0) return null;
+    const start = row.start / span;
+    const end = row.duration >= 0 ? (row.start + row.duration) / span : 1;
+    const response = row.response >= 0 ? (row.start + row.response) / span : end;
+    return {start, wait: Math.max(0, response - start), width: Math.max(0, end - start)};
+  }
+
+  function fillBar(bar, row, span) {
+    const drawn = barOf(row, span);
+    bar.hidden = !drawn;
+    if (!drawn) return;
+    bar.style.left = (drawn.start * 100) + '%';
+    bar.style.width = 'max(2px, ' + (drawn.width * 100) + '%)';
+    // The waiting part, then the receiving part.
+    const waiting = drawn.width > 0 ? Math.min(100, drawn.wait / drawn.width * 100) : 100;
+    bar.style.setProperty('--wait', waiting + '%');
+    bar.classList.toggle('loading', row.duration < 0);
+  }
+
+  function fillOutcome(element, row, span) {
+    const {outcome, method, time, bar} = element.parts;
     const shown = statusOf(row);
     outcome.textContent = shown.text;
     method.textContent = row.method;
     time.textContent = row.duration >= 0 ? row.duration + ' ms' : '';
+    fillBar(bar, row, span);
     element.dataset.verdict = TrawlerResults.verdictOf(row);
     element.shownVersion = row.version;
+    element.shownSpan = span;
   }
 
   // A cell's tooltip, made when the pointer comes over it, not each time a row is drawn.
@@ -127,6 +148,12 @@
     if (kind.contains('name')) return row.fileName + (row.playlist ? '\n' + playlistSummary(row.playlist) : '');
     if (kind.contains('mime')) return row.mimeType;
     if (kind.contains('outcome')) return statusOf(row).title;
+    if (kind.contains('waterfall')) {
+      if (row.start < 0) return '';
+      const response = row.response >= 0 ? ', response after ' + row.response + ' ms' : '';
+      return 'Started ' + row.start + ' ms into the search' + response +
+             (row.duration >= 0 ? ', ended after ' + row.duration + ' ms' : ', still loading');
+    }
     // A tooltip of a very long URL would run off the screen: it says the start.
     if (kind.contains('url')) return row.url.length > 400 ? row.url.slice(0, 400) + '\u2026' : row.url;
     return '';
@@ -137,12 +164,12 @@
     element.tooltips = false;
   }
 
-  // Fills a row element with a row of the view at its index, selected or not; what it
-  // already shows is left as it is.
-  function fill(element, row, index, selected, rowHeight, expanded) {
+  // Fills a row element with a row of the view at its index, selected or not, its bar on a
+  // waterfall of span milliseconds; what it already shows is left as it is.
+  function fill(element, row, index, selected, rowHeight, expanded, span) {
     if (element.shownRow === row && element.shownIndex === index &&
         element.shownVersion === row.version && element.shownSelected === selected &&
-        element.shownExpanded === expanded) {
+        element.shownExpanded === expanded && element.shownSpan === span) {
       return;
     }
     element.shownIndex = index;
@@ -150,31 +177,21 @@
     const changed = element.shownRow !== row || element.shownVersion !== row.version;
     if (changed || element.shownExpanded !== expanded) fillName(element.parts.name, row, expanded);
     element.shownExpanded = expanded;
-    if (changed) {
-      fillOutcome(element, row);
+    if (changed || element.shownSpan !== span) {
+      fillOutcome(element, row, span);
       if (element.tooltips) clearTooltips(element);
     }
     if (element.shownRow !== row) {
       element.shownRow = row;
       if (element.tooltips) clearTooltips(element);
-      const {name, mime, size, url, open, copy, save} = element.parts;
+      const {name, mime, size, url} = element.parts;
       // A search's separator: its address and time across the row, no actions.
       element.classList.toggle('separator', Boolean(row.separator));
       name.parts.text.textContent =
           row.separator ? 'Search ' + row.url + ' \u00B7 ' + row.time : row.fileName;
       mime.textContent = row.mimeType;
       size.textContent = row.size;
-      // The URL's end (its file name and query) is kept in sight; the rest is cut. An
-      // address longer than the page holds says how long it is.
-      const whole = row.urlLength > row.url.length;
-      const tail = whole ? ' \u2026 (' + row.urlLength.toLocaleString('en-US') + ' characters)'
-          : row.url.length > 60 ? row.url.slice(-24) : '';
-      url.parts.head.textContent = whole ? row.url.slice(0, 200) : tail ? row.url.slice(0, -24)
-                                                                          : row.url;
-      url.parts.tail.textContent = tail;
-      open.setAttribute('aria-label', 'Open ' + row.url);
-      copy.setAttribute('aria-label', 'Copy ' + row.url);
-      save.setAttribute('aria-label', 'Save ' + row.url);
+      url.textContent = shownUrl(row);
     }
     element.dataset.index = String(index);
     element.style.transform = 'translateY(' + index * rowHeight + 'px)';
@@ -182,8 +199,11 @@
     element.setAttribute('aria-selected', selected ? 'true' : 'false');
   }
 
+  exports.barOf = barOf;
+  exports.fillBar = fillBar;
+  exports.shownUrl = shownUrl;
   exports.make = make;
   exports.fill = fill;
   exports.tooltipOf = tooltipOf;
   exports.playlistSummary = playlistSummary;
-})(globalThis.TrawlerRows = {});
+})(typeof module === 'object' ? module.exports : (globalThis.TrawlerRows = {}));

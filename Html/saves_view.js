@@ -1,7 +1,8 @@
-// The saves under way and how they ended, one line each: the file's name, a progress bar,
-// the bytes (with the percent when the size is known, the segment for a playlist), and a
-// Cancel button; an ended save says where it went or why it did not, until dismissed.
-// Text from the native side reaches the document through textContent only.
+// The saves under way, one line each: the file's name, a progress bar, the bytes (with the
+// percent when the size is known, the segment for a playlist), and a Cancel button. The
+// saves that ended fold into one line under them: how many, how the latest went, Show (their
+// own lines, each saying where it went or why it did not) and Dismiss. Text from the native
+// side reaches the document through textContent only.
 'use strict';
 
 (function (exports) {
@@ -61,6 +62,47 @@
     return line;
   }
 
+  // The line of the saves that ended, made once, last in the panel.
+  function endedLine(panel) {
+    if (panel.endedLine) return panel.endedLine;
+    const line = document.createElement('div');
+    line.className = 'save saves-ended';
+    line.parts = {text: document.createElement('span'), toggle: document.createElement('button'),
+                  dismiss: document.createElement('button')};
+    line.parts.text.className = 'save-text';
+    for (const [button, action] of [[line.parts.toggle, 'toggle-ended'],
+                                    [line.parts.dismiss, 'dismiss-ended']]) {
+      button.type = 'button';
+      button.dataset.action = action;
+    }
+    line.parts.dismiss.textContent = '\u00D7';
+    line.parts.dismiss.setAttribute('aria-label', 'Dismiss the saves that ended');
+    line.append(line.parts.text, line.parts.toggle, line.parts.dismiss);
+    panel.endedLine = line;
+    return line;
+  }
+
+  // The ended saves' line says how many there are and how the latest went; the panel shows
+  // while it holds a line.
+  function summarise(panel) {
+    const line = endedLine(panel);
+    const ended = panel.querySelectorAll('.save[data-state]:not([data-state="running"])');
+    const latest = panel.latestEnded;
+    line.hidden = !ended.length || !latest;
+    if (!line.hidden) {
+      const {text, toggle} = line.parts;
+      const latestText = latest.parts.text.textContent;
+      text.textContent = ended.length === 1 ? latestText
+          : ended.length + ' saves ended \u00B7 latest: ' + latestText;
+      text.title = latest.parts.text.title;
+      toggle.hidden = ended.length === 1;
+      toggle.textContent = panel.classList.contains('show-ended') ? 'Hide' : 'Show';
+      toggle.setAttribute('aria-expanded', String(panel.classList.contains('show-ended')));
+    }
+    panel.appendChild(line);
+    panel.hidden = !panel.querySelector('.save[data-state="running"]') && line.hidden;
+  }
+
   // Shows a save's progress in the panel: its line is made or filled again.
   function show(panel, save) {
     let line = panel.querySelector('.save[data-job="' + Number(save.job) + '"]');
@@ -76,6 +118,7 @@
     // Each file that failed, and why.
     text.title = Array.isArray(save.failures)
         ? save.failures.map((failure) => failure.name + ': ' + failure.error).join('\n') : '';
+    if (!running && line.dataset.state !== save.state) panel.latestEnded = line;
     line.dataset.state = save.state;
     bar.hidden = !running;
     const fraction = save.total > 0 ? save.bytes / save.total
@@ -89,16 +132,38 @@
     button.dataset.action = running ? 'cancel-save' : 'dismiss-save';
     button.textContent = running ? 'Cancel' : '\u00D7';
     button.setAttribute('aria-label', (running ? 'Cancel saving ' : 'Dismiss ') + save.name);
-    panel.hidden = false;
+    summarise(panel);
   }
 
   function dismiss(panel, job) {
     const line = panel.querySelector('.save[data-job="' + Number(job) + '"]');
     if (line) line.remove();
-    panel.hidden = !panel.children.length;
+    if (panel.latestEnded === line) {
+      const ended = panel.querySelectorAll('.save[data-state]:not([data-state="running"])');
+      panel.latestEnded = ended.length ? ended[ended.length - 1] : null;
+    }
+    summarise(panel);
+  }
+
+  // Dismisses every save that ended.
+  function dismissEnded(panel) {
+    for (const line of panel.querySelectorAll('.save[data-state]:not([data-state="running"])')) {
+      line.remove();
+    }
+    panel.latestEnded = null;
+    panel.classList.remove('show-ended');
+    summarise(panel);
+  }
+
+  // Shows or hides the lines of the saves that ended.
+  function toggleEnded(panel) {
+    panel.classList.toggle('show-ended');
+    summarise(panel);
   }
 
   exports.progressText = progressText;
   exports.show = show;
   exports.dismiss = dismiss;
+  exports.dismissEnded = dismissEnded;
+  exports.toggleEnded = toggleEnded;
 })(typeof module === 'object' ? module.exports : (globalThis.TrawlerSaves = {}));

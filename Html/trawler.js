@@ -1,8 +1,8 @@
 // Trawler's UI page: the wiring. It finds the document's parts, binds the controls to the
 // page's actions (commands.js, keyboard.js, list_view.js) and defines the globals of the
 // native side's contract: addResult, updateResult, pageLoaded, searchResumed,
-// windowsBlocked, savedFile, saveProgress, curlCopied and updateInputUrl. Text from the web reaches the document through textContent
-// and title only.
+// windowsBlocked, savedFile, saveProgress, previewReady, curlCopied and updateInputUrl.
+// Text from the web reaches the document through textContent and title only.
 'use strict';
 
 (() => {
@@ -33,6 +33,7 @@
       details: $('details'),
       emptyHint: $('empty-hint'),
       detailsToggle: $('details-toggle'),
+      rowActions: $('row-actions'),
     };
   }
 
@@ -70,6 +71,7 @@
       chip.addEventListener('click', () => page.toggleKind(chip.dataset.kind));
     }
     elements.unique.addEventListener('change', () => page.showUnique(elements.unique.checked));
+    $('hide-inline').addEventListener('change', (event) => page.hideInline(event.target.checked));
     $('copy-all').addEventListener('click', () => page.copyShown('urls'));
     $('copy-csv').addEventListener('click', () => page.copyShown('csv'));
     $('copy-json').addEventListener('click', () => page.copyShown('json'));
@@ -88,8 +90,10 @@
     $('clear').addEventListener('click', page.clearList);
   }
 
+  // A click on a row selects it; on its fold button or on the actions bar over it, it does
+  // what the button says.
   function onRowsClick(event) {
-    const element = event.target.closest('.row');
+    const element = event.target.closest('.row, .row-actions');
     if (!element || !element.shownRow || element.shownRow.separator) return;
     const row = element.shownRow;
     const action = event.target.dataset ? event.target.dataset.action : undefined;
@@ -119,6 +123,10 @@
       });
     }
     elements.viewport.addEventListener('mouseover', page.onRowsHover);
+    elements.viewport.addEventListener('mouseleave', page.onRowsLeave);
+    for (const kind of ['wheel', 'pointerdown', 'keydown']) {
+      elements.viewport.addEventListener(kind, page.onUserScroll, {passive: true});
+    }
     elements.viewport.addEventListener('scroll', () => {
       view.scrollTop = elements.viewport.scrollTop;
       page.requestRender();
@@ -164,8 +172,11 @@
     $('status').append(elements.statusText, elements.notice, elements.offer,
                        elements.windowsOffer);
     elements.details.addEventListener('click', (event) => {
-      if (event.target.dataset.action !== 'save-playlist') return;
-      page.savePlaylist(state.results.selected, Number(event.target.dataset.variant));
+      if (event.target.dataset.action === 'save-playlist') {
+        page.savePlaylist(state.results.selected, Number(event.target.dataset.variant));
+      } else if (event.target.dataset.action === 'preview') {
+        page.previewRow(state.results.selected);
+      }
     });
     $('saves').addEventListener('click', (event) => {
       const job = Number(event.target.dataset.job);
@@ -173,6 +184,10 @@
         if (!page.callService('cancelSave', {job})) page.notify('could not cancel the save');
       } else if (event.target.dataset.action === 'dismiss-save') {
         TrawlerSaves.dismiss($('saves'), job);
+      } else if (event.target.dataset.action === 'dismiss-ended') {
+        TrawlerSaves.dismissEnded($('saves'));
+      } else if (event.target.dataset.action === 'toggle-ended') {
+        TrawlerSaves.toggleEnded($('saves'));
       }
     });
   }
@@ -243,12 +258,14 @@
     }
   }
 
-  // The main page of the search loaded or failed: {url, ok, error, untrustedCertificate}.
+  // The main page of the search loaded or failed: {url, ok, error, untrustedCertificate,
+  // loadMs}.
   window.pageLoaded = (text) => {
     const load = outcomeOf(text);
     if (!load) return;
     state.load = {ok: load.ok, url: String(load.url), error: String(load.error),
-                  untrustedCertificate: load.untrustedCertificate === true};
+                  untrustedCertificate: load.untrustedCertificate === true,
+                  loadMs: typeof load.loadMs === 'number' ? load.loadMs : -1};
     page.requestRender();
   };
 
@@ -290,6 +307,19 @@
       return;
     }
     TrawlerSaves.show($('saves'), save);
+  };
+
+  // A row's preview: {id, ok, error, mimeType, whole, bytes, data}. Only the one asked for
+  // last is shown.
+  window.previewReady = (text) => {
+    const ready = outcomeOf(text);
+    if (!ready || !state.preview || ready.id !== state.preview.id) return;
+    if (!ready.ok) {
+      page.showPreview({id: ready.id, error: String(ready.error)});
+      return;
+    }
+    page.showPreview({id: ready.id, parts: TrawlerPreview.partsOf({
+      mimeType: String(ready.mimeType), whole: ready.whole !== false, data: String(ready.data)})});
   };
 
   // A cURL command reached the clipboard, or could not: {ok}.

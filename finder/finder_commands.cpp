@@ -3,6 +3,7 @@
 #include "app/my_app.h"
 #include "bridge/script_values.h"
 #include "finder/filters.h"
+#include "finder/preview.h"
 #include "finder/records/clocks.h"
 #include "finder/records/record_json.h"
 #include "finder/result_reporting.h"
@@ -10,6 +11,7 @@
 #include "finder/saves/list_saving.h"
 #include "finder/text/text_conversion.h"
 #include "finder/text/url_names.h"
+#include "finder/window_placement.h"
 
 #include <cstring>
 
@@ -61,6 +63,7 @@ CMyWindow* BrowsingWindow() {
   if (window.m_webView) return &window;
   if (!window.Create(u"Trawler", g_pApp->m_hInstance)) return nullptr;
   window.SetIcons();
+  PlaceBeside(window.m_hWnd, g_pApp->m_localWindow.m_hWnd);
   return &window;
 }
 
@@ -95,6 +98,8 @@ int HandleFinderCall(const std::u16string& uri, const std::u16string& method,
       result = RequestFileSave(method, params, window, window.m_saves, window.m_hWnd, returnValue);
     } else if (method == u"cancelSave") {
       result = CancelSave(params, window.m_saves);
+    } else if (method == u"preview") {
+      result = RequestPreview(params, window, window.m_preview, returnValue);
     }
   }
   returnValue["returnValue"] = result;

@@ -6,6 +6,7 @@
 #include "bridge/webkit_service.h"
 #include "finder/curl_copier.h"
 #include "finder/finder_state.h"
+#include "finder/preview.h"
 #include "finder/saves/save_files.h"
 #include "webview/webkit_window.h"
 
@@ -31,4 +32,5 @@ class CLocalWindow : public CWebKitWindow, public FinderState {
   CWebKitService m_service;
   CCurlCopier m_curlCopier{*this};
   Saves m_saves;
+  Preview m_preview;
 };

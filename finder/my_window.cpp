@@ -5,6 +5,7 @@
 #include "finder/result_reporting.h"
 #include "finder/text/text_conversion.h"
 #include "finder/text/web_address.h"
+#include "finder/window_placement.h"
 #include "webview/com_ptr.h"
 
 namespace {
@@ -119,6 +120,8 @@ CMyWindow* CMyWindow::OpenPopup() {
   // A failed creation is not acted on: the object is listed all the same.
   window->Create(title, m_hInstance);
   window->SetIcons();
+  // Where the browsing window goes: the list stays in sight.
+  if (g_pApp) PlaceBeside(window->m_hWnd, g_pApp->m_localWindow.m_hWnd);
   ShowWindow(window->m_hWnd, SW_SHOW);
   return window;
 }

@@ -216,6 +216,7 @@ HRESULT CResourceLoadDelegate::didReceiveResponse(IWebView* webView, unsigned lo
   NoteDate(*state, record.url, HeaderValue(record.responseHeaders, "Date"));
   record.untrustedCertificate = state->m_untrustedOrigins.count(OriginOf(record.url)) > 0;
   record.responseMs = SteadyMs() - record.startClock;
+  record.identifier = identifier;
   const uint32_t id = KeepRequest(*state, std::move(record));
   m_reported[identifier] = id;
   Bound(m_reported);

@@ -96,5 +96,6 @@ void ReportPageLoad(FinderState& state, const std::string& url, const std::strin
   load["error"] = error;
   load["requests"] = requests;
   load["failed"] = failed;
+  load["loadMs"] = WholeMs(search.onLoadMs);
   TellPage("pageLoaded", load);
 }

@@ -22,8 +22,8 @@ const RequestRecord* FindRecord(const FinderState& state, uint32_t id);
 void UpdateReported(FinderState& state, uint32_t id);
 
 // The main browsing window's page finished (or failed, with a text): the UI page's
-// pageLoaded gets {url, ok, error, requests, failed, cancelled, untrustedCertificate} for the
-// running search.
+// pageLoaded gets {url, ok, error, requests, failed, cancelled, untrustedCertificate, loadMs}
+// for the running search (loadMs: when its page finished, in milliseconds since it started).
 void ReportPageLoad(FinderState& state, const std::string& url, const std::string& error);
 
 // Posts a call of the named function of the UI page with one text, never waiting for the

@@ -43,6 +43,8 @@ class Backend {
   // on success, else the Win32 value for the cause.
   virtual uintptr_t ShellExecute(const std::u16string& verb, const std::u16string& target) = 0;
   virtual bool SetClipboardText(const std::u16string& text) = 0;
+  // The work area of the screen the windows are on; false when there is no screen.
+  virtual bool GetWorkArea(RECT& area) = 0;
   virtual void WriteDebugOutput(const std::u16string& text) = 0;
 };
 

@@ -325,6 +325,10 @@ BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 BOOL GetClientRect(HWND window, LPRECT rect);
 BOOL GetWindowRect(HWND window, LPRECT rect);
 int GetWindowTextW(HWND window, LPWSTR text, int maxCount);
+// SPI_GETWORKAREA: the screen's area that windows may take (the desktop's panels left out),
+// in a RECT that param points to.
+constexpr UINT SPI_GETWORKAREA = 0x0030;
+BOOL SystemParametersInfoW(UINT action, UINT uiParam, LPVOID param, UINT winIni);
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
 // Icons load from res/icon-<id>-<width>.png beside the executable.

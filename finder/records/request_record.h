@@ -66,6 +66,7 @@ struct RequestRecord {
   bool blocked = false;    // a window the page asked for and was not given
   bool untrustedCertificate = false;  // its page's certificate is one nobody vouches for
   uint32_t parent = 0;                // the row of the playlist this is a segment of; 0: none
+  unsigned long identifier = 0;       // the engine's for the load, in its window's view
   PlaylistFactsPtr playlist;          // what the response holds when it is a playlist
 };
 

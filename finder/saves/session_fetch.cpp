@@ -218,26 +218,39 @@ void CSessionFetch::End(const std::string& error) {
   if (m_handlers.end) m_handlers.end(error);
 }
 
-void FetchText(IWebView* view, FetchRequest request, size_t mostBytes,
-               std::function<void(const std::string&, const std::string&)> done) {
-  auto text = std::make_shared<std::string>();
-  auto tooLong = std::make_shared<bool>(false);
+ComPtr<CSessionFetch> FetchStart(
+    IWebView* view, FetchRequest request, size_t mostBytes,
+    std::function<void(const std::string& bytes, bool whole, const std::string& error)> done) {
+  auto kept = std::make_shared<std::string>();
+  auto cut = std::make_shared<bool>(false);
   FetchHandlers handlers;
-  handlers.data = [text, tooLong, mostBytes](std::string_view bytes) {
-    if (text->size() + bytes.size() > mostBytes) {
-      *tooLong = true;
+  handlers.data = [kept, cut, mostBytes](std::string_view bytes) {
+    if (kept->size() + bytes.size() > mostBytes) {
+      kept->append(bytes.substr(0, mostBytes - kept->size()));
+      *cut = true;
       return false;
     }
-    text->append(bytes);
+    kept->append(bytes);
     return true;
   };
-  handlers.end = [text, tooLong, mostBytes, done](const std::string& error) {
-    if (*tooLong) {
-      done(std::string(), "It holds more than " + std::to_string(mostBytes / 1024) + " KiB");
+  handlers.end = [kept, cut, done](const std::string& error) {
+    if (*cut) {
+      done(*kept, false, std::string());
     } else {
-      done(error.empty() ? *text : std::string(), error);
+      done(error.empty() ? *kept : std::string(), true, error);
     }
   };
-  const ComPtr<CSessionFetch> fetch = CSessionFetch::Start(view, std::move(request), handlers);
-  if (!fetch) done(std::string(), "There is no browsing window to fetch with");
+  ComPtr<CSessionFetch> fetch = CSessionFetch::Start(view, std::move(request), handlers);
+  if (!fetch) done(std::string(), true, "There is no browsing window to fetch with");
+  return fetch;
+}
+
+void FetchText(IWebView* view, FetchRequest request, size_t mostBytes,
+               std::function<void(const std::string&, const std::string&)> done) {
+  FetchStart(view, std::move(request), mostBytes,
+             [mostBytes, done](const std::string& text, bool whole, const std::string& error) {
+               if (whole) return done(text, error);
+               done(std::string(),
+                    "It holds more than " + std::to_string(mostBytes / 1024) + " KiB");
+             });
 }

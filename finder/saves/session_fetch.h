@@ -83,6 +83,11 @@ class CSessionFetch : public CCountedListener<IWebDownloadDelegate> {
   bool m_over = false;
 };
 
+// Fetches the first mostBytes of a body; `done` hears them, whether they are the whole body,
+// and the error ("" when they came). Null when the view cannot fetch (done hears why).
+ComPtr<CSessionFetch> FetchStart(
+    IWebView* view, FetchRequest request, size_t mostBytes,
+    std::function<void(const std::string& bytes, bool whole, const std::string& error)> done);
 // Fetches a text of at most mostBytes; `done` hears it, or the error ("" when it came).
 void FetchText(IWebView* view, FetchRequest request, size_t mostBytes,
                std::function<void(const std::string& text, const std::string& error)> done);

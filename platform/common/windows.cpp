@@ -341,6 +341,18 @@ BOOL GetWindowRect(HWND window, LPRECT rect) {
   return TRUE;
 }
 
+BOOL SystemParametersInfoW(UINT action, UINT, LPVOID param, UINT) {
+  if (action != SPI_GETWORKAREA || !param) {
+    return static_cast<BOOL>(platform::Fail(ERROR_INVALID_PARAMETER));
+  }
+  RECT area{};
+  if (!platform::GetBackend().GetWorkArea(area)) {
+    return static_cast<BOOL>(platform::Fail(ERROR_INVALID_WINDOW_HANDLE));
+  }
+  *static_cast<RECT*>(param) = area;
+  return TRUE;
+}
+
 int GetWindowTextW(HWND window, LPWSTR text, int maxCount) {
   if (!FindWindowRecord(window) || !text || maxCount <= 0) return 0;
   return static_cast<int>(SendMessageW(window, WM_GETTEXT, static_cast<WPARAM>(maxCount),

@@ -33,6 +33,19 @@ bool GtkBackend::WaitForEvents() {
   return true;
 }
 
+bool GtkBackend::GetWorkArea(RECT& area) {
+  if (!EnsureToolkit()) return false;
+  GdkDisplay* display = gdk_display_get_default();
+  GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
+  // A display that names no primary monitor has its first one.
+  if (!monitor && display) monitor = gdk_display_get_monitor(display, 0);
+  if (!monitor) return false;
+  GdkRectangle work{};
+  gdk_monitor_get_workarea(monitor, &work);
+  area = {work.x, work.y, work.x + work.width, work.y + work.height};
+  return true;
+}
+
 void GtkBackend::WriteDebugOutput(const std::u16string& text) {
   const std::string utf8 = Utf8(text);
   for (size_t written = 0; written < utf8.size();) {

@@ -22,6 +22,7 @@ class GtkBackend : public Backend {
   bool ChooseFolder(HWND owner, const std::u16string& title, std::u16string& path) override;
   uintptr_t ShellExecute(const std::u16string& verb, const std::u16string& target) override;
   bool SetClipboardText(const std::u16string& text) override;
+  bool GetWorkArea(RECT& area) override;
   void WriteDebugOutput(const std::u16string& text) override;
 
  private:

@@ -25,6 +25,7 @@ struct Recorder {
   std::function<int(UINT)> answerer;
   std::function<bool(std::u16string&)> saveAnswerer;
   bool shellSucceeds = true;
+  RECT workArea = {0, 0, 1920, 1080};
 
   Observer& Notify() { return observer ? *observer : silent; }
 };
@@ -102,6 +103,11 @@ class HeadlessBackend : public platform::Backend {
     return true;
   }
 
+  bool GetWorkArea(RECT& area) override {
+    area = Records().workArea;
+    return true;
+  }
+
   void WriteDebugOutput(const std::u16string& text) override {
     Records().debugOutput += text;
     Records().Notify().DebugOutput(text);
@@ -135,6 +141,7 @@ void SetSaveFileAnswerer(std::function<bool(std::u16string& path)> answerer) {
 }
 
 void SetShellSucceeds(bool succeeds) { Records().shellSucceeds = succeeds; }
+void SetWorkArea(const RECT& area) { Records().workArea = area; }
 
 std::vector<WindowInfo> Windows() {
   std::vector<WindowInfo> windows;

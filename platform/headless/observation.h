@@ -67,6 +67,8 @@ void SetMessageBoxAnswerer(std::function<int(UINT type)> answerer);
 void SetSaveFileAnswerer(std::function<bool(std::u16string& path)> answerer);
 // Whether shell verbs succeed (they do by default).
 void SetShellSucceeds(bool succeeds);
+// The screen's work area (1920x1080 at the origin by default).
+void SetWorkArea(const RECT& area);
 
 struct WindowInfo {
   HWND handle;

@@ -1,6 +1,7 @@
 """End-to-end tests of exact data and safe saves: the real trawler under the display against
 the local site, what it lists and saves compared with what the server saw."""
 
+import base64
 import json
 import os
 import signal
@@ -43,6 +44,35 @@ class ExactAndSafeTest(EndToEndCase):
     def ended(self, *names, host="127.0.0.1"):
         return lambda rows: all(rows.get(self.url(name, host), {}).get("duration", -1) >= 0
                                 for name in names)
+
+    def preview(self, row):
+        """The preview of a row as the page hears it (the answer's message when refused)."""
+        before = len(self.app.reports("preview"))
+        answer = self.app.answer("preview", id=row["id"])
+        if answer["returnValue"] != 1:
+            return answer
+        self.assertTrue(self.server.wait_for(lambda: len(self.app.reports("preview")) > before, 20))
+        return json.loads(self.app.reports("preview")[-1])
+
+    def test_previews_are_the_bodies_the_page_received_or_say_why_not(self):
+        self.visit("requests.html", lambda rows: [row for row in rows.values()
+                                                  if row["method"] == "POST"
+                                                  and row["duration"] >= 0])
+        rows = self.rows_by_url()
+        document = self.preview(rows[self.url("requests.html")])
+        self.assertTrue(document["ok"], document)
+        self.assertIn("fetch('/p%d/api'" % PHASE,
+                      base64.b64decode(document["data"]).decode())
+        # A fetch()'s body the engine did not keep: fetched once more as the page asked.
+        listed = self.url("list[1]%7Ba%7D.json")
+        asked = len(self.server.asked(self.path("list[1]%7Ba%7D.json")))
+        fetched = self.preview(rows[listed])
+        self.assertEqual(base64.b64decode(fetched["data"]), b'{"listed": true}')
+        self.assertEqual((fetched["mimeType"], fetched["whole"]), ("application/json", True))
+        self.assertEqual(len(self.server.asked(self.path("list[1]%7Ba%7D.json"))), asked + 1)
+        # The POST's answer was not kept, and a GET would fetch another one.
+        post = [row for row in rows.values() if row["method"] == "POST"][0]
+        self.assertIn("POST", self.preview(post)["error"])
 
     def test_copied_curl_commands_make_the_pages_requests_again(self):
         self.visit("requests.html", lambda rows: [row for row in rows.values()

@@ -673,8 +673,8 @@ class RealPageTest(unittest.TestCase):
 
     def test_a_typed_address_lists_what_the_site_sent_and_copies_it(self):
         ui_window = self.ui_window()
-        # Browsing windows open over the UI window, a little lower and to the right: the
-        # pointer stays in the corner they leave free.
+        # Browsing windows open beside the UI window, or over its right part when the screen
+        # has no room: the pointer stays in the corner they leave free.
         desktop.type_over(ui_window, self.server.url("/p11/index.html"))
         desktop.press_key_over(ui_window, "Return", at=(10, 10))
         popups = ("/p11/popup-open.png", "/p11/popup-link.png")

@@ -281,3 +281,41 @@ test('a row sent again updates its row, and segments before their playlist are f
   model.rebuild();
   assert.deepStrictEqual(model.view.map((row) => row.id), [1, 2, 3]);
 });
+
+test('the hide toggle leaves out data: and blob: rows, and the tally counts every search', () => {
+  const model = modelWith(outcome(1, {url: 'data:image/png;base64,AAAA'}),
+                          outcome(2, {url: 'BLOB:https://v.test/3f2a'}),
+                          outcome(3, {status: 404, url: 'https://v.test/gone.png'}));
+  model.addSeparator('second.test', '10:00');
+  for (const text of [outcome(4, {error: 'Connection refused', url: 'http://c.test/a'}),
+                      outcome(5, {url: 'http://c.test/movie.mp4'})]) {
+    model.receive(text);
+  }
+  model.takePending();
+  model.hideInline = true;
+  model.rebuild();
+  assert.deepStrictEqual(model.shownRows().map((row) => row.id), [3, 4, 5]);
+  // An update moves its row from one count to another; a 4xx or 5xx stays failed.
+  model.update(outcome(5, {status: 206, cancelled: true, url: 'http://c.test/movie.mp4'}));
+  model.update(outcome(3, {status: 404, error: 'Load failed', url: 'https://v.test/gone.png'}));
+  assert.deepStrictEqual(model.tally, {error: 1, failed: 1, cancelled: 1, blocked: 0});
+  model.clear();
+  assert.deepStrictEqual(model.tally, {error: 0, failed: 0, cancelled: 0, blocked: 0});
+});
+
+test('the waterfall scale is the latest end of the rows shown, and a start sorts', () => {
+  const model = modelWith(outcome(1, {start: 0, response: 40, duration: 100}),
+                          outcome(2, {start: 900, response: 300, duration: -1, url: 'http://big.test/'}),
+                          outcome(3, {start: 50, duration: 2000, url: 'http://slow.test/'}),
+                          outcome(4, {url: 'http://untimed.test/'}));
+  assert.strictEqual(model.span, 2050);
+  model.narrow = '-slow';
+  model.rebuild();
+  assert.strictEqual(model.span, 1200);  // a row still loading counts to its response
+  model.update(outcome(2, {start: 900, response: 300, duration: 1500, url: 'http://big.test/'}));
+  assert.strictEqual(model.span, 2400);
+  model.narrow = '';
+  model.sortBy('start');
+  model.rebuild();
+  assert.deepStrictEqual(model.view.map((row) => row.id), [1, 3, 2, 4]);
+});

@@ -3,10 +3,14 @@
 Run: xvfb-run -a /usr/bin/python3 tests/ui/ui_page_test.py build/bin/Html
 """
 
+import base64
 import json
 import os
+import struct
+import subprocess
 import sys
 import unittest
+import zlib
 
 from page_runner import Page
 
@@ -16,6 +20,24 @@ HTML = os.environ.get("TRAWLER_HTML", "")
 def row(name, mime="image/png", size="1.50KB", url=None):
     return {"fileName": name, "mimeType": mime, "size": size,
             "url": url or "http://h.test/" + name}
+
+
+def png(width, height):
+    """A PNG image of the size, all red."""
+    chunk = lambda kind, data: (struct.pack(">I", len(data)) + kind + data +
+                                struct.pack(">I", zlib.crc32(kind + data)))
+    rows = b"".join(b"\0" + b"\xff\0\0" * width for _ in range(height))
+    return (b"\x89PNG\r\n\x1a\n" +
+            chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def system_font():
+    """The bytes of a font file the system has (GTK needs one)."""
+    path = subprocess.run(["fc-match", "-f", "%{file}", "sans"], capture_output=True,
+                          text=True, check=True).stdout
+    with open(path, "rb") as font:
+        return font.read()
 
 
 class UiPageTest(unittest.TestCase):
@@ -180,13 +202,20 @@ class UiPageTest(unittest.TestCase):
 
     def test_rows_open_and_copy_and_say_when_that_failed(self):
         page = self.page
-        page.add_rows([row("a.png")])
-        page.js("document.querySelector('#viewport .row [data-action=open]').click()")
-        page.js("document.querySelector('#viewport .row [data-action=copy]').click()")
-        self.assertEqual(page.calls("open")[-1]["params"], {"url": "http://h.test/a.png"})
-        self.assertEqual(page.calls("copyURL")[-1]["params"], {"url": "http://h.test/a.png"})
+        page.add_rows([row("a.png"), row("b.png")])
+        # The actions bar goes over the selected row, and over a row under the pointer.
+        self.assertTrue(page.js("document.getElementById('row-actions').hidden"))
+        page.js("document.querySelectorAll('#viewport .row .name')[1].click()")
+        page.frames()
+        page.js("document.querySelector('#row-actions [data-action=open]').click()")
+        page.js("document.querySelector('#row-actions [data-action=copy]').click()")
+        self.assertEqual(page.calls("open")[-1]["params"], {"url": "http://h.test/b.png"})
+        self.assertEqual(page.calls("copyURL")[-1]["params"], {"url": "http://h.test/b.png"})
+        page.js("document.querySelectorAll('#viewport .row .mime')[0].dispatchEvent("
+                "new MouseEvent('mouseover', {bubbles: true}))")
+        page.frames()
         page.answer("open", 0)
-        page.js("document.querySelector('#viewport .row [data-action=open]').click()")
+        page.js("document.querySelector('#row-actions [data-action=open]').click()")
         page.frames()
         # The notice offers to save the file or copy its address instead.
         self.assertIn("Nothing opened a.png", page.text("#status"))
@@ -255,11 +284,13 @@ class UiPageTest(unittest.TestCase):
         # Nothing but the page's own elements is in the list.
         self.assertEqual(page.js("document.querySelectorAll('#viewport *').length - "
                                  "document.querySelectorAll('#viewport .row, #viewport .cell,"
-                                 " #viewport button, #spacer, #viewport .url-head,"
-                                 " #viewport .url-tail, #viewport .name > span').length"), 0)
+                                 " #viewport button, #spacer, #row-actions, #viewport .bar,"
+                                 " #viewport .name > span').length"), 0)
         shown = page.shown_rows()
         for cells, text in zip(shown, payloads):
-            self.assertEqual(cells, [text] * 4)
+            # A long URL is cut in the middle, its start and end in sight.
+            url = text if len(text) <= 90 else text[:50] + "\u2026" + text[-36:]
+            self.assertEqual(cells, [text] * 3 + [url])
         # The tooltip, made when the pointer comes over the cell.
         self.assertEqual(page.js("((cell) => { cell.dispatchEvent(new MouseEvent('mouseover', "
                                  "{bubbles: true})); return cell.title; })"
@@ -308,6 +339,12 @@ class UiPageTest(unittest.TestCase):
         page.js("document.getElementById('viewport').focus()")
         page.keys("Down", "Down", "Return")
         self.assertEqual(page.calls("open")[-1]["params"], {"url": "http://h.test/b.png"})
+        # Enter on a control is the control's, even with a row selected: the menu opens.
+        page.js("document.querySelector('#export-menu summary').focus()")
+        page.keys("Return")
+        self.assertTrue(page.js("document.getElementById('export-menu').open"))
+        self.assertEqual(len(page.calls("open")), 1)
+        page.js("document.getElementById('export-menu').open = false")
         self.assertEqual(page.js("document.querySelector('[aria-selected=true] .name')"
                                  ".textContent"), "b.png")
         page.keys("ctrl+c")
@@ -380,8 +417,22 @@ class UiPageTest(unittest.TestCase):
         page.js("document.querySelector('#saves [data-action=cancel-save]').click()")
         self.assertEqual(page.calls("cancelSave")[-1]["params"], {"job": 7})
         page.js("saveProgress(%s)" % json.dumps(json.dumps(dict(progress, state="done"))))
-        self.assertEqual(page.text("#saves .save-text"), "Saved to /x/stream.ts")
-        page.js("document.querySelector('#saves [data-action=dismiss-save]').click()")
+        shown_lines = lambda: page.js("Array.from(document.querySelectorAll('#saves .save'))"
+                                      ".filter((line) => line.offsetHeight > 0)"
+                                      ".map((line) => line.querySelector('.save-text').textContent)")
+        self.assertEqual(shown_lines(), ["Saved to /x/stream.ts"])
+        # Saves that ended fold into one line: a count, the latest, and Show.
+        for job, state in ((8, "failed"), (9, "running"), (10, "done")):
+            page.js("saveProgress(%s)" % json.dumps(json.dumps(dict(
+                progress, job=job, state=state, error="Disk full", path="/x/%d.ts" % job))))
+        self.assertEqual(shown_lines(), ["1.0 MB of 2.0 MB (50%)",
+                                         "3 saves ended \u00B7 latest: Saved to /x/10.ts"])
+        page.js("document.querySelector('#saves [data-action=toggle-ended]').click()")
+        self.assertEqual(len(shown_lines()), 5)
+        page.js("document.querySelector('#saves [data-action=dismiss-ended]').click()")
+        self.assertEqual(shown_lines(), ["1.0 MB of 2.0 MB (50%)"])
+        page.js("saveProgress(%s)" % json.dumps(json.dumps(dict(progress, job=9, state="cancelled"))))
+        page.js("document.querySelector('#saves [data-action=dismiss-ended]').click()")
         self.assertTrue(page.js("document.getElementById('saves').hidden"))
 
     def test_keys_filters_and_feedback_as_a_network_panel_user_expects(self):
@@ -450,6 +501,89 @@ class UiPageTest(unittest.TestCase):
         self.assertIn("Waiting for the page", page.js("document.getElementById('empty-hint')"
                                                       ".textContent"))
 
+    def test_the_list_follows_the_work(self):
+        page = self.page
+        self.start_with("first.test")
+        page.add_rows([row("r%02d.png" % i) for i in range(60)] +
+                      [dict(row("gone.png"), id=1, status=404)])
+        self.start_with("second.test")
+        page.add_rows([row("s.png"), dict(row("late.mp4"), id=2, status=206, cancelled=True)])
+        # The new search's group is in sight, and comes to the top as its rows come.
+        names = lambda: [cells[0] for cells in page.shown_rows()]
+        self.assertIn("late.mp4", names())
+        self.assertTrue(any("second.test" in name for name in names()))
+        page.add_rows([row("t%02d.png" % i) for i in range(30)])
+        self.assertIn("second.test", names()[0])
+        # The counts are of every search the list holds.
+        self.assertIn("93 results, 93 shown \u00B7 1 failed \u00B7 1 cancelled", page.text("#status"))
+        page.add_rows([dict(row("icon"), url="data:image/png;base64,AAAA")])
+        page.js("document.getElementById('hide-inline').click()")
+        page.frames()
+        self.assertIn("94 results, 93 shown", page.text("#status"))
+
+    def test_a_small_window_keeps_five_rows_beside_the_details(self):
+        self.page.close()
+        self.page = page = Page(HTML, width=640, height=400)
+        page.add_rows([row("r%02d.png" % i) for i in range(40)])
+        page.js("document.getElementById('details-toggle').click()")
+        page.frames()
+        self.assertFalse(page.js("document.getElementById('details').hidden"))
+        self.assertGreaterEqual(page.js("document.getElementById('viewport').clientHeight / "
+                                        "document.querySelector('#viewport .row').offsetHeight"), 5)
+
+    def test_previews_show_each_kind_and_never_run_the_body(self):
+        page = self.page
+        page.js("window.__answers.preview = 1")
+        page.js("window.__answers.details = {returnValue: 1, details: {method: 'GET', url: "
+                "'http://h.test/x', status: 200, statusText: 'OK', start: 5, response: 10, "
+                "duration: 20, window: 0, requestHeaders: [], responseHeaders: []}}")
+        hostile_svg = (b'<svg xmlns="http://www.w3.org/2000/svg" width="4" height="5" '
+                       b'onload="top.__pwned=1"><script>top.__pwned=2</script></svg>')
+        html = b"<script>window.__pwned=3</script><img src=x onerror=window.__pwned=4>"
+        cases = [
+            # [MIME type, body, what the pane shows]
+            ("image/png", png(2, 3), "img", "2\u00d73 pixels"),
+            ("image/svg+xml", hostile_svg, "img", "4\u00d75 pixels"),
+            ("text/html", html, ".preview-text", html.decode()),
+            ("application/json", b'{"a":"<img src=x onerror=window.__pwned=5>","b":[1]}', ".preview-text",
+             '{\n  "a": "<img src=x onerror=window.__pwned=5>",\n  "b": [\n    1\n  ]\n}'),
+            ("application/json", b'{"cut', ".preview-text", '{"cut'),
+            ("font/ttf", system_font(), ".preview-font", "quick brown fox"),
+            ("video/mp4", b"\0\0\0\x18ftypmp42", "video", ""),
+            ("application/octet-stream", b"\x00\x01AB", ".preview-text", "00000000  00 01 41 42"),
+        ]
+        page.add_rows([dict(row("r%d" % index), id=index + 1) for index in range(len(cases))])
+        page.js("document.getElementById('details-toggle').click()")
+        for index, (mime, body, selector, shown) in enumerate(cases):
+            page.js("document.querySelectorAll('#viewport .row .name')[%d].click()" % index)
+            page.frames()
+            page.js("document.querySelector('#details [data-action=preview]').click()")
+            self.assertEqual(page.calls("preview")[-1]["params"], {"id": index + 1})
+            page.frames()
+            self.assertIn("Fetching the body", page.text("#details"))
+            ready = {"id": index + 1, "ok": True, "error": "", "mimeType": mime, "whole": True,
+                     "bytes": len(body), "data": base64.b64encode(body).decode()}
+            page.js("previewReady(%s)" % json.dumps(json.dumps(ready)))
+            page.frames()
+            text = lambda: page.js("((part) => part ? part.textContent : null)(document."
+                                   "querySelector('#details %s'))" % selector)
+            self.assertIsNotNone(text(), mime)
+            where = "#details" if selector in ("img", "video", ".preview-font") else "#details " + selector
+            self.assertTrue(page.wait(lambda: shown in page.text(where)), (mime, page.text(where)))
+            if selector == ".preview-font":  # the sample line is drawn in the font
+                self.assertTrue(page.wait(lambda: "trawler-preview" in page.js(
+                    "document.querySelector('#details .preview-font').style.fontFamily")))
+        self.assertIsNone(page.js("window.__pwned"))
+        self.assertEqual(page.js("document.querySelectorAll('#details iframe, #details object, "
+                                 "#details embed, #details script').length"), 0)
+        # A failure says why; a preview of a row no longer in hand is not shown.
+        page.js("previewReady(%s)" % json.dumps(json.dumps({"id": 8, "ok": False,
+                                                              "error": "404 Not Found"})))
+        page.js("previewReady(%s)" % json.dumps(json.dumps({"id": 1, "ok": True, "mimeType": "text/plain",
+                                                              "whole": True, "data": "aGk="})))
+        page.frames()
+        self.assertIn("No preview: 404 Not Found", page.text("#details"))
+
 
 def screenshot(path, dark, size):
     width, height = (int(part) for part in size.split("x"))
@@ -469,6 +603,7 @@ def screenshot(path, dark, size):
                     "?token=" + "abcdef0123456789" * 3)
         shown.update(id=index + 1, status=404 if index % 9 == 4 else 200, statusText="OK",
                      method="POST" if index % 13 == 5 else "GET", duration=index * 7 % 900,
+                     start=index * 9, response=index * 7 % 900 // 3,
                      redirects=1 if index % 11 == 3 else 0,
                      error="Connection refused" if index % 17 == 8 else "")
         rows.append(shown)
@@ -483,6 +618,8 @@ def screenshot(path, dark, size):
     for segment in rows[2:4]:
         segment.update(parent=2)
     page.add_rows(rows)
+    page.js("pageLoaded(%s)" % json.dumps(json.dumps({
+        "url": "https://media.example/gallery", "ok": True, "error": "", "loadMs": 1250})))
     page.js("Array.from(document.querySelectorAll('#viewport .row')).slice(0, 3).pop().click()")
     page.js("saveProgress(%s)" % json.dumps(json.dumps({
         "job": 1, "name": "index.ts", "state": "running", "bytes": 3 << 20, "total": -1,

@@ -10,6 +10,13 @@
 
 #include <memory>
 
+// A response whose body the view keeps and a download of it gets.
+inline sim::Response Served(const char16_t* url, const char16_t* type, const std::string& body) {
+  sim::Response response(url, type, static_cast<long long>(body.size()));
+  response.body = body;
+  return response;
+}
+
 class FinderTest : public SystemTest, public sim::Observer {
  protected:
   static constexpr const char* kUiScript =

@@ -118,6 +118,26 @@ TEST_F(FinderWindowsTest, ClosingAPopupLeavesTheUiWindowAndTheSearchRunning) {
   EXPECT_NE(m_logs[2].find("\"url\":\"http://host.test/\""), std::string::npos);
 }
 
+TEST_F(FinderWindowsTest, TheBrowsingWindowOpensBesideTheUiWindow) {
+  ServePage(u"http://host.test/", "", {{u"http://host.test/", u"text/html", 5}});
+  ASSERT_EQ(Call(u"start", R"({"url": "http://host.test/", "filterEnabled": false,
+                               "useFileExtFilter": false, "mimeFilter": ""})"),
+            1);
+  RECT ui{};
+  RECT browsing{};
+  ASSERT_TRUE(GetWindowRect(UiWindow().m_hWnd, &ui));
+  ASSERT_TRUE(GetWindowRect(m_app->m_myWindow.m_hWnd, &browsing));
+  EXPECT_EQ(browsing.left, ui.right);
+  EXPECT_EQ(browsing.top, ui.top);
+  // So do the windows its pages open.
+  ScopedBstr url(u"http://popup.test/");
+  m_app->m_myWindow.OnNewWindowRequest(url.Get(), nullptr);
+  ASSERT_EQ(m_app->m_popupWindows.size(), 1u);
+  RECT popup{};
+  ASSERT_TRUE(GetWindowRect(m_app->m_popupWindows[0]->m_hWnd, &popup));
+  EXPECT_EQ(popup.left, ui.right);
+}
+
 TEST_F(FinderWindowsTest, AReloadedUiPageKeepsTheSearchRunning) {
   ServePage(u"http://host.test/", "", {{u"http://host.test/", u"text/html", 5}});
   ASSERT_EQ(Call(u"start", R"({"url": "http://host.test/", "filterEnabled": true,

@@ -21,12 +21,6 @@ std::string Contents(const std::string& path) {
   return text.str();
 }
 
-sim::Response Served(const char16_t* url, const char16_t* type, const std::string& body) {
-  sim::Response response(url, type, static_cast<long long>(body.size()));
-  response.body = body;
-  return response;
-}
-
 // 0123456789 repeated: a part of it shows where it was cut from.
 std::string Digits(size_t size) {
   std::string digits;

@@ -60,6 +60,22 @@ TEST_F(GtkWindowsTest, TopLevelWindowIsAGtkWindowWithTheRecordsTitleAndSize) {
   EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(gtkWindow)));
 }
 
+TEST_F(GtkWindowsTest, TheWorkAreaIsTheScreensAndOtherQueriesFail) {
+  RECT area{};
+  ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0));
+  GdkMonitor* monitor = gdk_display_get_monitor(gdk_display_get_default(), 0);
+  GdkRectangle screen{};
+  gdk_monitor_get_geometry(monitor, &screen);
+  // Without panels the work area is the screen (Xvfb's); with them, inside it.
+  EXPECT_GE(area.left, screen.x);
+  EXPECT_LE(area.right, screen.x + screen.width);
+  EXPECT_GT(area.right - area.left, 0);
+  EXPECT_GT(area.bottom - area.top, 0);
+  EXPECT_FALSE(SystemParametersInfoW(SPI_GETWORKAREA, 0, nullptr, 0));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_FALSE(SystemParametersInfoW(0x0001, 0, &area, 0));
+}
+
 TEST_F(GtkWindowsTest, AResizeByGtkSendsWmSizeWithTheClientSize) {
   HWND window = Create();
   ShowWindow(window, SW_SHOW);
