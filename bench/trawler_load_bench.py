@@ -135,7 +135,8 @@ def bare_load(server, phase):
     """The burst page in a bare WebKitGTK view; its load time (ms)."""
     loaded_before = len(server.reports_of("loaded"))
     subprocess.run(["/usr/bin/python3", os.path.join(HERE, "bare_view_load.py"),
-                    server.url("/p%d/burst.html" % phase)], check=True, timeout=300)
+                    server.url("/p%d/burst.html" % phase)], check=True, timeout=300,
+                   stdout=subprocess.DEVNULL)
     server.wait_for(lambda: len(server.reports_of("loaded")) > loaded_before, 60)
     return server.reports_of("loaded")[loaded_before]
 

@@ -473,7 +473,8 @@ class SiteServer:
                 body = self.rfile.read(int(self.headers.get("Content-Length", "0")))
                 if self.path == "/report":
                     server._record(json.loads(body.decode("utf-8")), server.reports)
-                self.send_answer(200, "text/plain", b"", log=self.path != "/report")
+                self.send_answer(200, "text/plain", b"", log=self.path != "/report",
+                                 close=self.path == "/report")
 
             def do_GET(self):
                 self.note_request()
@@ -487,7 +488,8 @@ class SiteServer:
                         command = json.dumps(server.commands.get_nowait()).encode()
                     except queue.Empty:
                         command = b""
-                    return self.send_answer(200, "application/json", command, log=False)
+                    return self.send_answer(200, "application/json", command, log=False,
+                                            close=True)
                 if path == "/tick-wait":
                     try:
                         tick = str(server.ticks.get(timeout=0.1)).encode()
@@ -525,9 +527,15 @@ class SiteServer:
                                  headers=headers)
 
             def send_answer(self, status, content_type, body, chunked=False, headers=None,
-                            log=True, hold=None, cut=False):
-                """Sends an answer; without headers of its own it is never cached."""
+                            log=True, hold=None, cut=False, close=False):
+                """Sends an answer; without headers of its own it is never cached. The test
+                channel's answers close their connection: an idle connection that WebKit
+                keeps makes libsoup look at it again for every request it queues, which
+                slows a heavy page's load down."""
                 self.send_response(status)
+                if close:
+                    self.send_header("Connection", "close")
+                    self.close_connection = True
                 if content_type:
                     self.send_header("Content-Type", content_type)
                 for name, value in (headers or {"Cache-Control": "no-store"}).items():

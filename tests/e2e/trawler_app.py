@@ -53,10 +53,12 @@ def die_with_parent():
 
 
 class Trawler:
-    def __init__(self, bin_folder, server, work, page=None, real_page=False, runtime=None):
+    def __init__(self, bin_folder, server, work, page=None, real_page=False, runtime=None,
+                 page_script=None):
         """Starts trawler with the driver page, the page given (__PORT__ in either becomes
-        the port of the test's own channel), or Trawler's real page; runtime is the folder
-        for its sockets (one of its own in work unless given)."""
+        the port of the test's own channel), or Trawler's real page, with page_script run
+        after its own scripts when given; runtime is the folder for its sockets (one of
+        its own in work unless given)."""
         self.server = server
         self.work = work
         self.runtime = runtime or os.path.join(work, "runtime")
@@ -68,6 +70,8 @@ class Trawler:
             shutil.copytree(os.path.join(bin_folder, folder), os.path.join(app, folder))
         if not real_page:
             self._write_page(app, page)
+        elif page_script:
+            self._add_script(app, page_script)
         self.opened = os.path.join(work, "opened")
         self.environment = self._desktop()
         self.stderr = open(os.path.join(work, "stderr.txt"), "w+")
@@ -90,6 +94,16 @@ class Trawler:
         page = page.replace("__PORT__", str(self.server.control_port))
         with open(os.path.join(app, "Html", "index.html"), "w", encoding="utf-8") as out:
             out.write(page)
+
+    def _add_script(self, app, script):
+        """A script of the caller's, loaded after the real page's own."""
+        with open(os.path.join(app, "Html", "added.js"), "w", encoding="utf-8") as out:
+            out.write(script.replace("__PORT__", str(self.server.control_port)))
+        index = os.path.join(app, "Html", "index.html")
+        with open(index, encoding="utf-8") as page:
+            text = page.read()
+        with open(index, "w", encoding="utf-8") as page:
+            page.write(text.replace("</head>", '<script src="added.js" defer></script>\n</head>'))
 
     def _desktop(self):
         data = os.path.join(self.work, "data")
