@@ -9,6 +9,14 @@
 #include <unordered_map>
 #include <vector>
 
+// Told of each row as it is kept and each time it changes: a run without a UI page writes
+// the rows it lists through one.
+class RowWatcher {
+ public:
+  virtual ~RowWatcher() = default;
+  virtual void RowChanged(const RequestRecord& record) = 0;
+};
+
 // The search state of the UI window: whether a search runs, the filter settings, the record
 // of each row's request, and every row the list holds, in order, so that a UI page loaded
 // again (reloaded, or after its process died) gets them again. Used on the UI thread only.
@@ -47,4 +55,6 @@ struct FinderState {
   // Whether the UI page takes rows now: from the end of its load to its next window object.
   // Rows reported meanwhile wait in m_rows.
   bool m_pageReady = false;
+  // Told of every row kept or changed, when set; not owned.
+  RowWatcher* m_watcher = nullptr;
 };

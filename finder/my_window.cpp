@@ -66,19 +66,18 @@ void NoteCertificate(IWebView* view, const std::string& url) {
 
 // Whether the running search's pages may open another window; when they may not, the window
 // they asked for is a row of its own, blocked, and the page hears how many were.
-bool MayOpen(const std::string& url) {
+bool MayOpen(const std::string& url, int search) {
   if (!g_pApp) return true;
   FinderState& state = g_pApp->m_localWindow;
   if (!state.m_running || state.m_windowsOpened < state.m_windowsAllowed) return true;
   RequestRecord record;
   record.url = url;
-  record.search = static_cast<int>(state.m_searches.size());
+  record.search = SearchNumber(state, search);
   record.blocked = true;
   record.finished = true;
   record.startClock = SteadyMs();
   record.startWall = WallMs();
-  if (!state.m_searches.empty())
-    record.startMs = record.startClock - state.m_searches.back().startClock;
+  record.startMs = record.startClock - SearchClock(state, record.search, record.startClock);
   ReportFailedRequest(state, std::move(record));
   Json::Value blocked(Json::objectValue);
   blocked["blocked"] = ++state.m_windowsBlocked;
@@ -115,10 +114,13 @@ void CMyWindow::OnCreate(LPCREATESTRUCTW) {
 CMyWindow* CMyWindow::OpenPopup() {
   auto* window = new CMyWindow();
   if (g_pApp) window->m_resourceLoadDelegate.m_window = ++g_pApp->m_localWindow.m_windowsOpened;
+  window->m_resourceLoadDelegate.m_search = m_resourceLoadDelegate.m_search;
+  window->m_hidden = m_hidden;
   WCHAR title[kTitleLength] = {};
   GetWindowTextW(m_hWnd, title, kTitleLength);
   // A failed creation is not acted on: the object is listed all the same.
   window->Create(title, m_hInstance);
+  if (m_hidden) return window;
   window->SetIcons();
   // Where the browsing window goes: the list stays in sight.
   if (g_pApp) PlaceBeside(window->m_hWnd, g_pApp->m_localWindow.m_hWnd);
@@ -127,7 +129,7 @@ CMyWindow* CMyWindow::OpenPopup() {
 }
 
 void CMyWindow::OnNewWindowRequest(BSTR url, BSTR) {
-  if (!MayOpen(Utf8Of(url))) return;
+  if (!MayOpen(Utf8Of(url), m_resourceLoadDelegate.m_search)) return;
   CMyWindow* window = OpenPopup();
   window->LoadUrl(url);
   KeepPopup(window);
@@ -135,7 +137,7 @@ void CMyWindow::OnNewWindowRequest(BSTR url, BSTR) {
 
 void CMyWindow::OnCreateWebView(BSTR url, IWebView** newWebView) {
   if (newWebView) *newWebView = nullptr;
-  if (!MayOpen(Utf8Of(url))) return;
+  if (!MayOpen(Utf8Of(url), m_resourceLoadDelegate.m_search)) return;
   CMyWindow* window = OpenPopup();
   if (newWebView) {
     // The engine gets a reference of its own; the window keeps its own.

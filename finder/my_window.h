@@ -19,8 +19,11 @@ class CMyWindow : public CWebKitWindow {
   void OnProvisionalLoadFailed(IWebError* error, IWebFrame* frame) override;
 
   CResourceLoadDelegate m_resourceLoadDelegate;
+  // Never shown, nor the windows its pages open (a run without a UI window).
+  bool m_hidden = false;
 
  private:
-  // A new browsing window titled like this one, shown, with its icons.
+  // A new browsing window titled like this one, shown with its icons unless this one is
+  // hidden.
   CMyWindow* OpenPopup();
 };

@@ -30,16 +30,15 @@ FinderState* Listing() {
   return state.m_running && !state.m_paused ? &state : nullptr;
 }
 
-// A record of the running search's window, starting now, made from the page at `initiator`.
-RequestRecord Started(const FinderState& state, int window, std::string initiator) {
+// A record of a window of the search, starting now, made from the page at `initiator`.
+RequestRecord Started(const FinderState& state, const CResourceLoadDelegate& delegate,
+                      std::string initiator) {
   RequestRecord record;
-  record.window = window;
-  record.search = static_cast<int>(state.m_searches.size());
+  record.window = delegate.m_window;
+  record.search = SearchNumber(state, delegate.m_search);
   record.startClock = SteadyMs();
   record.startWall = WallMs();
-  const double searchClock =
-      state.m_searches.empty() ? record.startClock : state.m_searches.back().startClock;
-  record.startMs = record.startClock - searchClock;
+  record.startMs = record.startClock - SearchClock(state, record.search, record.startClock);
   record.initiator = std::move(initiator);
   return record;
 }
@@ -151,10 +150,13 @@ HRESULT CResourceLoadDelegate::identifierForInitialRequest(IWebView* webView,
   if (!state) return S_OK;
   if (!request) return E_POINTER;
   RequestRecord record =
-      Started(*state, m_window, webView ? TextOf(webView, &IWebView::mainFrameURL) : "");
+      Started(*state, *this, webView ? TextOf(webView, &IWebView::mainFrameURL) : "");
   ReadRequest(request, record.url, record.method, record.requestHeaders);
   m_pending[identifier] = std::move(record);
   Bound(m_pending);
+  m_inFlight.insert(identifier);
+  Bound(m_inFlight);
+  m_lastActivity = SteadyMs();
   return S_OK;
 }
 
@@ -192,7 +194,7 @@ HRESULT CResourceLoadDelegate::didReceiveResponse(IWebView* webView, unsigned lo
   if (!response) return E_POINTER;
   const auto found = m_pending.find(identifier);
   RequestRecord record = found == m_pending.end()
-                             ? Started(*state, m_window, TextOf(webView, &IWebView::mainFrameURL))
+                             ? Started(*state, *this, TextOf(webView, &IWebView::mainFrameURL))
                              : std::move(found->second);
   if (found != m_pending.end()) m_pending.erase(found);
   ScopedBstr url;
@@ -255,6 +257,7 @@ HRESULT CResourceLoadDelegate::didFailLoadingWithError(IWebView*, unsigned long 
 
 void CResourceLoadDelegate::End(unsigned long identifier, const std::string& error,
                                 bool cancelled) {
+  if (m_inFlight.erase(identifier)) m_lastActivity = SteadyMs();
   if (!g_pApp) return;
   FinderState& state = g_pApp->m_localWindow;
   const auto pending = m_pending.find(identifier);

@@ -4,6 +4,7 @@
 #include "webview/resource_load_delegate.h"
 
 #include <map>
+#include <set>
 
 // A browsing window's resource-load delegate: while a search runs, it keeps a record of each
 // request its web view makes (request, the cookies it carried, redirects, response, end,
@@ -31,9 +32,17 @@ class CResourceLoadDelegate : public CEmptyResourceLoadDelegate {
   // asked for (a redirect asks again; only the last answer counts).
   void CookiesHeard(unsigned long identifier, uint32_t asking, const std::string& lines);
 
+  // Requests started and not ended yet, and when the last one started or ended (on the
+  // steady clock), while responses are listed.
+  size_t InFlight() const { return m_inFlight.size(); }
+  double LastActivity() const { return m_lastActivity; }
+
   // Which window of the search this is: 0 for the main browsing window, n for the n-th
   // window its pages opened.
   int m_window = 0;
+  // Which search of the list the window's requests belong to: 0 for the latest, n for the
+  // n-th (a run that loads several pages at once).
+  int m_search = 0;
 
  private:
   // A request that ended: its row's last update.
@@ -52,4 +61,6 @@ class CResourceLoadDelegate : public CEmptyResourceLoadDelegate {
     uint32_t row = 0;
   };
   std::map<unsigned long, Asking> m_askings;
+  std::set<unsigned long> m_inFlight;
+  double m_lastActivity = 0;
 };

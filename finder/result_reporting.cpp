@@ -42,6 +42,7 @@ uint32_t KeepRequest(FinderState& state, RequestRecord record) {
   state.m_records.push_back(std::move(record));
   // A page that is not ready gets the row with the others once it is.
   if (state.m_pageReady) PostPageCall("addResult", state.m_rows.back());
+  if (state.m_watcher) state.m_watcher->RowChanged(state.m_records.back());
   return state.m_records.back().id;
 }
 
@@ -67,6 +68,17 @@ void UpdateReported(FinderState& state, uint32_t id) {
   std::string& row = state.m_rows[id - state.m_firstId];
   row = WriteJsonText(RowValue(*kept));
   if (state.m_pageReady) PostPageCall("updateResult", row);
+  if (state.m_watcher) state.m_watcher->RowChanged(*kept);
+}
+
+int SearchNumber(const FinderState& state, int chosen) {
+  return chosen ? chosen : static_cast<int>(state.m_searches.size());
+}
+
+double SearchClock(const FinderState& state, int search, double otherwise) {
+  const size_t index = static_cast<size_t>(search) - 1;
+  return search > 0 && index < state.m_searches.size() ? state.m_searches[index].startClock
+                                                       : otherwise;
 }
 
 void ReportPageLoad(FinderState& state, const std::string& url, const std::string& error) {

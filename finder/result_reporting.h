@@ -9,16 +9,22 @@
 
 // Reports the row of a request whose response passed the filter: gives it the next row id,
 // keeps its record and its row's JSON text, and posts the row to the UI page's addResult
-// when the page is ready. The row's id.
+// when the page is ready; the state's row watcher hears of it. The row's id.
 uint32_t KeepRequest(FinderState& state, RequestRecord record);
 // A request that failed before any response: its row is reported when the filter is off or
 // the URL's extension passes it. The row's id, or 0.
 uint32_t ReportFailedRequest(FinderState& state, RequestRecord record);
+// The number of the search a window's requests belong to: `chosen`, or the latest when 0.
+int SearchNumber(const FinderState& state, int chosen);
+// When the search of that number started, on the steady clock; `otherwise` when the list
+// has no such search.
+double SearchClock(const FinderState& state, int search, double otherwise);
 // The kept record of a row, or null when the list no longer holds it.
 RequestRecord* FindRecord(FinderState& state, uint32_t id);
 const RequestRecord* FindRecord(const FinderState& state, uint32_t id);
 // The kept record of a row changed (it ended, failed or received more): its row is kept
-// anew and posted to the UI page's updateResult. Nothing for a row the list no longer holds.
+// anew and posted to the UI page's updateResult, and the row watcher hears of it. Nothing for a row
+// the list no longer holds.
 void UpdateReported(FinderState& state, uint32_t id);
 
 // The main browsing window's page finished (or failed, with a text): the UI page's

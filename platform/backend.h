@@ -43,6 +43,11 @@ class Backend {
   // on success, else the Win32 value for the cause.
   virtual uintptr_t ShellExecute(const std::u16string& verb, const std::u16string& target) = 0;
   virtual bool SetClipboardText(const std::u16string& text) = 0;
+  // Posts the window WM_TIMER with the identifier every `elapse` milliseconds, replacing a
+  // timer of the same window and identifier; false when the back end has no clock.
+  virtual bool StartTimer(HWND window, UINT_PTR id, UINT elapse) = 0;
+  // False when there is no such timer.
+  virtual bool StopTimer(HWND window, UINT_PTR id) = 0;
   // The work area of the screen the windows are on; false when there is no screen.
   virtual bool GetWorkArea(RECT& area) = 0;
   virtual void WriteDebugOutput(const std::u16string& text) = 0;

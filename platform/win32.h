@@ -342,6 +342,13 @@ LRESULT DispatchMessageW(const MSG* message);
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 
+// Timers: the window is posted WM_TIMER with the identifier every `elapse` milliseconds
+// until KillTimer (or its end). No timer procedure is taken. The identifier, or 0 when the
+// back end keeps no clock (the headless one runs in its events' virtual time).
+using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerProc);
+BOOL KillTimer(HWND window, UINT_PTR id);
+
 // Drag and drop.
 void DragAcceptFiles(HWND window, BOOL accept);
 UINT DragQueryFileW(HDROP drop, UINT index, LPWSTR file, UINT count);

@@ -32,6 +32,8 @@ RULES = {
     "finder/saves": (INTERFACES + ("finder/saves/", "finder/records/", "finder/text/",
                                    "finder/finder_state.h", "finder/result_reporting.h",
                                    "webview/delegate_base.h"), False),
+    # The command-line capture: the application's list, windows and saves.
+    "capture": (INTERFACES + ("capture/", "app/", "finder/", "webview/", "bridge/"), False),
     "webview": (INTERFACES + ("webview/",), False),
     "bridge": (INTERFACES + ("bridge/",), False),
     "platform": (("platform/",), False),

@@ -541,3 +541,6 @@ constexpr const IID& IidOf<IWebPreferencesPrivate>() {
 // The engine library's entry points.
 HRESULT WebKitCreateInstance(REFCLSID clsid, IUnknown* outer, REFIID iid, void** object);
 void shutDownWebKit();
+// Every view made from now on is a browsing view, the run's first too (which is otherwise
+// the UI page's, with the page agent in its process): for a run that shows no UI page.
+void useBrowsingViewsOnly();

@@ -185,3 +185,6 @@ void shutDownWebKit() {
   sim::Scheduler::Get().Clear();
   sim::SimNotificationCenter::Default().RemoveAllObservers();
 }
+
+// The simulated engine's views are all of one kind.
+void useBrowsingViewsOnly() {}

@@ -68,7 +68,7 @@ GObjectPtr<WebKitWebContext> EngineGtk::MakeContext(bool withAgent) {
 }
 
 WebKitWebContext* EngineGtk::ContextForNewView() {
-  if (!m_uiContext) {
+  if (!m_uiContext && !m_browseOnly) {
     m_uiContext = MakeContext(true);
     return m_uiContext.Get();
   }

@@ -23,10 +23,14 @@ class EngineGtk {
   WebKitSettings* Settings(bool forUiPage);
   WebKitSettings* SettingsOf(WebKitWebContext* context) { return Settings(IsUiContext(context)); }
   // The context of a view that is not made as a page's popup: the UI context for the
-  // first view of the run, the browsing context for every other.
+  // first view of the run (unless the run browses only), the browsing context for every
+  // other.
   WebKitWebContext* ContextForNewView();
   WebKitWebsiteDataManager* DataManager();
   bool IsUiContext(WebKitWebContext* context) const { return context == m_uiContext.Get(); }
+
+  // No view of the run is the UI page's from now on.
+  void BrowseOnly() { m_browseOnly = true; }
 
   // From the first request that asks it on, every certificate is accepted.
   void AcceptAnyCertificate();
@@ -43,6 +47,7 @@ class EngineGtk {
   GObjectPtr<WebKitWebContext> m_uiContext;
   GObjectPtr<WebKitWebContext> m_browsingContext;
   bool m_acceptsAnyCertificate = false;
+  bool m_browseOnly = false;
 };
 
 }  // namespace webkitgtk

@@ -1,7 +1,9 @@
 // The engine's entry points: WebKitCreateInstance makes the engine's objects, and
-// shutDownWebKit ends what the run started.
+// shutDownWebKit ends what the run started, and useBrowsingViewsOnly keeps the UI page's
+// context from being made.
 
 #include "engine/remote_script/host/remote_script.h"
+#include "engine/webkitgtk/engine_gtk.h"
 #include "engine/webkitgtk/notification_center_gtk.h"
 #include "engine/webkitgtk/preferences_gtk.h"
 #include "engine/webkitgtk/url_request_gtk.h"
@@ -32,3 +34,5 @@ void shutDownWebKit() {
   webkitgtk::NotificationCenterGtk::Default().RemoveAllObservers();
   remote_script::StopListening();
 }
+
+void useBrowsingViewsOnly() { webkitgtk::EngineGtk::Get().BrowseOnly(); }

@@ -368,3 +368,30 @@ std::string ResolveUrl(const std::string& base, const std::string& reference) {
       refPath;
   return origin + WithoutDots(merged) + refQuery;
 }
+
+namespace {
+
+// The pixels of a "WIDTHxHEIGHT" text; 0 when it is none.
+int64_t Pixels(const std::string& resolution) {
+  const size_t x = resolution.find_first_of("xX");
+  if (x == std::string::npos) return 0;
+  const int64_t width = std::atoll(resolution.substr(0, x).c_str());
+  const int64_t height = std::atoll(resolution.substr(x + 1).c_str());
+  return width > 0 && height > 0 ? width * height : 0;
+}
+
+}  // namespace
+
+size_t BestVariant(const PlaylistFacts& facts) {
+  size_t best = 0;
+  for (size_t i = 1; i < facts.variants.size(); ++i) {
+    const PlaylistVariant& variant = facts.variants[i];
+    const PlaylistVariant& chosen = facts.variants[best];
+    const int64_t pixels = Pixels(variant.resolution);
+    const int64_t chosenPixels = Pixels(chosen.resolution);
+    if (pixels > chosenPixels || (pixels == chosenPixels && variant.bandwidth > chosen.bandwidth)) {
+      best = i;
+    }
+  }
+  return best;
+}

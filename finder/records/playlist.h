@@ -50,6 +50,9 @@ struct PlaylistFacts {
 };
 using PlaylistFactsPtr = std::shared_ptr<const PlaylistFacts>;
 
+// The variant a save takes when none is chosen: the most pixels (RESOLUTION), then the
+// highest bandwidth, the first of equals; 0 when there are none.
+size_t BestVariant(const PlaylistFacts& facts);
 // Whether a response says it is a playlist, by its type or its name.
 bool IsDeclaredPlaylist(const std::string& mimeType, const std::string& url);
 // Whether a response may be a playlist worth reading: a declared one, or one of a generic

@@ -122,6 +122,17 @@ const char16_t* DialogTitle(FileSave::Kind kind) {
   return u"Save the file";
 }
 
+// Starts the job with its file (or folder) chosen.
+void StartAt(std::unique_ptr<SaveJob> job, const FileSave& save, Saves& saves, IWebView* view,
+             const std::string& chosen) {
+  const bool folder = save.kind == FileSave::Kind::kFolder;
+  (folder ? job->folder : job->path) = chosen;
+  // The page shows the file by the name it was given.
+  if (!folder) job->name = chosen.substr(chosen.rfind('/') + 1);
+  job->view = ComPtr<IWebView>::Share(view);
+  StartJob(saves, std::move(job));
+}
+
 }  // namespace
 
 int RequestFileSave(const std::u16string& method, const Json::Value& params, FinderState& state,
@@ -156,15 +167,22 @@ void RunFileSave(const FileSave& save, FinderState& state, Saves& saves, HWND ow
                  IWebView* view) {
   std::unique_ptr<SaveJob> job = JobFor(state, save);
   if (!job) return;
-  const bool folder = save.kind == FileSave::Kind::kFolder;
-  const std::string chosen =
-      AskSavePath(saves, owner, Utf16Of(job->name), DialogTitle(save.kind), folder);
-  if (chosen.empty()) return;
-  (folder ? job->folder : job->path) = chosen;
-  // The page shows the file by the name it was given.
-  if (!folder) job->name = chosen.substr(chosen.rfind('/') + 1);
-  job->view = ComPtr<IWebView>::Share(view);
-  StartJob(saves, std::move(job));
+  const std::string chosen = AskSavePath(saves, owner, Utf16Of(job->name), DialogTitle(save.kind),
+                                         save.kind == FileSave::Kind::kFolder);
+  if (!chosen.empty()) StartAt(std::move(job), save, saves, view, chosen);
+}
+
+uint32_t StartFileSaveIn(const FileSave& save, FinderState& state, Saves& saves, IWebView* view,
+                         const std::string& folder) {
+  std::unique_ptr<SaveJob> job = JobFor(state, save);
+  if (!job) return 0;
+  const bool inFolder = save.kind == FileSave::Kind::kFolder;
+  const std::string chosen = inFolder ? folder : folder + "/" + job->name;
+  // No file there is replaced: the dialog did not ask.
+  job->replaces = false;
+  const uint32_t id = saves.nextJob;
+  StartAt(std::move(job), save, saves, view, chosen);
+  return id;
 }
 
 int CancelSave(const Json::Value& params, Saves& saves) {

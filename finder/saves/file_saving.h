@@ -22,5 +22,10 @@ int RequestFileSave(const std::u16string& method, const Json::Value& params, Fin
 // Shows the save's dialog and starts it, fetching with the view's session.
 void RunFileSave(const FileSave& save, FinderState& state, Saves& saves, HWND owner,
                  IWebView* view);
+// Starts the save without a dialog, fetching with the view's session: a folder save into the
+// folder, a file or a stream to its suggested name in it ("name (2).ext" and so on when that
+// is taken: nothing there is replaced). The job's number, or 0 when there is nothing to save.
+uint32_t StartFileSaveIn(const FileSave& save, FinderState& state, Saves& saves, IWebView* view,
+                         const std::string& folder);
 // cancelSave {job}.
 int CancelSave(const Json::Value& params, Saves& saves);

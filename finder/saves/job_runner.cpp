@@ -133,9 +133,22 @@ void Fetch(Saves& saves, SaveJob& job) {
   }
 }
 
+// The joined file goes to its path, or beside what is there already.
+bool PlaceJoined(SaveJob& job) {
+  if (job.replaces) return job.file.MoveTo(job.path);
+  const size_t slash = job.path.rfind('/');
+  std::string placed;
+  if (slash == std::string::npos ||
+      !job.file.PlaceInFolder(job.path.substr(0, slash), job.path.substr(slash + 1), placed)) {
+    return false;
+  }
+  job.path = placed;
+  return true;
+}
+
 void Finish(Saves& saves, SaveJob& job) {
   if (job.folder.empty()) {
-    if (!job.file.MoveTo(job.path)) return EndJob(saves, job, "failed", LastFileError());
+    if (!PlaceJoined(job)) return EndJob(saves, job, "failed", LastFileError());
     return EndJob(saves, job, "done", "");
   }
   if (job.saved || job.items.empty()) return EndJob(saves, job, "done", "");

@@ -40,16 +40,6 @@ const Format& FormatOf(ListSave::Format format) {
   return kFormats[0];
 }
 
-std::string HarText(const FinderState& state, const std::vector<uint32_t>& ids, bool sanitized) {
-  std::vector<const RequestRecord*> records;
-  for (uint32_t id : ids) {
-    if (const RequestRecord* record = FindRecord(state, id)) records.push_back(record);
-  }
-  Json::StreamWriterBuilder writer;
-  writer["indentation"] = " ";
-  return Json::writeString(writer, HarLog(records, state.m_searches, sanitized)) + "\n";
-}
-
 void TellSaved(bool ok, bool cancelled, const std::string& path, const std::string& error) {
   Json::Value outcome(Json::objectValue);
   outcome["ok"] = ok;
@@ -60,6 +50,16 @@ void TellSaved(bool ok, bool cancelled, const std::string& path, const std::stri
 }
 
 }  // namespace
+
+std::string HarText(const FinderState& state, const std::vector<uint32_t>& ids, bool sanitized) {
+  std::vector<const RequestRecord*> records;
+  for (uint32_t id : ids) {
+    if (const RequestRecord* record = FindRecord(state, id)) records.push_back(record);
+  }
+  Json::StreamWriterBuilder writer;
+  writer["indentation"] = " ";
+  return Json::writeString(writer, HarLog(records, state.m_searches, sanitized)) + "\n";
+}
 
 int RequestListSave(const Json::Value& params, Saves& saves, HWND window) {
   if (!params.isObject() || !params["format"].isString()) return 0;

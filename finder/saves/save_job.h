@@ -40,6 +40,9 @@ struct SaveJob {
   std::string name;    // what the page shows
   std::string folder;  // each item to a file of its own in it; empty: one file
   std::string path;    // the one file all items are joined into
+  // Whether the joined file replaces one at its path (the user chose it); else it takes
+  // "name (2).ext" and so on in the same folder.
+  bool replaces = true;
   std::vector<SaveItem> items;
   // A media playlist to read the items from first (a master playlist's variant, or a live
   // playlist read again), and what its segments' requests carry.

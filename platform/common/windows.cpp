@@ -366,3 +366,20 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   const WNDPROC procedure = record->procedure;
   return procedure(window, message, wParam, lParam);
 }
+
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerProc) {
+  if (!window || !FindWindowRecord(window)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  // Only posted WM_TIMER messages are kept; a procedure would need a thread of its own.
+  if (timerProc || !id || !platform::GetBackend().StartTimer(window, id, elapse)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  return id;
+}
+
+BOOL KillTimer(HWND window, UINT_PTR id) {
+  return platform::GetBackend().StopTimer(window, id) ? TRUE : FALSE;
+}

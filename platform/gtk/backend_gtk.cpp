@@ -33,6 +33,41 @@ bool GtkBackend::WaitForEvents() {
   return true;
 }
 
+namespace {
+
+struct TimerTarget {
+  HWND window;
+  UINT_PTR id;
+};
+
+gboolean PostTimer(gpointer data) {
+  const auto* target = static_cast<const TimerTarget*>(data);
+  // A window that is gone takes its timer with it.
+  if (PostMessageW(target->window, WM_TIMER, target->id, 0)) return G_SOURCE_CONTINUE;
+  KillTimer(target->window, target->id);
+  return G_SOURCE_REMOVE;
+}
+
+void FreeTarget(gpointer data) { delete static_cast<TimerTarget*>(data); }
+
+}  // namespace
+
+bool GtkBackend::StartTimer(HWND window, UINT_PTR id, UINT elapse) {
+  StopTimer(window, id);
+  m_timers[{window, id}] = g_timeout_add_full(G_PRIORITY_DEFAULT, elapse, PostTimer,
+                                              new TimerTarget{window, id}, FreeTarget);
+  return true;
+}
+
+bool GtkBackend::StopTimer(HWND window, UINT_PTR id) {
+  const auto found = m_timers.find({window, id});
+  if (found == m_timers.end()) return false;
+  const guint source = found->second;
+  m_timers.erase(found);
+  g_source_remove(source);
+  return true;
+}
+
 bool GtkBackend::GetWorkArea(RECT& area) {
   if (!EnsureToolkit()) return false;
   GdkDisplay* display = gdk_display_get_default();

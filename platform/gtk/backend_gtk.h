@@ -6,6 +6,11 @@
 
 #include "platform/backend.h"
 
+#include <glib.h>
+
+#include <map>
+#include <utility>
+
 namespace platform::gtk {
 
 // Keeps X errors about windows the server destroyed by itself from ending the process.
@@ -22,11 +27,15 @@ class GtkBackend : public Backend {
   bool ChooseFolder(HWND owner, const std::u16string& title, std::u16string& path) override;
   uintptr_t ShellExecute(const std::u16string& verb, const std::u16string& target) override;
   bool SetClipboardText(const std::u16string& text) override;
+  bool StartTimer(HWND window, UINT_PTR id, UINT elapse) override;
+  bool StopTimer(HWND window, UINT_PTR id) override;
   bool GetWorkArea(RECT& area) override;
   void WriteDebugOutput(const std::u16string& text) override;
 
  private:
   bool ChooseFile(HWND owner, const std::u16string& title, std::u16string& path, bool folder);
+  // The GLib source of each running timer.
+  std::map<std::pair<HWND, UINT_PTR>, guint> m_timers;
   int m_dialogsShown = 0;  // dialogs running now: their events can still come
 };
 

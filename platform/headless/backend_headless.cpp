@@ -103,6 +103,9 @@ class HeadlessBackend : public platform::Backend {
     return true;
   }
 
+  bool StartTimer(HWND, UINT_PTR, UINT) override { return false; }
+  bool StopTimer(HWND, UINT_PTR) override { return false; }
+
   bool GetWorkArea(RECT& area) override {
     area = Records().workArea;
     return true;

@@ -176,4 +176,20 @@ TEST(ReadPlaylist, KeepsAtMostTheSegmentCap) {
   EXPECT_FALSE(facts.note.empty());
 }
 
+TEST(BestVariant, MostPixelsThenHighestBandwidthThenTheFirst) {
+  const auto best = [](std::vector<PlaylistVariant> variants) {
+    PlaylistFacts facts;
+    facts.variants = std::move(variants);
+    return BestVariant(facts);
+  };
+  EXPECT_EQ(best({}), 0u);
+  EXPECT_EQ(
+      best({{"a", "640x360", 900, ""}, {"b", "1920x1080", 500, ""}, {"c", "1280x720", 3000, ""}}),
+      1u);
+  EXPECT_EQ(best({{"a", "1280x720", 900, ""}, {"b", "1280x720", 2000, ""}}), 1u);
+  // No resolution counts as none; equals keep the first.
+  EXPECT_EQ(best({{"a", "", 9000, ""}, {"b", "320x180", 100, ""}}), 1u);
+  EXPECT_EQ(best({{"a", "bogus", 5, ""}, {"b", "", 5, ""}}), 0u);
+}
+
 }  // namespace

@@ -1,10 +1,13 @@
 #include "platform/gtk/peer_widget.h"
+#include "platform/layer_records.h"
 #include "tests/unit/platform/gtk/gtk_test_support.h"
 #include "tests/unit/platform/recording_window.h"
 
 #include <stdlib.h>
 
 #include <algorithm>
+#include <chrono>
+#include <functional>
 #include <string>
 
 namespace {
@@ -191,6 +194,35 @@ TEST_F(GtkWindowsTest, HandlesThatAreNoWindowsFailQuietly) {
   DestroyWindow(window);
   EXPECT_EQ(platform::gtk::TopLevelWidget(window), nullptr);
   EXPECT_EQ(Create(u"", bogus), nullptr);
+}
+
+TEST_F(GtkWindowsTest, TimersPostWmTimerUntilKilledOrTheWindowGoes) {
+  HWND window = Create();
+  const auto timers = [&](UINT_PTR id) {
+    return std::count_if(g_seen.begin(), g_seen.end(), [&](const Seen& seen) {
+      return seen.window == window && seen.message == WM_TIMER && seen.wParam == id;
+    });
+  };
+  // The layer's loop dispatches what the timer posts, for at most five seconds.
+  const auto runUntil = [](const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    platform::RunModalLoop([&] { return done() || std::chrono::steady_clock::now() > deadline; });
+    return done();
+  };
+  EXPECT_EQ(SetTimer(window, 7, 10, nullptr), 7u);
+  EXPECT_TRUE(runUntil([&] { return timers(7) >= 3; }));
+  EXPECT_TRUE(KillTimer(window, 7));
+  EXPECT_FALSE(KillTimer(window, 7));
+  const auto seen = timers(7);
+  EXPECT_EQ(SetTimer(window, 8, 30, nullptr), 8u);
+  EXPECT_TRUE(runUntil([&] { return timers(8) >= 1; }));
+  EXPECT_EQ(timers(7), seen);
+  EXPECT_TRUE(KillTimer(window, 8));
+  // No identifier, no window, or a procedure: no timer.
+  EXPECT_EQ(SetTimer(window, 0, 10, nullptr), 0u);
+  EXPECT_EQ(SetTimer(nullptr, 9, 10, nullptr), 0u);
+  EXPECT_EQ(SetTimer(window, 9, 10, [](HWND, UINT, UINT_PTR, DWORD) {}), 0u);
+  DestroyWindow(window);
 }
 
 TEST(GtkNoDisplayDeathTest, WithoutADisplayNoWindowIsMade) {
