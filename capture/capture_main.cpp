@@ -123,7 +123,9 @@ int RunCapture(int argc, char** argv) {
   if (!options.har.empty() && !har.Open(options.har)) {
     return Complain("cannot write " + options.har + ": " + std::strerror(errno), kFailed);
   }
+  // The pages are shown, as a browser's are, on a display of the run's own: never on the
+  // user's screen, and the same with a display or without one.
   PrivateDisplay display;
-  if (PrivateDisplay::Needed() && !display.Start(error)) return Complain(error, kFailed);
+  if (!display.Start(error)) return Complain(error, kFailed);
   return Capture(options, options.har.empty() ? nullptr : &har);
 }

@@ -6,6 +6,7 @@
 #include "finder/result_reporting.h"
 #include "finder/saves/file_saving.h"
 #include "finder/saves/job_runner.h"
+#include "finder/saves/stream_items.h"
 #include "finder/text/url_names.h"
 
 #include <unistd.h>
@@ -18,6 +19,8 @@ namespace {
 constexpr UINT kBeatMs = 50;
 constexpr int kWindowsPerPage = 20;
 constexpr double kProgressGapMs = 250;
+constexpr int kViewWidth = 1280;
+constexpr int kViewHeight = 800;
 
 // The page's document: the first row of its search in its own window.
 const RequestRecord* DocumentOf(const FinderState& state, int search) {
@@ -78,7 +81,11 @@ void CCaptureRun::StartPage(CapturePage& page) {
       !page.window->LoadUrlUtf8(page.url.c_str())) {
     page.failure = "no browsing view could be made";
     LetGo(page);
+    return;
   }
+  // A desktop browser's window: the page's layout, and what it loads lazily, follow it.
+  MoveWindow(page.window->m_hWnd, 0, 0, kViewWidth, kViewHeight, FALSE);
+  ShowWindow(page.window->m_hWnd, SW_SHOW);
 }
 
 void CCaptureRun::PageLoaded(size_t index, const std::string& url) {
@@ -150,9 +157,18 @@ void CCaptureRun::StartSaves(CapturePage& page) {
       continue;
     }
     files.ids.push_back(row.id);
-    if (row.playlist && row.playlist->kind != PlaylistKind::kUnknown &&
-        !IsListedVariant(m_state, row)) {
+    if (!row.playlist || row.playlist->kind == PlaylistKind::kUnknown ||
+        IsListedVariant(m_state, row)) {
+      continue;
+    }
+    // A stream that cannot be joined whole is not saved as one file, and says why.
+    const std::string refusal = StreamRefusal(*row.playlist, row.url);
+    if (refusal.empty()) {
       streams.push_back({FileSave::Kind::kStream, {row.id}, BestVariant(*row.playlist)});
+    } else {
+      std::string name = row.url;
+      UrlFileNameUtf8(row.url, name);
+      m_saveFailures.push_back(name + " as one file: " + refusal);
     }
   }
   IWebView* view = page.window ? page.window->m_webView : nullptr;

@@ -1,8 +1,9 @@
 #pragma once
 
-// The windows of a capture: a page's browsing window, never shown, that tells the run of
-// its page's load; and the clock, a window without a web view whose timer paces the run
-// and which outlives every page's window (the last window to go ends the loop).
+// The windows of a capture, on its private display: a page's browsing window, shown (a page
+// that is not shown is a hidden page, whose timers and frames the engine holds back), that
+// tells the run of its page's load; and the clock, a window without a web view whose timer paces
+// the run and which outlives every page's window (the last window to go ends the loop).
 
 #include "finder/my_window.h"
 
@@ -13,7 +14,7 @@ class CCaptureRun;
 
 class CCaptureWindow : public CMyWindow {
  public:
-  CCaptureWindow(CCaptureRun& run, size_t page) : m_run(run), m_page(page) { m_hidden = true; }
+  CCaptureWindow(CCaptureRun& run, size_t page) : m_run(run), m_page(page) { m_besideUi = false; }
 
   void OnLoadFinished(BSTR url) override;
   void OnLoadFailed(IWebError* error, IWebFrame* frame) override;

@@ -17,11 +17,6 @@ namespace {
 
 constexpr int kStartMs = 20'000;
 
-bool Set(const char* name) {
-  const char* value = std::getenv(name);
-  return value && *value;
-}
-
 // In the child: the server, its output to the log, told to end when its parent does.
 [[noreturn]] void RunServer(const std::string& folder, int readyFd) {
   prctl(PR_SET_PDEATHSIG, SIGTERM);
@@ -50,8 +45,6 @@ std::string ReadDisplayNumber(int fd) {
 }
 
 }  // namespace
-
-bool PrivateDisplay::Needed() { return !Set("DISPLAY") && !Set("WAYLAND_DISPLAY"); }
 
 bool PrivateDisplay::Start(std::string& error) {
   const char* temporary = std::getenv("TMPDIR");
@@ -83,6 +76,7 @@ bool PrivateDisplay::Start(std::string& error) {
     return false;
   }
   setenv("DISPLAY", (":" + number).c_str(), 1);
+  unsetenv("WAYLAND_DISPLAY");
   setenv("GDK_BACKEND", "x11", 1);
   return true;
 }

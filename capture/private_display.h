@@ -1,6 +1,6 @@
 #pragma once
 
-// A private X server for a run that has no display: Xvfb on the first free display number
+// A private X server for a run: Xvfb on the first free display number
 // (it says which through -displayfd), started in a private folder that holds its log, and
 // ended with the run (also when the run is killed: it gets SIGTERM when its parent dies).
 
@@ -16,9 +16,8 @@ class PrivateDisplay {
   // Ends the server and removes its folder.
   ~PrivateDisplay();
 
-  // Whether the run has no display of its own: neither DISPLAY nor WAYLAND_DISPLAY is set.
-  static bool Needed();
-  // Starts the server and points DISPLAY at it. False with the reason.
+  // Starts the server and points DISPLAY at it (WAYLAND_DISPLAY goes). False with the
+  // reason.
   bool Start(std::string& error);
 
  private:

@@ -115,15 +115,16 @@ CMyWindow* CMyWindow::OpenPopup() {
   auto* window = new CMyWindow();
   if (g_pApp) window->m_resourceLoadDelegate.m_window = ++g_pApp->m_localWindow.m_windowsOpened;
   window->m_resourceLoadDelegate.m_search = m_resourceLoadDelegate.m_search;
-  window->m_hidden = m_hidden;
+  window->m_besideUi = m_besideUi;
   WCHAR title[kTitleLength] = {};
   GetWindowTextW(m_hWnd, title, kTitleLength);
   // A failed creation is not acted on: the object is listed all the same.
   window->Create(title, m_hInstance);
-  if (m_hidden) return window;
-  window->SetIcons();
-  // Where the browsing window goes: the list stays in sight.
-  if (g_pApp) PlaceBeside(window->m_hWnd, g_pApp->m_localWindow.m_hWnd);
+  if (m_besideUi) {
+    window->SetIcons();
+    // Where the browsing window goes: the list stays in sight.
+    if (g_pApp) PlaceBeside(window->m_hWnd, g_pApp->m_localWindow.m_hWnd);
+  }
   ShowWindow(window->m_hWnd, SW_SHOW);
   return window;
 }

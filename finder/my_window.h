@@ -19,11 +19,11 @@ class CMyWindow : public CWebKitWindow {
   void OnProvisionalLoadFailed(IWebError* error, IWebFrame* frame) override;
 
   CResourceLoadDelegate m_resourceLoadDelegate;
-  // Never shown, nor the windows its pages open (a run without a UI window).
-  bool m_hidden = false;
+  // Whether the windows its pages open go beside the UI window, with their icons; else
+  // (a run without a UI window) they are shown where they are made.
+  bool m_besideUi = true;
 
  private:
-  // A new browsing window titled like this one, shown with its icons unless this one is
-  // hidden.
+  // A new browsing window titled like this one, shown.
   CMyWindow* OpenPopup();
 };

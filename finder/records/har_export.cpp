@@ -3,6 +3,7 @@
 #include "finder/records/cache_source.h"
 #include "finder/records/cookies.h"
 #include "finder/records/record_json.h"
+#include "finder/text/web_address.h"
 
 #include <algorithm>
 #include <cctype>
@@ -94,7 +95,7 @@ Json::Value Request(const std::string& method, const std::string& url, const Hea
                     const std::vector<Cookie>& cookies, bool sanitized) {
   Json::Value request(Json::objectValue);
   request["method"] = method;
-  request["url"] = url;
+  request["url"] = UriForm(url);
   request["httpVersion"] = kHttpVersion;
   request["cookies"] = CookiesValue(cookies, sanitized);
   request["headers"] = HeadersValue(Kept(headers, sanitized));

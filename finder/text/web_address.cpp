@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -40,14 +41,16 @@ bool Kept(unsigned char c, bool query) {
   return true;
 }
 
-std::string Encoded(const std::string& text, bool query) {
+// The text with each byte that `keep` refuses percent-encoded.
+template <typename Keep>
+std::string Encoded(const std::string& text, Keep keep) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(text.size());
-  for (const char byte : text) {
-    const auto c = static_cast<unsigned char>(byte);
-    if (Kept(c, query)) {
-      out += byte;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (keep(text, i)) {
+      out += text[i];
     } else {
       out += '%';
       out += kHex[c >> 4];
@@ -55,6 +58,24 @@ std::string Encoded(const std::string& text, bool query) {
     }
   }
   return out;
+}
+
+std::string Encoded(const std::string& text, bool query) {
+  return Encoded(text, [query](const std::string& all, size_t i) {
+    return Kept(static_cast<unsigned char>(all[i]), query);
+  });
+}
+
+// Whether the byte at i may stand as it is in a URI: a character of RFC 3986's, a '%' that
+// starts an escape, and the first '#' only.
+bool KeptInUri(const std::string& text, size_t i) {
+  const auto c = static_cast<unsigned char>(text[i]);
+  if (c <= 0x20 || c >= 0x7F || std::strchr("\"<>\\^`{|}", c)) return false;
+  if (c == '%') {
+    return i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+           std::isxdigit(static_cast<unsigned char>(text[i + 2]));
+  }
+  return c != '#' || text.find('#') == i;
 }
 
 // Whether the address, up to its fragment, has a query.
@@ -131,6 +152,8 @@ std::string ReferrerForm(const std::string& url) {
   if (address.scheme != "http" && address.scheme != "https") return "";
   return OriginOf(url) + address.path + (HasQuery(url) ? "?" + address.query : "");
 }
+
+std::string UriForm(const std::string& url) { return Encoded(url, KeptInUri); }
 
 std::string SentForm(const std::string& url) {
   WebAddress address;

@@ -28,3 +28,7 @@ std::string ReferrerForm(const std::string& url);
 // out, and in the path and query the characters a URL may not hold as they are
 // percent-encoded (a space as %20, non-ASCII bytes as %XX); what is already encoded stays.
 std::string SentForm(const std::string& url);
+// The address as a URI (RFC 3986) may hold it, as a HAR file must: each byte no URI holds
+// as it is percent-encoded (spaces, quotes, angle brackets, non-ASCII bytes, a '%' that
+// starts no escape, a second '#'); the rest stays.
+std::string UriForm(const std::string& url);

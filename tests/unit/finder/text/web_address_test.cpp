@@ -45,4 +45,22 @@ TEST(WebAddressTest, TheSentFormEncodesWhatAUrlCannotHold) {
   }
 }
 
+TEST(WebAddressTest, TheUriFormHoldsOnlyWhatAUriMay) {
+  const struct {
+    const char* address;
+    const char* uri;
+  } cases[] = {
+      {"http://h.test/a%20b?x=1#top", "http://h.test/a%20b?x=1#top"},
+      {"data:text/html,<b onmouseover=\"alert(1)\">'q'</b>",
+       "data:text/html,%3Cb%20onmouseover=%22alert(1)%22%3E'q'%3C/b%3E"},
+      {"data:text/plain,100% sure #1 #2", "data:text/plain,100%25%20sure%20#1%20%232"},
+      {"http://h.test/caf\xC3\xA9|{x}^`\\", "http://h.test/caf%C3%A9%7C%7Bx%7D%5E%60%5C"},
+      {"http://h.test/%4", "http://h.test/%254"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(UriForm(c.address), c.uri) << c.address;
+    EXPECT_EQ(UriForm(c.uri), c.uri) << "twice: " << c.uri;
+  }
+}
+
 }  // namespace

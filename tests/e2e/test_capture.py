@@ -1,0 +1,248 @@
+"""trawler-capture against the local site, with no display of its own (it starts a private
+Xvfb): its JSON lines and its HAR against what the server saw, its filters, its saves
+against the served bytes, when a capture ends, several pages at once, exit codes, a reader
+that goes away and an output that cannot be written."""
+
+import collections
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+import urllib.parse
+
+from local_site import CLOSED_PORT, PNG, Page, SiteServer, padded, stream_pages
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TOOLS = os.path.join(HERE, "..", "..", ".tools")
+CAPTURE = os.environ.get("TRAWLER_CAPTURE", "")
+# A run that hangs is a failure, not a stuck test.
+RUN_SECONDS = 120
+
+
+def light_page(phase):
+    """A page of an image and a script, for runs of many pages."""
+    p = "/p%d" % phase
+    return Page("text/html", '<img src="%s/img/pic.png"><script src="%s/script.js"></script>'
+                % (p, p))
+
+
+def busy_page(phase):
+    """A page that never settles: it asks for something new ten times a second."""
+    return Page("text/html", "<script>var n = 0; setInterval(function () { "
+                "fetch('/p%d/tick/' + (n++) + '.png'); }, 100);</script>" % phase)
+
+
+def quiet_environment(work):
+    """No display, and a home of the test's own, so no run shares a cache with another."""
+    environment = {name: value for name, value in os.environ.items()
+                   if name not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    home = os.path.join(work, "home")
+    os.makedirs(home, exist_ok=True)
+    environment.update(HOME=home, XDG_CACHE_HOME=os.path.join(home, "cache"),
+                       XDG_DATA_HOME=os.path.join(home, "data"),
+                       XDG_CONFIG_HOME=os.path.join(home, "config"))
+    return environment
+
+
+def path_of(url):
+    parts = urllib.parse.urlsplit(url)
+    return parts.path + ("?" + parts.query if parts.query else "")
+
+
+class CaptureTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="trawler-capture-")
+        cls.server = SiteServer()
+        cls.environment = quiet_environment(cls.work)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def capture(self, *arguments):
+        """Runs trawler-capture to its end: (exit code, JSON lines, standard error)."""
+        done = subprocess.run([CAPTURE] + list(arguments), capture_output=True, text=True,
+                              env=self.environment, timeout=RUN_SECONDS)
+        rows = [json.loads(line) for line in done.stdout.splitlines()]
+        return done.returncode, rows, done.stderr
+
+    def output(self, name):
+        return os.path.join(self.work, name)
+
+    def test_rows_and_har_are_what_the_server_sent(self):
+        phase = 1
+        self.server.pages(phase)
+        before = len(self.server.logged()), len(self.server.requests)
+        har_path = self.output("site.har")
+        code, rows, errors = self.capture("--jsonl", "-", "--har", har_path,
+                                          self.server.url("/p1/index.html"))
+        self.assertEqual((code, errors), (0, ""))
+        sent = self.server.logged()[before[0]:]
+        asked = self.server.requests[before[1]:]
+        with open(har_path) as text:
+            har = json.load(text)
+        entries = [entry for entry in har["log"]["entries"]
+                   if entry["request"]["url"].startswith("http")]
+        # Every request the server answered is an entry once (redirect hops included), with
+        # its method and status.
+        self.assertEqual(collections.Counter((path_of(entry["request"]["url"]),
+                                              entry["response"]["status"]) for entry in entries),
+                         collections.Counter((answer.path, answer.status) for answer in sent))
+        self.assertEqual(collections.Counter((path_of(entry["request"]["url"]),
+                                              entry["request"]["method"]) for entry in entries),
+                         collections.Counter((request.path, request.method) for request in asked))
+        # The rows are the HAR's requests, a redirect's hops folded into its row.
+        self.assertEqual(len(har["log"]["entries"]), len(rows) + sum(r["redirects"] for r in rows))
+        listed = {(entry["request"]["url"], entry["request"]["method"],
+                   entry["response"]["status"]) for entry in har["log"]["entries"]}
+        for row in rows:
+            # A data: address goes into the HAR as a URI may hold it.
+            if row["url"].startswith("http"):
+                self.assertIn((row["url"], row["method"], row["status"]), listed)
+            self.assertEqual(row["page"], self.server.url("/p1/index.html"))
+            self.assertTrue(row["finished"], row)
+        by_name = {row["fileName"]: row for row in rows}
+        # WebKit cancels the script that came with 404; the popups are rows of their windows.
+        self.assertEqual((by_name["missing.js"]["status"], by_name["missing.js"]["cancelled"]),
+                         (404, True))
+        self.assertEqual(by_name["redirected.png"]["redirects"], 1)
+        self.assertEqual(by_name["pic.png"]["bytes"], 1536)
+        self.assertEqual({by_name["popup-link.png"]["window"], by_name["popup-open.png"]["window"]},
+                         {1, 2})
+        self.assertEqual(len(har["log"]["pages"]), 1)
+        checked = subprocess.run(["node", os.path.join(HERE, "validate_har.js"), TOOLS, har_path],
+                                 capture_output=True, text=True)
+        self.assertEqual(checked.returncode, 0, checked.stdout)
+
+    def test_filters_read_as_the_window_reads_them(self):
+        phase = 2
+        self.server.pages(phase)
+        page = self.server.url("/p2/index.html")
+        table = (
+            (("--mime", "image"), {"pic.png", "redirected.png", "frame-pic.png",
+                                   "popup-link.png", "popup-open.png", "%3Cimg%20src",
+                                   "sep%E2%80%A8.png"}),
+            (("--ext", "*.mp4; *.json"), {"clip.mp4", "stream.mp4", "data.json"}),
+            (("--ext", "*.css", "--include", "style"), {"style.css"}),
+            (("--mime", "image", "--exclude", "popup|frame|%"), {"pic.png", "redirected.png"}),
+        )
+        for arguments, names in table:
+            code, rows, errors = self.capture(*arguments, page)
+            self.assertEqual((code, errors), (0, ""), arguments)
+            self.assertEqual({row["fileName"] for row in rows}, names, arguments)
+
+    def test_saves_hold_the_served_bytes_and_a_stream_as_one_file(self):
+        phase = 3
+        pages = self.server.pages(phase)
+        pages.update(stream_pages(phase, os.path.join(self.work, "streams")))
+        folder = self.output("saved")
+        os.makedirs(folder)
+        code, rows, errors = self.capture("--save", folder, "--jsonl", "-",
+                                          self.server.url("/p3/hls.html"))
+        # The encrypted and the malformed playlist cannot be joined, and are said to be.
+        self.assertEqual(code, 1)
+        self.assertIn("locked.m3u8 as one file", errors)
+        self.assertIn("broken.m3u8 as one file", errors)
+        saved = set(os.listdir(folder))
+        for name, path in (("sound.mp3", "/media/sound.mp3"), ("poster.png", "/hls/poster.png"),
+                           ("master.m3u8", "/hls/master.m3u8")):
+            with open(os.path.join(folder, name), "rb") as data:
+                self.assertEqual(data.read(), pages[path].body, name)
+        # The master playlist's best variant, whose files only the page's cookie and Referer
+        # get, joined in order.
+        joined = b"".join(pages["/hls/high/seg_%d.ts" % n].body for n in range(3))
+        with open(os.path.join(folder, "master 320x240.ts"), "rb") as data:
+            self.assertEqual(data.read(), joined)
+        self.assertFalse([name for name in saved if ".part-" in name])
+        self.assertTrue(rows)
+
+    def test_a_page_that_never_settles_ends_at_its_time_or_its_timeout(self):
+        phase = 4
+        self.server.pages(phase)["/busy.html"] = busy_page(phase)
+        page = self.server.url("/p4/busy.html")
+        code, rows, errors = self.capture("--timeout", "2", page)
+        self.assertEqual(code, 1)
+        self.assertIn("did not settle within 2 s", errors)
+        self.assertGreater(len([row for row in rows if "/tick/" in row["url"]]), 3)
+        code, rows, errors = self.capture("--until", "idle", "--timeout", "1.5", page)
+        self.assertEqual(code, 1)
+        self.assertIn("did not settle", errors)
+        code, rows, errors = self.capture("--time", "1.5", page)
+        self.assertEqual((code, errors), (0, ""))
+        self.assertEqual(rows[0]["fileName"], "busy.html")
+
+    def test_several_pages_at_once_each_row_naming_its_page(self):
+        addresses = []
+        for phase in range(20, 32):
+            self.server.pages(phase)["/light.html"] = light_page(phase)
+            addresses.append(self.server.url("/p%d/light.html" % phase))
+        har_path = self.output("many.har")
+        code, rows, errors = self.capture("--jobs", "4", "--har", har_path, "--jsonl", "-",
+                                          *addresses)
+        self.assertEqual((code, errors), (0, ""))
+        pages = collections.Counter(row["page"] for row in rows)
+        self.assertEqual(pages, collections.Counter({address: 3 for address in addresses}))
+        for row in rows:
+            self.assertTrue(path_of(row["url"]).startswith(path_of(row["page"])[:5]), row)
+        with open(har_path) as text:
+            har = json.load(text)
+        self.assertEqual(sorted(page["title"] for page in har["log"]["pages"]), sorted(addresses))
+        self.assertEqual(len(har["log"]["entries"]), len(rows))
+
+    def test_exit_codes_say_what_happened(self):
+        phase = 5
+        self.server.pages(phase)["/light.html"] = light_page(phase)
+        good = self.server.url("/p5/light.html")
+        cases = (
+            ((good,), 0, ""),
+            ((self.server.url("/p5/nothing-here.html"),), 1, "answered 404"),
+            (("http://127.0.0.1:%d/" % CLOSED_PORT,), 1, "trawler-capture: http://127.0.0.1"),
+            ((good, self.server.url("/p5/nothing-here.html")), 1, "nothing-here.html"),
+            (("--jobs", "0", good), 2, "--jobs takes"),
+            (("--bogus", good), 2, "unknown option --bogus"),
+            ((), 2, "no address"),
+            (("--save", self.output("no-such-folder"), good), 2, "is not a folder"),
+        )
+        for arguments, expected, said in cases:
+            code, _, errors = self.capture(*arguments)
+            self.assertEqual(code, expected, (arguments, errors))
+            self.assertIn(said, errors, arguments)
+        help_text = subprocess.run([CAPTURE, "--help"], capture_output=True, text=True)
+        self.assertEqual(help_text.returncode, 0)
+        self.assertIn("Usage: trawler-capture", help_text.stdout)
+
+    def test_a_reader_that_goes_away_and_an_output_that_cannot_be_written(self):
+        phase = 6
+        self.server.pages(phase)
+        page = self.server.url("/p6/index.html")
+        # `| head -n 1`: the first line is read, then the pipe closes; the run ends quietly.
+        process = subprocess.Popen([CAPTURE, page], stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, env=self.environment)
+        first = process.stdout.readline()
+        process.stdout.close()
+        errors = process.stderr.read()
+        process.stderr.close()
+        self.assertEqual(process.wait(timeout=RUN_SECONDS), 0)
+        self.assertEqual(json.loads(first)["fileName"], "index.html")
+        self.assertEqual(errors, b"")
+        # A HAR that cannot be made is said at once, and nothing is left half-written.
+        missing = self.output("gone/out.har")
+        code, rows, errors = self.capture("--har", missing, page)
+        self.assertEqual((code, rows), (1, []))
+        self.assertEqual(errors.count("\n"), 1)
+        self.assertIn("cannot write " + missing, errors)
+        har_path = self.output("whole.har")
+        code, _, _ = self.capture("--har", har_path, page)
+        self.assertEqual(code, 0)
+        self.assertEqual([name for name in os.listdir(self.work) if ".part-" in name], [])
+
+
+if __name__ == "__main__":
+    if len(sys.argv) > 1 and not sys.argv[1].startswith("-"):
+        CAPTURE = os.path.join(sys.argv.pop(1), "trawler-capture")
+    unittest.main(verbosity=2)
