@@ -2,6 +2,7 @@
 program started through its link from another folder, the desktop entry, the metadata and
 the icons, and the Debian package CPack makes (its files, its dependencies, lintian)."""
 
+import json
 import os
 import shutil
 import subprocess
@@ -10,6 +11,7 @@ import tempfile
 import unittest
 
 import desktop
+from local_site import SiteServer
 from trawler_app import ACCENT, die_with_parent, first_window, wait
 
 BUILD = os.environ.get("TRAWLER_BUILD", "")
@@ -102,10 +104,31 @@ class InstallTest(unittest.TestCase):
         self.assertEqual(listed, tree(self.prefix))
         depends = run("dpkg-deb", "-f", package, "Depends").stdout
         for library in ("libwebkit2gtk-4.1-0", "libjavascriptcoregtk-4.1-0", "libgtk-3-0",
-                        "libjsoncpp", "libglib2.0-0", "libc6"):
+                        "libjsoncpp", "libglib2.0-0", "libc6", "xvfb"):
             self.assertIn(library, depends)
+        self.assertIn("share/man/man1/trawler-capture.1.gz", listed)
+        self.run_packaged_capture(package)
         checked = run("lintian", "--fail-on", "error,warning", package)
         self.assertEqual(checked.returncode, 0, checked.stdout)
+
+    def run_packaged_capture(self, package):
+        """The package's trawler-capture, unpacked, with no display: a HAR of a page."""
+        unpacked = os.path.join(self.work, "unpacked")
+        self.assertEqual(run("dpkg-deb", "-x", package, unpacked).returncode, 0)
+        server = SiteServer()
+        try:
+            environment = {name: value for name, value in os.environ.items()
+                           if name not in ("DISPLAY", "WAYLAND_DISPLAY")}
+            environment["HOME"] = os.path.join(self.work, "capture-home")
+            har = os.path.join(self.work, "packaged.har")
+            done = run(os.path.join(unpacked, "usr", "bin", "trawler-capture"), "--har", har,
+                       server.url("/p1/index.html"), env=environment)
+            self.assertEqual((done.returncode, done.stderr), (0, ""))
+            with open(har) as text:
+                urls = [entry["request"]["url"] for entry in json.load(text)["log"]["entries"]]
+            self.assertIn(server.url("/p1/img/pic.png"), urls)
+        finally:
+            server.stop()
 
 
 if __name__ == "__main__":
