@@ -106,17 +106,17 @@ def free_port():
         return probe.getsockname()[1]
 
 
-def make_site(work):
-    """Round folders r0..rN, each a page of the same images under its own addresses (so no
-    round finds another's in a cache)."""
+def make_site(work, count=IMAGES, rounds=2 * ROUNDS):
+    """Round folders r0..r<rounds - 1>, each a page burst.html of the same `count` images
+    under its own addresses (so no round finds another's in a cache)."""
     images = os.path.join(work, "images")
     os.makedirs(images)
-    for index in range(IMAGES):
+    for index in range(count):
         with open(os.path.join(images, "%d.png" % index), "wb") as image:
             image.write(local_site.PNG)
     page = "<!DOCTYPE html><body>" + "".join('<img src="img/%d.png">' % index
-                                             for index in range(IMAGES))
-    for round_number in range(2 * ROUNDS):
+                                             for index in range(count))
+    for round_number in range(rounds):
         folder = os.path.join(work, "site", "r%d" % round_number)
         os.makedirs(folder)
         os.symlink(images, os.path.join(folder, "img"))
@@ -156,6 +156,16 @@ def trawler_round(app, server, url, work):
     return load["loadMs"], lags
 
 
+def start_nginx(work):
+    """nginx serving work/site on a free port of 127.0.0.1: (process, port)."""
+    os.chmod(work, 0o755)  # nginx's workers may run as another user
+    port = free_port()
+    with open(os.path.join(work, "nginx.conf"), "w") as conf:
+        conf.write(NGINX % {"work": work, "port": port})
+    return subprocess.Popen(["/usr/sbin/nginx", "-p", work, "-c",
+                             os.path.join(work, "nginx.conf")]), port
+
+
 def bare_round(url):
     done = subprocess.run(["/usr/bin/python3", os.path.join(HERE, "bare_view_load.py"), url],
                           check=True, timeout=600, capture_output=True, text=True)
@@ -165,12 +175,8 @@ def bare_round(url):
 def main():
     bin_folder = sys.argv[1] if len(sys.argv) > 1 else "build/bin"
     work = tempfile.mkdtemp(prefix="trawler-burst-")
-    os.chmod(work, 0o755)  # nginx's workers may run as another user
     make_site(work)
-    port = free_port()
-    with open(os.path.join(work, "nginx.conf"), "w") as conf:
-        conf.write(NGINX % {"work": work, "port": port})
-    nginx = subprocess.Popen(["/usr/sbin/nginx", "-p", work, "-c", os.path.join(work, "nginx.conf")])
+    nginx, port = start_nginx(work)
     server = local_site.SiteServer()
     app = Trawler(bin_folder, server, os.path.join(work, "trawler"), real_page=True,
                   page_script=TIMING)

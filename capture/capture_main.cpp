@@ -81,6 +81,8 @@ int Capture(const CaptureOptions& options, PartialFile* har) {
   FinderState& state = app.m_localWindow;
   SetFilter(options, state);
   state.m_running = 1;
+  // The rows as JSON lines hold no cookies; a HAR and the saves need them.
+  state.m_readsCookies = !options.har.empty() || !options.saveFolder.empty();
   std::string error;
   std::unique_ptr<CRowLines> lines;
   if (!options.jsonl.empty()) {

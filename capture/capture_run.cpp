@@ -19,8 +19,8 @@ namespace {
 constexpr UINT kBeatMs = 50;
 constexpr int kWindowsPerPage = 20;
 constexpr double kProgressGapMs = 250;
-constexpr int kViewWidth = 1280;
-constexpr int kViewHeight = 800;
+constexpr int kViewWidth = 800;
+constexpr int kViewHeight = 600;
 
 // The page's document: the first row of its search in its own window.
 const RequestRecord* DocumentOf(const FinderState& state, int search) {
@@ -83,7 +83,8 @@ void CCaptureRun::StartPage(CapturePage& page) {
     LetGo(page);
     return;
   }
-  // A desktop browser's window: the page's layout, and what it loads lazily, follow it.
+  // The window of a headless browser's usual size: the page's layout, and what it loads
+  // lazily, follow it.
   MoveWindow(page.window->m_hWnd, 0, 0, kViewWidth, kViewHeight, FALSE);
   ShowWindow(page.window->m_hWnd, SW_SHOW);
 }

@@ -55,6 +55,9 @@ struct FinderState {
   // Whether the UI page takes rows now: from the end of its load to its next window object.
   // Rows reported meanwhile wait in m_rows.
   bool m_pageReady = false;
+  // Whether the session is asked which cookies each request carried (a run that writes no
+  // cookies anywhere asks for none).
+  bool m_readsCookies = true;
   // Told of every row kept or changed, when set; not owned.
   RowWatcher* m_watcher = nullptr;
 };

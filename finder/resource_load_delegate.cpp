@@ -123,6 +123,7 @@ void CountUnlisted(FinderState& state, IWebURLResponse* response) {
 void CResourceLoadDelegate::AskCookies(IWebView* view, unsigned long identifier,
                                        RequestRecord& record) {
   record.cookiesKnown = false;
+  if (g_pApp && !g_pApp->m_localWindow.m_readsCookies) return;
   const uint32_t asking = ++m_askings[identifier].count;
   Bound(m_askings);
   CRequestCookies::Ask(view, record.url, CookiePageOf(record), this, identifier, asking);
