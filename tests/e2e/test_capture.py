@@ -13,6 +13,7 @@ import tempfile
 import unittest
 import urllib.parse
 
+from filter_cases import FILTER_CASES, capture_arguments
 from local_site import CLOSED_PORT, PNG, Page, SiteServer, padded, stream_pages
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -76,7 +77,9 @@ class CaptureTest(unittest.TestCase):
 
     def test_rows_and_har_are_what_the_server_sent(self):
         phase = 1
-        self.server.pages(phase)
+        self.server.pages(phase)["/seen.html"] = Page(
+            "text/html", "<script>fetch('/p1/seen/' + typeof window.service + '.png')</script>")
+        self.server.pages(phase)["/index.html"].body += b'<iframe src="/p1/seen.html"></iframe>'
         before = len(self.server.logged()), len(self.server.requests)
         har_path = self.output("site.har")
         code, rows, errors = self.capture("--jsonl", "-", "--har", har_path,
@@ -115,6 +118,8 @@ class CaptureTest(unittest.TestCase):
         self.assertEqual({by_name["popup-link.png"]["window"], by_name["popup-open.png"]["window"]},
                          {1, 2})
         self.assertEqual(len(har["log"]["pages"]), 1)
+        # No script of Trawler's is in the page: it sees no service object.
+        self.assertIn(self.server.url("/p1/seen/undefined.png"), {row["url"] for row in rows})
         checked = subprocess.run(["node", os.path.join(HERE, "validate_har.js"), TOOLS, har_path],
                                  capture_output=True, text=True)
         self.assertEqual(checked.returncode, 0, checked.stdout)
@@ -123,18 +128,20 @@ class CaptureTest(unittest.TestCase):
         phase = 2
         self.server.pages(phase)
         page = self.server.url("/p2/index.html")
-        table = (
-            (("--mime", "image"), {"pic.png", "redirected.png", "frame-pic.png",
-                                   "popup-link.png", "popup-open.png", "%3Cimg%20src",
-                                   "sep%E2%80%A8.png"}),
-            (("--ext", "*.mp4; *.json"), {"clip.mp4", "stream.mp4", "data.json"}),
-            (("--ext", "*.css", "--include", "style"), {"style.css"}),
-            (("--mime", "image", "--exclude", "popup|frame|%"), {"pic.png", "redirected.png"}),
-        )
-        for arguments, names in table:
+        code, every, errors = self.capture(page)
+        self.assertEqual((code, errors), (0, ""))
+        # The window's table, then the patterns on the address that only the command has.
+        table = [(capture_arguments(chosen), {row["url"] for row in every if selects(row)})
+                 for chosen, selects, _ in FILTER_CASES]
+        table += [
+            (["--ext", "*.css", "--include", "style"], {self.server.url("/p2/style.css")}),
+            (["--mime", "image", "--exclude", "popup|frame|%"],
+             {self.server.url("/p2/img/pic.png"), self.server.url("/p2/redirected.png")}),
+        ]
+        for arguments, urls in table:
             code, rows, errors = self.capture(*arguments, page)
             self.assertEqual((code, errors), (0, ""), arguments)
-            self.assertEqual({row["fileName"] for row in rows}, names, arguments)
+            self.assertEqual({row["url"] for row in rows}, urls, arguments)
 
     def test_saves_hold_the_served_bytes_and_a_stream_as_one_file(self):
         phase = 3

@@ -14,6 +14,7 @@ import urllib.parse
 
 import desktop
 import e2e_case
+from filter_cases import FILTER_CASES
 from e2e_case import EndToEndCase
 from local_site import (BIG_URL_LENGTH, CACHE_HEADERS, CLOSED_PORT, STREAM_COUNT, SiteServer,
                         stream_pages)
@@ -81,19 +82,15 @@ class EndToEndTest(EndToEndCase):
         self.assertIn(self.server.url("/p1/missing.js"), urls)
 
     def test_filters_select_by_mime_type_and_by_extension(self):
-        self.load_site(2, filter_enabled=True, mime="image")
-        images = [row for row in self.expected_rows(2) if row["mimeType"] == "image/png"]
-        self.assertTrue(self.wait_rows(len(images)))
-        self.assertEqual(sorted(row["url"] for row in self.settled_rows(
-                             2, "sentinel.png", filter_enabled=True, mime="image")),
-                         sorted(row["url"] for row in images))
-        before = len(self.app.rows())
-        filters = {"filter_enabled": True, "ext": "*.css; *.MP4,*.json"}
-        self.load_site(3, **filters)
-        wanted = [row for row in self.expected_rows(3) if row["url"].endswith((".css", ".json"))]
-        self.assertTrue(self.wait_rows(before + len(wanted)))
-        self.assertEqual(sorted(row["url"] for row in self.settled_rows(3, **filters)[before:]),
-                         sorted(row["url"] for row in wanted))
+        for phase, (chosen, selects, sentinel) in enumerate(FILTER_CASES, 2):
+            filters = dict(filter_enabled=True, **chosen)
+            before = len(self.app.rows())
+            self.load_site(phase, **filters)
+            wanted = [row for row in self.expected_rows(phase) if selects(row)]
+            self.assertTrue(self.wait_rows(before + len(wanted)))
+            self.assertEqual(sorted(row["url"] for row in
+                                    self.settled_rows(phase, sentinel, **filters)[before:]),
+                             sorted(row["url"] for row in wanted), chosen)
 
     def test_nothing_is_listed_while_paused_or_stopped(self):
         self.assertEqual(self.app.start(self.server.url("/p4/ticker.html"), filter_enabled=True,
