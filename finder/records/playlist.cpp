@@ -1,5 +1,7 @@
 #include "finder/records/playlist.h"
 
+#include "finder/records/dash_manifest.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -186,75 +188,25 @@ void ReadHls(std::string_view text, const std::string& url, PlaylistFacts& facts
   }
 }
 
-// The value of an XML attribute in an element's text, or empty.
-std::string XmlAttribute(std::string_view element, const std::string& name) {
-  const std::string key = " " + name + "=\"";
-  const size_t at = element.find(key);
-  if (at == std::string_view::npos) return std::string();
-  const size_t start = at + key.size();
-  const size_t end = element.find('"', start);
-  return end == std::string_view::npos ? std::string()
-                                       : std::string(element.substr(start, end - start));
-}
-
-// An ISO 8601 duration such as PT1H2M3.5S in seconds, or 0.
-double IsoSeconds(const std::string& text) {
-  double seconds = 0;
-  double unit = 0;
-  const char* at = text.c_str();
-  bool time = false;
-  while (*at) {
-    if (*at == 'P') {
-      ++at;
-      continue;
-    }
-    if (*at == 'T') {
-      time = true;
-      ++at;
-      continue;
-    }
-    char* end = nullptr;
-    const double value = std::strtod(at, &end);
-    if (end == at || !*end || !std::isfinite(value) || value < 0) return 0;
-    switch (*end) {
-      case 'D':
-        unit = 86400;
-        break;
-      case 'H':
-        unit = 3600;
-        break;
-      case 'M':
-        unit = time ? 60 : 0;
-        break;
-      case 'S':
-        unit = 1;
-        break;
-      default:
-        return 0;
-    }
-    seconds += value * unit;
-    at = end + 1;
-  }
-  return seconds;
-}
-
-void ReadDash(std::string_view text, PlaylistFacts& facts) {
+// A DASH manifest: its representations as variants, and the segments of them all (so
+// that the list folds them under it).
+void ReadDash(std::string_view text, const std::string& url, PlaylistFacts& facts) {
   facts.kind = PlaylistKind::kDash;
-  const size_t mpd = text.find("<MPD");
-  const std::string_view head = text.substr(mpd, text.find('>', mpd) - mpd);
-  facts.durationSeconds = IsoSeconds(XmlAttribute(head, "mediaPresentationDuration"));
-  facts.live = XmlAttribute(head, "type") == "dynamic";
-  for (size_t at = text.find("<Representation"); at != std::string_view::npos;
-       at = text.find("<Representation", at + 1)) {
-    const std::string_view element = text.substr(at, text.find('>', at) - at);
-    if (facts.variants.size() >= kMostVariants) break;
-    const std::string width = XmlAttribute(element, "width");
-    const std::string height = XmlAttribute(element, "height");
-    facts.variants.push_back({"", width.empty() ? "" : width + "x" + height,
-                              std::strtoll(XmlAttribute(element, "bandwidth").c_str(), nullptr, 10),
-                              XmlAttribute(element, "codecs")});
+  const DashManifest manifest = ReadDashManifest(text, url);
+  facts.durationSeconds = manifest.durationSeconds;
+  facts.live = manifest.dynamic;
+  facts.note = manifest.note;
+  for (const DashRepresentation& representation : manifest.representations) {
+    if (facts.variants.size() < kMostVariants) {
+      const bool sized = representation.width > 0 && representation.height > 0;
+      facts.variants.push_back({"",
+                                sized ? std::to_string(representation.width) + "x" +
+                                            std::to_string(representation.height)
+                                      : "",
+                                representation.bandwidth, representation.codecs});
+    }
+    for (const PlaylistSegment& segment : representation.segments) AddSegment(facts, segment);
   }
-  if (facts.variants.empty()) facts.note = "The manifest lists no representations";
 }
 
 // The position after the scheme's colon, or 0 when the address has no scheme.
@@ -333,7 +285,7 @@ PlaylistFacts ReadPlaylist(std::string_view text, const std::string& url) {
   if (StartsWith(start, "#EXTM3U")) {
     ReadHls(text, url, facts);
   } else if (start.find("<MPD") != std::string_view::npos) {
-    ReadDash(text, facts);
+    ReadDash(text, url, facts);
   } else {
     facts.kind = PlaylistKind::kUnknown;
     facts.note = "Not a playlist: the text starts with neither #EXTM3U nor an MPD element";
