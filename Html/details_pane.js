@@ -81,10 +81,14 @@
     } else if (playlist.kind === 'hls-media') {
       lines.push(playlist.segments + ' segments, ' + Math.round(playlist.duration * 10) / 10 +
                  ' s' + (playlist.live ? ', live (still growing)' : ''));
-      if (playlist.encryption) {
+      // AES-128 keys come from the page's server, as a player fetches them; other methods
+      // are sample encryption or DRM.
+      if (playlist.encryption && playlist.encryption !== 'AES-128') {
         lines.push('Encrypted (' + playlist.encryption + '): it cannot be saved as one file');
       } else {
-        lines.push('Not encrypted');
+        lines.push(playlist.encryption ?
+                   'Encrypted (AES-128): saved decrypted, with the key the page gets' :
+                   'Not encrypted');
         saves.push(['Save playlist as one file\u2026', 0]);
       }
     }

@@ -105,6 +105,42 @@ bool ByteRange(std::string_view text, int64_t after, int64_t& first, int64_t& le
   return *end == '\0';
 }
 
+// The 16 bytes of an IV attribute ("0x" and 32 hexadecimal digits); empty for anything
+// else.
+std::string IvBytes(const std::string& text) {
+  if (text.size() != 34 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X')) return "";
+  std::string bytes;
+  for (size_t at = 2; at < text.size(); at += 2) {
+    char* end = nullptr;
+    const std::string pair = text.substr(at, 2);
+    const long value = std::strtol(pair.c_str(), &end, 16);
+    if (!end || *end) return "";
+    bytes += static_cast<char>(value);
+  }
+  return bytes;
+}
+
+// An #EXT-X-KEY's attributes: the key the segments after it take, or -1 for none.
+int ReadKey(std::string_view list, const std::string& url, PlaylistFacts& facts) {
+  auto attributes = Attributes(list);
+  const std::string& method = attributes["METHOD"];
+  if (method.empty() || method == "NONE") return -1;
+  facts.encryption = method;
+  PlaylistKey key{method, ResolveUrl(url, attributes["URI"]), IvBytes(attributes["IV"]),
+                  attributes["KEYFORMAT"]};
+  if (!attributes["IV"].empty() && key.iv.empty() && facts.note.empty()) {
+    facts.note = "A key's IV is not one";
+  }
+  // A key repeated for every segment is kept once; no more keys than segments are kept.
+  if (facts.keys.size() >= kMostSegments) return static_cast<int>(facts.keys.size()) - 1;
+  if (facts.keys.empty() || facts.keys.back().method != key.method ||
+      facts.keys.back().url != key.url || facts.keys.back().iv != key.iv ||
+      facts.keys.back().keyFormat != key.keyFormat) {
+    facts.keys.push_back(std::move(key));
+  }
+  return static_cast<int>(facts.keys.size()) - 1;
+}
+
 void ReadHls(std::string_view text, const std::string& url, PlaylistFacts& facts) {
   bool ended = false;
   bool variantNext = false;
@@ -117,6 +153,9 @@ void ReadHls(std::string_view text, const std::string& url, PlaylistFacts& facts
   bool ranged = false;
   std::string rangeText;
   std::map<std::string, int64_t> rangeEnds;
+  // The next segment's media sequence number, and the key in effect (-1: none).
+  int64_t sequence = 0;
+  int key = -1;
   while (!text.empty()) {
     const size_t end = std::min(text.find('\n'), text.size());
     const std::string_view line = Trimmed(text.substr(0, end));
@@ -141,12 +180,14 @@ void ReadHls(std::string_view text, const std::string& url, PlaylistFacts& facts
     } else if (StartsWith(line, "#EXT-X-BYTERANGE:")) {
       rangeText = std::string(line.substr(17));
       ranged = true;
+    } else if (StartsWith(line, "#EXT-X-MEDIA-SEQUENCE:")) {
+      sequence = std::max(0LL, std::strtoll(std::string(line.substr(22)).c_str(), nullptr, 10));
     } else if (StartsWith(line, "#EXT-X-KEY:")) {
-      const std::string method = Attributes(line.substr(11))["METHOD"];
-      if (!method.empty() && method != "NONE") facts.encryption = method;
+      key = ReadKey(line.substr(11), url, facts);
     } else if (StartsWith(line, "#EXT-X-MAP:")) {
       auto attributes = Attributes(line.substr(11));
       PlaylistSegment map{ResolveUrl(url, attributes["URI"])};
+      map.key = key;
       if (!attributes["BYTERANGE"].empty() &&
           !ByteRange(attributes["BYTERANGE"], 0, map.first, map.length) && facts.note.empty()) {
         facts.note = "The init section's byte range is not one";
@@ -173,6 +214,8 @@ void ReadHls(std::string_view text, const std::string& url, PlaylistFacts& facts
             rangeEnds[address] = rangeFirst + rangeLength;
           }
         }
+        segment.key = key;
+        segment.sequence = sequence++;
         AddSegment(facts, std::move(segment));
         if (segmentSeconds > 0) facts.durationSeconds += segmentSeconds;
       }

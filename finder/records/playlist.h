@@ -30,8 +30,18 @@ const char* PlaylistKindName(PlaylistKind kind);
 // one (#EXT-X-BYTERANGE, or an init section's BYTERANGE).
 struct PlaylistSegment {
   std::string url;
-  int64_t first = -1;   // the part's first byte; -1: the whole resource
-  int64_t length = -1;  // with first: the part's bytes
+  int64_t first = -1;     // the part's first byte; -1: the whole resource
+  int64_t length = -1;    // with first: the part's bytes
+  int key = -1;           // the key it is encrypted with (PlaylistFacts::keys); -1: clear
+  int64_t sequence = -1;  // its media sequence number; -1: none (an init section)
+};
+
+// An #EXT-X-KEY: how the segments after it are encrypted.
+struct PlaylistKey {
+  std::string method;     // "AES-128", "SAMPLE-AES", ...
+  std::string url;        // where the key is, absolute
+  std::string iv;         // the 16 bytes of its IV attribute; empty: the sequence number's
+  std::string keyFormat;  // empty or "identity": the key is the 16 bytes at url
 };
 
 struct PlaylistFacts {
@@ -44,7 +54,8 @@ struct PlaylistFacts {
   bool segmentsDropped = false;
   double durationSeconds = 0;
   std::string encryption;  // the key method other than NONE ("AES-128", ...); empty: clear
-  bool live = false;       // a media playlist that has not ended, or a dynamic manifest
+  std::vector<PlaylistKey> keys;
+  bool live = false;  // a media playlist that has not ended, or a dynamic manifest
   bool fragmentedMp4 = false;
   std::string note;  // what could not be read
 };

@@ -77,7 +77,7 @@ std::unique_ptr<SaveJob> StreamJob(const FinderState& state, const RequestRecord
   } else if (facts.live || facts.segmentsDropped) {
     job->playlist = RowFetch(state, row);
   } else {
-    job->items = SegmentItems(facts, LedFetch(state, row, row.url));
+    SetStreamItems(*job, facts, LedFetch(state, row, row.url));
   }
   job->readsPlaylist = master || facts.live || facts.segmentsDropped;
   std::string stem = SaveFileName(row.url, "", "");

@@ -4,9 +4,12 @@
 #include "finder/result_reporting.h"
 #include "finder/saves/stream_items.h"
 
+#include <cerrno>
+
 namespace {
 
 constexpr double kProgressGapMs = 250;
+constexpr size_t kKeyBytes = 16;
 // How many ended saves' last progress is kept to tell a page that loads again.
 constexpr size_t kMostEndedTold = 32;
 
@@ -97,6 +100,27 @@ bool Written(Saves& saves, SaveJob& job, std::string_view bytes) {
   return true;
 }
 
+// Bytes of the item in hand: written, decrypted first when it is encrypted.
+bool Taken(Saves& saves, SaveJob& job, std::string_view bytes) {
+  if (!job.cipher.Running()) return Written(saves, job, bytes);
+  std::string plain;
+  if (!job.cipher.Update(bytes, plain)) {
+    errno = EIO;
+    return false;
+  }
+  return Written(saves, job, plain);
+}
+
+// The end of an encrypted item: its last plain bytes written. Why it failed, or empty.
+std::string Decrypted(Saves& saves, SaveJob& job) {
+  if (!job.cipher.Running()) return std::string();
+  std::string plain;
+  if (!job.cipher.Finish(plain)) {
+    return "the segment could not be decrypted (a wrong key, or a damaged segment)";
+  }
+  return Written(saves, job, plain) ? std::string() : LastFileError();
+}
+
 void Fetch(Saves& saves, SaveJob& job) {
   Saves* table = &saves;
   const uint32_t id = job.id;
@@ -108,7 +132,7 @@ void Fetch(Saves& saves, SaveJob& job) {
   handlers.data = [table, id](std::string_view bytes) {
     SaveJob* job = FindJob(*table, id);
     if (!job) return false;
-    if (Written(*table, *job, bytes)) return true;
+    if (Taken(*table, *job, bytes)) return true;
     // The item ends here, with the reason; the fetch's own end then finds nothing to do.
     const uint32_t index = static_cast<uint32_t>(job->index);
     ItemFailed(*table, *job, LastFileError());
@@ -119,13 +143,25 @@ void Fetch(Saves& saves, SaveJob& job) {
     SaveJob* job = FindJob(*table, id);
     if (!job || job->index != index) return;
     if (error.empty()) {
-      ItemSaved(*table, *job);
+      const std::string failure = Decrypted(*table, *job);
+      if (failure.empty()) {
+        ItemSaved(*table, *job);
+      } else {
+        ItemFailed(*table, *job, job->items[index].request.url + ": " + failure);
+      }
     } else {
       ItemFailed(*table, *job, job->items[index].request.url + ": " + error);
     }
     if ((job = FindJob(*table, id))) Next(*table, *job);
   };
-  job.fetch = CSessionFetch::Start(job.view.Get(), job.items[job.index].request, handlers);
+  const SaveItem& item = job.items[job.index];
+  job.cipher.Stop();
+  if (item.key >= 0 && !job.cipher.Start(job.keys[static_cast<size_t>(item.key)], item.iv)) {
+    ItemFailed(saves, job, item.request.url + ": its key or IV is not 16 bytes");
+    if (SaveJob* left = FindJob(saves, id)) Next(saves, *left);
+    return;
+  }
+  job.fetch = CSessionFetch::Start(job.view.Get(), item.request, handlers);
   if (!job.fetch) {
     ItemFailed(saves, job,
                "There is no browsing window to fetch " + job.items[job.index].request.url);
@@ -184,6 +220,28 @@ void Next(Saves& saves, SaveJob& job) {
   if (running) Finish(saves, *running);
 }
 
+// Fetches the stream's keys that are not fetched yet, one after another, then the items.
+void FetchKeys(Saves& saves, SaveJob& job) {
+  if (job.keys.size() >= job.keyRequests.size()) return Next(saves, job);
+  Saves* table = &saves;
+  const uint32_t id = job.id;
+  const FetchRequest& request = job.keyRequests[job.keys.size()];
+  FetchText(job.view.Get(), request, kKeyBytes * 4,
+            [table, id, url = request.url](const std::string& key, const std::string& error) {
+              SaveJob* job = FindJob(*table, id);
+              if (!job) return;
+              if (!error.empty())
+                return EndJob(*table, *job, "failed", "The key " + url + ": " + error);
+              if (key.size() != kKeyBytes) {
+                return EndJob(
+                    *table, *job, "failed",
+                    "The key " + url + " holds " + std::to_string(key.size()) + " bytes, not 16");
+              }
+              job->keys.push_back(key);
+              FetchKeys(*table, *job);
+            });
+}
+
 // A media playlist read when the save starts gives the items: a master playlist's variant,
 // or a live playlist whose first segments may be gone by now.
 void ReadStreamPlaylist(Saves& saves, SaveJob& job) {
@@ -203,8 +261,8 @@ void ReadStreamPlaylist(Saves& saves, SaveJob& job) {
                 refusal = "The variant lists the playlist it came from";
               }
               if (!refusal.empty()) return EndJob(*table, *job, "failed", refusal);
-              job->items = SegmentItems(facts, job->playlist);
-              Next(*table, *job);
+              SetStreamItems(*job, facts, job->playlist);
+              FetchKeys(*table, *job);
             });
 }
 
@@ -214,7 +272,7 @@ void StartJob(Saves& saves, std::unique_ptr<SaveJob> job) {
   job->id = saves.nextJob++;
   SaveJob& started = *job;
   saves.jobs[job->id] = std::move(job);
-  if (!started.readsPlaylist) return Next(saves, started);
+  if (!started.readsPlaylist) return FetchKeys(saves, started);
   TellRunning(saves, started);
   ReadStreamPlaylist(saves, started);
 }

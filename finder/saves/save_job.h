@@ -5,6 +5,7 @@
 // by job_runner.h.
 
 #include "finder/saves/partial_file.h"
+#include "finder/saves/segment_cipher.h"
 #include "finder/saves/session_fetch.h"
 
 #include <cstdint>
@@ -19,6 +20,8 @@ struct SaveItem {
   std::string bytes;
   std::string name;     // its file's name in a folder
   std::string refusal;  // why it is not saved; empty when it is
+  int key = -1;         // the job's key it is decrypted with; -1: it is clear
+  std::string iv;       // with a key: the 16 bytes of its IV
 };
 
 // A file of a folder save that was not saved, and why.
@@ -44,6 +47,11 @@ struct SaveJob {
   // "name (2).ext" and so on in the same folder.
   bool replaces = true;
   std::vector<SaveItem> items;
+  // The AES-128 keys of a stream's segments: where each is, and its 16 bytes once fetched
+  // (all of them before the first segment).
+  std::vector<FetchRequest> keyRequests;
+  std::vector<std::string> keys;
+  SegmentCipher cipher;
   // A media playlist to read the items from first (a master playlist's variant, or a live
   // playlist read again), and what its segments' requests carry.
   FetchRequest playlist;

@@ -27,6 +27,28 @@ std::string Counted(size_t count) {
   return digits;
 }
 
+// Why the stream's encryption keeps it from being saved; empty when it is clear or AES-128
+// with keys the page's server hands out (as a player fetches them).
+std::string KeyRefusal(const PlaylistFacts& facts) {
+  for (const PlaylistKey& key : facts.keys) {
+    if (key.method != "AES-128") {
+      return "This stream is encrypted (" + key.method +
+             "): sample encryption or DRM, which cannot be saved as one file";
+    }
+    if (!key.keyFormat.empty() && key.keyFormat != "identity") {
+      return "This stream's key is held by a DRM system (" + key.keyFormat +
+             "); it cannot be saved as one file";
+    }
+    if (key.url.empty()) return "This stream's key has no address";
+  }
+  for (const PlaylistSegment& segment : facts.segments) {
+    if (segment.key >= 0 && segment.sequence < 0 && facts.keys[segment.key].iv.empty()) {
+      return "This stream's encrypted init section has no IV";
+    }
+  }
+  return std::string();
+}
+
 }  // namespace
 
 std::string StreamRefusal(const PlaylistFacts& facts, const std::string& url) {
@@ -36,10 +58,7 @@ std::string StreamRefusal(const PlaylistFacts& facts, const std::string& url) {
   if (facts.kind != PlaylistKind::kHlsMedia && facts.kind != PlaylistKind::kHlsMaster) {
     return "This is not an HLS playlist";
   }
-  if (!facts.encryption.empty()) {
-    return "This stream is encrypted (" + facts.encryption +
-           "); saving it as one file is not supported";
-  }
+  if (const std::string refusal = KeyRefusal(facts); !refusal.empty()) return refusal;
   if (facts.segmentCount > kMostSegments) {
     return "This stream lists " + Counted(facts.segmentCount) + " segments; at most " +
            Counted(kMostSegments) + " are saved as one file";
@@ -57,19 +76,30 @@ std::string StreamRefusal(const PlaylistFacts& facts, const std::string& url) {
   return std::string();
 }
 
-std::vector<SaveItem> SegmentItems(const PlaylistFacts& facts, const FetchRequest& led) {
-  std::vector<SaveItem> items;
-  items.reserve(facts.segments.size());
+void SetStreamItems(SaveJob& job, const PlaylistFacts& facts, const FetchRequest& led) {
+  const auto request = [&led](const std::string& url) {
+    FetchRequest made = led;
+    made.url = url;
+    made.referer = ReferrerFor(led.policy, led.document, url);
+    return made;
+  };
+  job.items.clear();
+  job.items.reserve(facts.segments.size());
   for (const PlaylistSegment& segment : facts.segments) {
     SaveItem item;
-    item.request = led;
-    item.request.url = segment.url;
-    item.request.referer = ReferrerFor(led.policy, led.document, segment.url);
+    item.request = request(segment.url);
     item.request.rangeFirst = segment.first;
     item.request.rangeLength = segment.first >= 0 ? segment.length : -1;
-    items.push_back(std::move(item));
+    if (segment.key >= 0) {
+      const PlaylistKey& key = facts.keys[static_cast<size_t>(segment.key)];
+      item.key = segment.key;
+      item.iv = key.iv.empty() ? SequenceIv(segment.sequence) : key.iv;
+    }
+    job.items.push_back(std::move(item));
   }
-  return items;
+  job.keyRequests.clear();
+  job.keys.clear();
+  for (const PlaylistKey& key : facts.keys) job.keyRequests.push_back(request(key.url));
 }
 
 std::string StreamExtension(const PlaylistFacts& facts) {

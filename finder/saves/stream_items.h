@@ -1,8 +1,8 @@
 #pragma once
 
 // A media playlist as the items of one joined file: why it cannot be saved as one file (as
-// a person reads it), and the requests of its segments, each with its byte range, carrying
-// what the page's own requests for them would.
+// a person reads it), and the requests of its segments (each with its byte range) and of
+// its AES-128 keys, carrying what the page's own requests for them would.
 
 #include "finder/records/playlist.h"
 #include "finder/saves/save_job.h"
@@ -12,8 +12,9 @@
 
 // Why the playlist at `url` cannot be saved as one file; empty when it can.
 std::string StreamRefusal(const PlaylistFacts& facts, const std::string& url);
-// The segments' items: `led` with each segment's address, range and the Referer its
-// document's policy gives it.
-std::vector<SaveItem> SegmentItems(const PlaylistFacts& facts, const FetchRequest& led);
+// The job's items are the segments: `led` with each segment's address, range and the
+// Referer its document's policy gives it, and the key and IV of an encrypted one; the
+// job's key requests are made the same way.
+void SetStreamItems(SaveJob& job, const PlaylistFacts& facts, const FetchRequest& led);
 // The extension of the joined file: ".mp4" for fragmented MP4 (CMAF), ".ts" for MPEG-TS.
 std::string StreamExtension(const PlaylistFacts& facts);

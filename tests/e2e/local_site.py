@@ -250,6 +250,8 @@ document.body.appendChild(image);
 
 
 STREAM_COOKIE = "hls=granted"
+# The AES-128 stream's key.
+STREAM_KEY = bytes(range(0x40, 0x50))
 
 
 def encoded_stream(folder, name, size):
@@ -272,8 +274,9 @@ def encoded_stream(folder, name, size):
 def stream_pages(phase, folder):
     """A page that plays an HLS stream as a script player does (the master playlist by
     XMLHttpRequest, then the low variant's playlist by fetch() and its segments), with an
-    audio and a video element, an encrypted and a malformed playlist, an image and a high
-    variant served only with the page's cookie and Referer, and a slow big file."""
+    audio and a video element, an AES-128 playlist (its key guarded), a DRM and a malformed
+    playlist, an image and a high variant served only with the page's cookie and Referer,
+    and a slow big file."""
     p = "/p%d" % phase
     pages = {
         "/hls.html": Page("text/html", """<!DOCTYPE html><body>
@@ -303,6 +306,7 @@ get('%(p)s/hls/master.m3u8', 'text').then(function (master) {
   }, Promise.resolve());
 }).then(function () {
   fetch('%(p)s/hls/locked.m3u8');
+  fetch('%(p)s/hls/drm.m3u8');
   fetch('%(p)s/hls/broken.m3u8');
 });
 </script>""" % {"p": p, "cookie": STREAM_COOKIE}),
@@ -314,8 +318,8 @@ low/index.m3u8
 #EXT-X-STREAM-INF:BANDWIDTH=900000,RESOLUTION=320x240,CODECS="mp2v"
 high/index.m3u8
 """),
-        "/hls/locked.m3u8": Page("application/x-mpegurl", """#EXTM3U
-#EXT-X-KEY:METHOD=AES-128,URI="key.bin"
+        "/hls/drm.m3u8": Page("application/x-mpegurl", """#EXTM3U
+#EXT-X-KEY:METHOD=SAMPLE-AES,URI="skd://key",KEYFORMAT="com.apple.streamingkeydelivery"
 #EXTINF:2.0,
 secret_0.ts
 #EXT-X-ENDLIST
@@ -329,6 +333,25 @@ secret_0.ts
             # The low variant's playlist comes as plain text, as many sites send one.
             kind = "text/plain" if file_name.endswith(".m3u8") else "video/mp2t"
             pages["/hls/%s/%s" % (variant, file_name)] = Page(kind, data, guarded=guarded)
+    pages.update(encrypted_stream(folder, [pages["/hls/low/seg_%d.ts" % n].body for n in range(3)]))
+    return pages
+
+
+def encrypted_stream(folder, segments):
+    """The segments as an AES-128 stream (/hls/locked.m3u8, each IV its media sequence
+    number), whose key only the stream page's cookie and Referer get."""
+    lines = ["#EXTM3U", "#EXT-X-TARGETDURATION:2", '#EXT-X-KEY:METHOD=AES-128,URI="key.bin"']
+    pages = {"/hls/key.bin": Page("application/octet-stream", STREAM_KEY, guarded=True)}
+    for number, clear in enumerate(segments):
+        plain = os.path.join(folder, "clear_%d.ts" % number)
+        with open(plain, "wb") as out:
+            out.write(clear)
+        encrypted = subprocess.run(
+            ["openssl", "enc", "-aes-128-cbc", "-K", STREAM_KEY.hex(), "-iv", "%032x" % number,
+             "-in", plain], check=True, capture_output=True, timeout=60).stdout
+        pages["/hls/locked/seg_%d.ts" % number] = Page("video/mp2t", encrypted)
+        lines += ["#EXTINF:2.0,", "locked/seg_%d.ts" % number]
+    pages["/hls/locked.m3u8"] = Page("application/x-mpegurl", "\n".join(lines + ["#EXT-X-ENDLIST", ""]))
     return pages
 
 

@@ -151,10 +151,11 @@ class CaptureTest(unittest.TestCase):
         os.makedirs(folder)
         code, rows, errors = self.capture("--save", folder, "--jsonl", "-",
                                           self.server.url("/p3/hls.html"))
-        # The encrypted and the malformed playlist cannot be joined, and are said to be.
+        # The DRM and the malformed playlist cannot be joined, and are said to be.
         self.assertEqual(code, 1)
-        self.assertIn("locked.m3u8 as one file", errors)
+        self.assertIn("drm.m3u8 as one file", errors)
         self.assertIn("broken.m3u8 as one file", errors)
+        self.assertNotIn("locked", errors)
         saved = set(os.listdir(folder))
         for name, path in (("sound.mp3", "/media/sound.mp3"), ("poster.png", "/hls/poster.png"),
                            ("master.m3u8", "/hls/master.m3u8")):
@@ -165,6 +166,10 @@ class CaptureTest(unittest.TestCase):
         joined = b"".join(pages["/hls/high/seg_%d.ts" % n].body for n in range(3))
         with open(os.path.join(folder, "master 320x240.ts"), "rb") as data:
             self.assertEqual(data.read(), joined)
+        # The AES-128 stream, decrypted with the key only the page's session gets.
+        clear = b"".join(pages["/hls/low/seg_%d.ts" % n].body for n in range(3))
+        with open(os.path.join(folder, "locked.ts"), "rb") as data:
+            self.assertEqual(data.read(), clear)
         self.assertFalse([name for name in saved if ".part-" in name])
         self.assertTrue(rows)
 

@@ -452,7 +452,8 @@ class EndToEndTest(EndToEndCase):
         address, as their last updates left them."""
         self.server.pages(phase).update(stream_pages(phase, self.work))
         self.assertEqual(self.app.start(self.server.url("/p%d/hls.html" % phase)), 1)
-        last = [self.server.url("/p%d/hls/%s.m3u8" % (phase, name)) for name in ("locked", "broken")]
+        last = [self.server.url("/p%d/hls/%s.m3u8" % (phase, name))
+                for name in ("locked", "drm", "broken")]
         by_url = lambda: {row["url"]: row for row in self.app.requests()}
         read = lambda: all(by_url().get(address, {}).get("playlist") for address in last)
         self.assertTrue(self.server.wait_for(read, 30), self.app.debug_output())
@@ -478,11 +479,12 @@ class EndToEndTest(EndToEndCase):
                          ("hls-media", 3, ""))
         self.assertAlmostEqual(media["duration"], 6.0, delta=0.5)
         self.assertEqual({rows[address]["parent"] for address in segments}, {rows[low]["id"]})
-        locked = rows[url("locked.m3u8")]
-        self.assertEqual(locked["playlist"]["encryption"], "AES-128")
-        answer = self.app.answer("savePlaylist", id=locked["id"], variant=0)
+        self.assertEqual(rows[url("locked.m3u8")]["playlist"]["encryption"], "AES-128")
+        drm = rows[url("drm.m3u8")]
+        self.assertEqual(drm["playlist"]["encryption"], "SAMPLE-AES")
+        answer = self.app.answer("savePlaylist", id=drm["id"], variant=0)
         self.assertEqual(answer["returnValue"], 0)
-        self.assertIn("encrypted", answer["message"])
+        self.assertIn("DRM", answer["message"])
         self.assertTrue(rows[url("broken.m3u8")]["playlist"]["note"])
         # Rows that are no playlists have none, and Trawler still answers.
         self.assertNotIn("playlist", rows[url("poster.png")])

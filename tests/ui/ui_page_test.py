@@ -399,7 +399,8 @@ class UiPageTest(unittest.TestCase):
                 "response: 4, window: 0, requestHeaders: [], responseHeaders: [], "
                 "redirectChain: []})}" % json.dumps(master))
         page.js("window.__answers.savePlaylist = {returnValue: 0, message: 'This stream is "
-                "encrypted (AES-128); saving it as one file is not supported'}")
+                "encrypted (SAMPLE-AES): sample encryption or DRM, which cannot be saved as one "
+                "file'}")
         page.js("document.querySelectorAll('#viewport .row')[0].click()")
         page.js("document.getElementById('details-toggle').click()")
         page.frames()
@@ -407,7 +408,7 @@ class UiPageTest(unittest.TestCase):
         page.js("document.querySelectorAll('#details [data-action=save-playlist]')[1].click()")
         self.assertEqual(page.calls("savePlaylist")[-1]["params"], {"id": 1, "variant": 1})
         page.frames()
-        self.assertIn("encrypted (AES-128)", page.text("#status"))
+        self.assertIn("encrypted (SAMPLE-AES)", page.text("#status"))
         # A save's line: bytes and percent, Cancel; then where it went, until dismissed.
         progress = {"job": 7, "name": "stream.ts", "state": "running", "bytes": 1048576,
                     "total": 2097152, "item": 0, "items": 1, "joined": True, "path": "/x/stream.ts",

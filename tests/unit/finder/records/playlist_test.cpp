@@ -128,6 +128,40 @@ TEST(ReadPlaylist, ByteRangesNameThePartsOfOneFile) {
             "");
 }
 
+TEST(ReadPlaylist, KeysApplyToTheSegmentsAfterThemWithTheirIvOrSequence) {
+  const PlaylistFacts facts = ReadPlaylist(
+      "#EXTM3U\n#EXT-X-MEDIA-SEQUENCE:41\n#EXTINF:2,\nclear.ts\n"
+      "#EXT-X-KEY:METHOD=AES-128,URI=\"k1\"\n#EXTINF:2,\na.ts\n"
+      "#EXT-X-KEY:METHOD=AES-128,URI=\"k1\"\n#EXTINF:2,\nb.ts\n"
+      "#EXT-X-KEY:METHOD=AES-128,URI=\"../k2\",IV=0x000102030405060708090a0b0c0d0e0f\n"
+      "#EXT-X-MAP:URI=\"init.mp4\"\n#EXTINF:2,\nc.ts\n"
+      "#EXT-X-KEY:METHOD=NONE\n#EXTINF:2,\nd.ts\n"
+      "#EXT-X-KEY:METHOD=AES-128,URI=\"k3\",IV=0x12\n#EXT-X-ENDLIST\n",
+      "http://h/s/p.m3u8");
+  ASSERT_EQ(facts.keys.size(), 3u);
+  EXPECT_EQ(facts.keys[0].url, "http://h/s/k1");
+  EXPECT_EQ(facts.keys[0].iv, "");
+  EXPECT_EQ(facts.keys[1].url, "http://h/k2");
+  EXPECT_EQ(facts.keys[1].iv, std::string("\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b"
+                                          "\x0c\x0d\x0e\x0f",
+                                          16));
+  EXPECT_EQ(facts.encryption, "AES-128");
+  EXPECT_EQ(facts.note, "A key's IV is not one");
+  const struct {
+    const char* name;
+    int key;
+    int64_t sequence;
+  } expected[] = {{"clear.ts", -1, 41}, {"a.ts", 0, 42}, {"b.ts", 0, 43},
+                  {"init.mp4", 1, -1},  {"c.ts", 1, 44}, {"d.ts", -1, 45}};
+  ASSERT_EQ(facts.segments.size(), std::size(expected));
+  for (size_t i = 0; i < facts.segments.size(); ++i) {
+    const PlaylistSegment& segment = facts.segments[i];
+    EXPECT_EQ(segment.url, std::string("http://h/s/") + expected[i].name);
+    EXPECT_EQ(segment.key, expected[i].key) << expected[i].name;
+    EXPECT_EQ(segment.sequence, expected[i].sequence) << expected[i].name;
+  }
+}
+
 TEST(ReadPlaylist, MalformedTextGivesANote) {
   const struct {
     const char* text;

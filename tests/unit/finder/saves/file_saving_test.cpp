@@ -2,10 +2,13 @@
 
 #include "finder/playlist_rows.h"
 #include "finder/result_reporting.h"
+#include "finder/saves/segment_cipher.h"
 #include "tests/unit/finder/finder_test_support.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <openssl/evp.h>
 
 #include <csignal>
 #include <filesystem>
@@ -20,6 +23,28 @@ std::string Contents(const std::string& path) {
   text << file.rdbuf();
   return text.str();
 }
+
+// AES-128-CBC with PKCS#7 padding, as an HLS packager encrypts a segment.
+std::string Encrypted(const std::string& key, const std::string& iv, const std::string& plain) {
+  EVP_CIPHER_CTX* context = EVP_CIPHER_CTX_new();
+  std::string out(plain.size() + 16, '\0');
+  int written = 0;
+  int last = 0;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(plain.data());
+  auto* into = reinterpret_cast<unsigned char*>(out.data());
+  EVP_EncryptInit_ex(context, EVP_aes_128_cbc(), nullptr,
+                     reinterpret_cast<const unsigned char*>(key.data()),
+                     reinterpret_cast<const unsigned char*>(iv.data()));
+  EVP_EncryptUpdate(context, into, &written, bytes, static_cast<int>(plain.size()));
+  EVP_EncryptFinal_ex(context, into + written, &last);
+  EVP_CIPHER_CTX_free(context);
+  out.resize(static_cast<size_t>(written + last));
+  return out;
+}
+
+const std::string kKey = "0123456789abcdef";
+const std::string kIv =
+    std::string("\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f", 16);
 
 // 0123456789 repeated: a part of it shows where it was cut from.
 std::string Digits(size_t size) {
@@ -78,6 +103,29 @@ class FileSavingTest : public FinderTest {
         Served(u"http://site.test/spaced.m3u8", u"application/x-mpegurl",
                "#EXTM3U\n#EXTINF:2,\na b.ts\n#EXT-X-ENDLIST\n"),
         Served(u"http://site.test/a%20b.ts", u"video/mp2t", "S"),
+        // An AES-128 stream: the IV of the media sequence number, then one of its own, then
+        // clear; and one whose key is no key.
+        Served(u"http://site.test/aes.m3u8", u"application/x-mpegurl",
+               "#EXTM3U\n#EXT-X-MEDIA-SEQUENCE:7\n#EXT-X-KEY:METHOD=AES-128,URI=\"aes.key\"\n"
+               "#EXTINF:2,\ne0.ts\n#EXT-X-KEY:METHOD=AES-128,URI=\"aes.key\","
+               "IV=0x000102030405060708090A0B0C0D0E0F\n#EXTINF:2,\ne1.ts\n"
+               "#EXT-X-KEY:METHOD=NONE\n#EXTINF:2,\nclear.ts\n#EXT-X-ENDLIST\n"),
+        Served(u"http://site.test/aes.key", u"application/octet-stream", kKey),
+        Served(u"http://site.test/e0.ts", u"video/mp2t",
+               Encrypted(kKey, SequenceIv(7), "the first segment, longer than a block")),
+        Served(u"http://site.test/e1.ts", u"video/mp2t", Encrypted(kKey, kIv, "second")),
+        Served(u"http://site.test/clear.ts", u"video/mp2t", "CLEAR"),
+        Served(u"http://site.test/badkey.m3u8", u"application/x-mpegurl",
+               "#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"short.key\"\n#EXTINF:2,\ne0.ts\n"
+               "#EXT-X-ENDLIST\n"),
+        Served(u"http://site.test/short.key", u"application/octet-stream", "short"),
+        Served(u"http://site.test/wrongkey.m3u8", u"application/x-mpegurl",
+               "#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"wrong.key\"\n#EXTINF:2,\ne1.ts\n"
+               "#EXT-X-ENDLIST\n"),
+        Served(u"http://site.test/wrong.key", u"application/octet-stream", "fedcba9876543210"),
+        Served(u"http://site.test/drm.m3u8", u"application/x-mpegurl",
+               "#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"skd://k\",KEYFORMAT=\"com.apple."
+               "streamingkeydelivery\"\n#EXTINF:2,\ne0.ts\n#EXT-X-ENDLIST\n"),
     };
     responses[0].requestHeaders = u"User-Agent: Sim/1\r\n";
     responses[1].requestHeaders = u"Referer: http://site.test/watch?token=s3cr3t\r\n";
@@ -189,6 +237,34 @@ TEST_F(FileSavingTest, AStreamIsJoinedWithWhatTheBrowserWouldSend) {
   EXPECT_EQ(Contents(joined), "BBBBAAAA");
 }
 
+TEST_F(FileSavingTest, AnAes128StreamIsSavedDecryptedWithTheKeyThePageGets) {
+  const std::string path = m_folder + "/aes.ts";
+  const std::string last =
+      Save(u"savePlaylist", R"({"id": )" + Id("http://site.test/aes.m3u8") + "}", path);
+  EXPECT_NE(last.find(R"("state":"done")"), std::string::npos) << last;
+  EXPECT_EQ(Contents(path),
+            "the first segment, longer than a block"
+            "second"
+            "CLEAR");
+  // The key is asked for as the page's own requests are.
+  EXPECT_EQ(Sent(u"http://site.test/aes.key"), u"Referer: http://site.test/watch?token=s3cr3t\r\n");
+  const struct {
+    const char* playlist;
+    const char* failure;
+  } cases[] = {
+      {"http://site.test/badkey.m3u8", "holds 5 bytes, not 16"},
+      {"http://site.test/wrongkey.m3u8", "could not be decrypted"},
+  };
+  for (const auto& c : cases) {
+    const std::string failed = m_folder + "/failed.ts";
+    const std::string end = Save(u"savePlaylist", R"({"id": )" + Id(c.playlist) + "}", failed);
+    EXPECT_NE(end.find(R"("state":"failed")"), std::string::npos) << end;
+    EXPECT_NE(end.find(c.failure), std::string::npos) << end;
+    EXPECT_FALSE(std::filesystem::exists(failed)) << c.playlist;
+  }
+  EXPECT_EQ(FilesIn(m_folder), 1u);
+}
+
 TEST_F(FileSavingTest, ByteRangesAreSavedExactly) {
   const struct {
     const char* playlist;
@@ -217,6 +293,8 @@ TEST_F(FileSavingTest, WhatCannotBeSavedExactlyIsRefusedWithWhy) {
   } cases[] = {
       {u"savePlaylist", R"({"id": )" + Id("http://site.test/locked.m3u8") + "}",
        "encrypted (SAMPLE-AES)"},
+      {u"savePlaylist", R"({"id": )" + Id("http://site.test/drm.m3u8") + "}",
+       "held by a DRM system (com.apple.streamingkeydelivery)"},
       {u"savePlaylist", R"({"id": )" + Id("http://site.test/stream.mpd") + "}", "DASH"},
       {u"savePlaylist", R"({"id": )" + Id("http://site.test/master.m3u8") + R"(, "variant": 5})",
        "no such variant"},
