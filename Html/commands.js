@@ -110,6 +110,8 @@
   // be saved exactly says why.
   function saveRow(row) {
     if (!row || row.id === null) return;
+    // A playlist's row saves its stream as one file (a master playlist's best variant).
+    if (TrawlerResults.isPlaylist(row)) return savePlaylist(row);
     const answer = askService('saveFile', {id: row.id});
     if (answer && answer.returnValue === 1) return;
     page.notify(answer && typeof answer.message === 'string' ? answer.message

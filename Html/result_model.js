@@ -521,5 +521,6 @@
   exports.bytesOf = bytesOf;
   exports.verdictOf = verdictOf;
   exports.kindOf = kindOf;
+  exports.isPlaylist = isPlaylist;
   exports.KINDS = KINDS;
 })(typeof module === 'object' ? module.exports : (globalThis.TrawlerResults = {}));

@@ -6,7 +6,6 @@
 #include "finder/result_reporting.h"
 #include "finder/saves/file_saving.h"
 #include "finder/saves/job_runner.h"
-#include "finder/saves/stream_items.h"
 #include "finder/text/url_names.h"
 
 #include <unistd.h>
@@ -28,17 +27,6 @@ const RequestRecord* DocumentOf(const FinderState& state, int search) {
     if (record.search == search && record.window == 0 && !record.blocked) return &record;
   }
   return nullptr;
-}
-
-// Whether the playlist is one a master playlist of the same search lists: the master's
-// save takes it.
-bool IsListedVariant(const FinderState& state, const RequestRecord& playlist) {
-  return std::any_of(state.m_records.begin(), state.m_records.end(), [&](const RequestRecord& row) {
-    if (row.search != playlist.search || !row.playlist) return false;
-    const auto& variants = row.playlist->variants;
-    return std::any_of(variants.begin(), variants.end(),
-                       [&](const PlaylistVariant& variant) { return variant.url == playlist.url; });
-  });
 }
 
 std::string TimeoutText(double seconds) {
@@ -151,31 +139,18 @@ void CCaptureRun::EndCapture(CapturePage& page) {
 
 void CCaptureRun::StartSaves(CapturePage& page) {
   FileSave files{FileSave::Kind::kFolder, {}, 0};
-  std::vector<FileSave> streams;
   for (const RequestRecord& row : m_state.m_records) {
-    if (row.search != page.search || row.blocked || !row.error.empty() || row.status >= 400 ||
-        !WantedUrl(m_options, row.url)) {
-      continue;
-    }
-    files.ids.push_back(row.id);
-    if (!row.playlist || row.playlist->kind == PlaylistKind::kUnknown ||
-        IsListedVariant(m_state, row)) {
-      continue;
-    }
-    // A stream that cannot be joined whole is not saved as one file, and says why.
-    const std::string refusal = StreamRefusal(*row.playlist, row.url);
-    if (refusal.empty()) {
-      streams.push_back({FileSave::Kind::kStream, {row.id}, BestVariant(*row.playlist)});
-    } else {
-      std::string name = row.url;
-      UrlFileNameUtf8(row.url, name);
-      m_saveFailures.push_back(name + " as one file: " + refusal);
+    if (row.search == page.search && !row.blocked && row.error.empty() && row.status < 400 &&
+        WantedUrl(m_options, row.url)) {
+      files.ids.push_back(row.id);
     }
   }
   IWebView* view = page.window ? page.window->m_webView : nullptr;
-  if (!view) return;
-  if (!files.ids.empty()) streams.insert(streams.begin(), files);
-  for (const FileSave& save : streams) {
+  if (!view || files.ids.empty()) return;
+  // Every file, then each stream as one file; a stream that cannot be joined says why.
+  std::vector<FileSave> saves = StreamSavesOf(m_state, files.ids, m_saveFailures);
+  saves.insert(saves.begin(), files);
+  for (const FileSave& save : saves) {
     if (const uint32_t job = StartFileSaveIn(save, m_state, m_saves, view, m_options.saveFolder)) {
       page.saveJobs.push_back(job);
     }

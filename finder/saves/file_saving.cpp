@@ -54,7 +54,7 @@ const RequestRecord* PlaylistRow(const Json::Value& params, FinderState& state, 
   const RequestRecord* row =
       params["id"].isUInt() ? FindRecord(state, params["id"].asUInt()) : nullptr;
   if (!row || !row->playlist) return nullptr;
-  variant = params["variant"].isUInt() ? params["variant"].asUInt() : 0;
+  variant = params["variant"].isUInt() ? params["variant"].asUInt() : BestVariant(*row->playlist);
   refusal = StreamRefusal(*row->playlist, row->url);
   if (refusal.empty() && row->playlist->kind == PlaylistKind::kHlsMaster &&
       (variant >= row->playlist->variants.size() || row->playlist->variants[variant].url.empty())) {
@@ -169,7 +169,40 @@ void RunFileSave(const FileSave& save, FinderState& state, Saves& saves, HWND ow
   if (!job) return;
   const std::string chosen = AskSavePath(saves, owner, Utf16Of(job->name), DialogTitle(save.kind),
                                          save.kind == FileSave::Kind::kFolder);
-  if (!chosen.empty()) StartAt(std::move(job), save, saves, view, chosen);
+  if (chosen.empty()) return;
+  StartAt(std::move(job), save, saves, view, chosen);
+  if (save.kind != FileSave::Kind::kFolder) return;
+  // The shown playlists go into the folder as their streams too, each as one file; those
+  // that cannot be joined are there as their own files.
+  std::vector<std::string> refusals;
+  for (const FileSave& stream : StreamSavesOf(state, save.ids, refusals)) {
+    StartFileSaveIn(stream, state, saves, view, chosen);
+  }
+}
+
+std::vector<FileSave> StreamSavesOf(const FinderState& state, const std::vector<uint32_t>& ids,
+                                    std::vector<std::string>& refusals) {
+  std::set<std::string> variants;
+  for (uint32_t id : ids) {
+    const RequestRecord* row = FindRecord(state, id);
+    if (!row || !row->playlist) continue;
+    for (const PlaylistVariant& variant : row->playlist->variants) variants.insert(variant.url);
+  }
+  std::vector<FileSave> streams;
+  for (uint32_t id : ids) {
+    const RequestRecord* row = FindRecord(state, id);
+    if (!row || !row->playlist || row->playlist->kind == PlaylistKind::kUnknown ||
+        variants.count(row->url)) {
+      continue;
+    }
+    const std::string refusal = StreamRefusal(*row->playlist, row->url);
+    if (refusal.empty()) {
+      streams.push_back({FileSave::Kind::kStream, {id}, BestVariant(*row->playlist)});
+    } else {
+      refusals.push_back(SaveFileName(row->url, "", "") + " as one file: " + refusal);
+    }
+  }
+  return streams;
 }
 
 uint32_t StartFileSaveIn(const FileSave& save, FinderState& state, Saves& saves, IWebView* view,

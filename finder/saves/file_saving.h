@@ -13,6 +13,7 @@
 #include <json/json.h>
 
 #include <string>
+#include <vector>
 
 // saveFile {id}, saveShown {ids: [...]} or savePlaylist {id, variant}: kept, and the dialog
 // asked for. 0 for anything else, or when a save's dialog is waiting; a row that cannot be
@@ -27,5 +28,11 @@ void RunFileSave(const FileSave& save, FinderState& state, Saves& saves, HWND ow
 // is taken: nothing there is replaced). The job's number, or 0 when there is nothing to save.
 uint32_t StartFileSaveIn(const FileSave& save, FinderState& state, Saves& saves, IWebView* view,
                          const std::string& folder);
+// The streams among the rows, each to be saved as one file (a master playlist's best
+// variant): every playlist row that no master playlist among them lists as its variant.
+// Those that cannot be joined whole are left out, each said in `refusals` ("name as one
+// file: why").
+std::vector<FileSave> StreamSavesOf(const FinderState& state, const std::vector<uint32_t>& ids,
+                                    std::vector<std::string>& refusals);
 // cancelSave {job}.
 int CancelSave(const Json::Value& params, Saves& saves);

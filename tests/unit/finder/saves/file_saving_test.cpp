@@ -343,6 +343,34 @@ TEST_F(FileSavingTest, TheListKeepsBoundedSegmentsAndASaveReadsDroppedOnesAgain)
   EXPECT_EQ(State().m_keptSegments, 0u);
 }
 
+TEST_F(FileSavingTest, ShownPlaylistsGoIntoTheFolderAsTheirStreamsToo) {
+  std::string ids;
+  for (const char* url : {"http://site.test/master.m3u8", "http://site.test/v/index.m3u8",
+                          "http://site.test/ranged.m3u8", "http://site.test/locked.m3u8",
+                          "http://site.test/stream.mpd"}) {
+    ids += (ids.empty() ? "" : ",") + Id(url);
+  }
+  Save(u"saveShown", R"({"ids": [)" + ids + "]}", m_folder, 200);
+  // The playlists' own files, and a stream for each playlist that no shown master lists
+  // (the master's, by its best variant) and that can be joined.
+  EXPECT_EQ(Contents(m_folder + "/master 4x4 _.._.bash_profile.ts"), "AAAABBBBCC");
+  EXPECT_EQ(Contents(m_folder + "/ranged.mp4"), Digits(58));
+  EXPECT_TRUE(std::filesystem::exists(m_folder + "/index.m3u8"));
+  EXPECT_TRUE(std::filesystem::exists(m_folder + "/stream.mpd"));
+  EXPECT_EQ(FilesIn(m_folder), 7u);
+  std::vector<std::string> refusals;
+  std::vector<uint32_t> rows;
+  for (const char* url : {"http://site.test/locked.m3u8", "http://site.test/stream.mpd",
+                          "http://site.test/movie.mp4"}) {
+    rows.push_back(Row(url).id);
+  }
+  EXPECT_TRUE(StreamSavesOf(State(), rows, refusals).empty());
+  ASSERT_EQ(refusals.size(), 2u);
+  EXPECT_NE(refusals[0].find("locked.m3u8 as one file: This stream is encrypted (SAMPLE-AES)"),
+            std::string::npos);
+  EXPECT_NE(refusals[1].find("DASH"), std::string::npos);
+}
+
 TEST_F(FileSavingTest, ShownFilesStayInTheirFolderAndGoOnPastAFailure) {
   std::ofstream(m_folder + "/movie.mp4") << "mine";
   // A row whose address redirects to one no save follows.
