@@ -8,6 +8,8 @@
 #include "finder/window_placement.h"
 #include "webview/com_ptr.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kTitleLength = 256;
@@ -86,6 +88,18 @@ bool MayOpen(const std::string& url, int search) {
   return false;
 }
 
+// The number of a new window among those its search's pages opened: the count of the
+// latest search, or of the numbered search's own windows (a run of several at once).
+int NextWindowNumber(int search) {
+  const int opened = ++g_pApp->m_localWindow.m_windowsOpened;
+  if (!search) return opened;
+  const auto& popups = g_pApp->m_popupWindows;
+  return 1 + static_cast<int>(
+                 std::count_if(popups.begin(), popups.end(), [search](const CMyWindow* popup) {
+                   return popup->m_resourceLoadDelegate.m_search == search;
+                 }));
+}
+
 }  // namespace
 
 void CMyWindow::OnLoadFinished(BSTR url) {
@@ -113,8 +127,9 @@ void CMyWindow::OnCreate(LPCREATESTRUCTW) {
 
 CMyWindow* CMyWindow::OpenPopup() {
   auto* window = new CMyWindow();
-  if (g_pApp) window->m_resourceLoadDelegate.m_window = ++g_pApp->m_localWindow.m_windowsOpened;
-  window->m_resourceLoadDelegate.m_search = m_resourceLoadDelegate.m_search;
+  const int search = m_resourceLoadDelegate.m_search;
+  if (g_pApp) window->m_resourceLoadDelegate.m_window = NextWindowNumber(search);
+  window->m_resourceLoadDelegate.m_search = search;
   window->m_besideUi = m_besideUi;
   WCHAR title[kTitleLength] = {};
   GetWindowTextW(m_hWnd, title, kTitleLength);

@@ -23,11 +23,13 @@ CAPTURE = os.environ.get("TRAWLER_CAPTURE", "")
 RUN_SECONDS = 120
 
 
-def light_page(phase):
-    """A page of an image and a script, for runs of many pages."""
+def light_page(phase, popup=False):
+    """A page of an image and a script, for runs of many pages; with a popup, it opens a
+    window of its image's redirect too."""
     p = "/p%d" % phase
-    return Page("text/html", '<img src="%s/img/pic.png"><script src="%s/script.js"></script>'
-                % (p, p))
+    opens = "<script>window.open('%s/redirected.png')</script>" % p if popup else ""
+    return Page("text/html", '<img src="%s/img/pic.png"><script src="%s/script.js"></script>%s'
+                % (p, p, opens))
 
 
 def busy_page(phase):
@@ -191,16 +193,20 @@ class CaptureTest(unittest.TestCase):
     def test_several_pages_at_once_each_row_naming_its_page(self):
         addresses = []
         for phase in range(20, 32):
-            self.server.pages(phase)["/light.html"] = light_page(phase)
+            self.server.pages(phase)["/light.html"] = light_page(phase, popup=True)
             addresses.append(self.server.url("/p%d/light.html" % phase))
         har_path = self.output("many.har")
         code, rows, errors = self.capture("--jobs", "4", "--har", har_path, "--jsonl", "-",
                                           *addresses)
         self.assertEqual((code, errors), (0, ""))
         pages = collections.Counter(row["page"] for row in rows)
-        self.assertEqual(pages, collections.Counter({address: 3 for address in addresses}))
+        self.assertEqual(pages, collections.Counter({address: 4 for address in addresses}))
         for row in rows:
             self.assertTrue(path_of(row["url"]).startswith(path_of(row["page"])[:5]), row)
+        # Each page's window is its first: windows are counted page by page.
+        self.assertEqual({(row["page"], row["window"]) for row in rows
+                          if row["fileName"] == "redirected.png"},
+                         {(address, 1) for address in addresses})
         with open(har_path) as text:
             har = json.load(text)
         self.assertEqual(sorted(page["title"] for page in har["log"]["pages"]), sorted(addresses))
