@@ -199,6 +199,6 @@ When a page's capture ends:
   -h, --help          this text
 
 Exit status: 0 every page loaded, 1 a page failed, timed out or the output could not be
-written, 2 bad usage. Without DISPLAY or WAYLAND_DISPLAY a private Xvfb is started.
+written, 2 bad usage. The pages are shown on a private Xvfb the run starts and ends.
 )";
 }
