@@ -68,9 +68,12 @@ class CaptureTest(unittest.TestCase):
         shutil.rmtree(cls.work, ignore_errors=True)
 
     def capture(self, *arguments):
-        """Runs trawler-capture to its end: (exit code, JSON lines, standard error)."""
-        done = subprocess.run([CAPTURE] + list(arguments), capture_output=True, text=True,
-                              env=self.environment, timeout=RUN_SECONDS)
+        """Runs trawler-capture to its end: (exit code, JSON lines, standard error). The
+        quiet period is long enough for what a page opens a moment after its load even on a
+        busy machine."""
+        quiet = [] if "--idle" in arguments else ["--idle", "1500"]
+        done = subprocess.run([CAPTURE] + quiet + list(arguments), capture_output=True,
+                              text=True, env=self.environment, timeout=RUN_SECONDS)
         rows = [json.loads(line) for line in done.stdout.splitlines()]
         return done.returncode, rows, done.stderr
 
