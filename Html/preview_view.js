@@ -82,12 +82,18 @@
   function imageParts(preview, bytes, caption) {
     const image = element('img', 'preview-image');
     image.alt = 'Preview of the image';
-    image.addEventListener('load', () => {
-      caption.textContent += ' \u00B7 ' + image.naturalWidth + '\u00D7' + image.naturalHeight +
-                             ' pixels';
-    });
-    image.addEventListener('error', () => { caption.textContent += ' \u00B7 not an image WebKit can draw'; });
     held.url = URL.createObjectURL(new Blob([bytes], {type: preview.mimeType}));
+    // The size is read from an image outside the document: an SVG's natural size in the
+    // page follows its drawn size once laid out (at least 48 pixels here).
+    const measured = new Image();
+    measured.addEventListener('load', () => {
+      caption.textContent += ' \u00B7 ' + measured.naturalWidth + '\u00D7' +
+                             measured.naturalHeight + ' pixels';
+    });
+    measured.addEventListener('error', () => {
+      caption.textContent += ' \u00B7 not an image WebKit can draw';
+    });
+    measured.src = held.url;
     image.src = held.url;
     return [image];
   }
