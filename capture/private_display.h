@@ -1,8 +1,10 @@
 #pragma once
 
-// A private X server for a run: Xvfb on the first free display number
-// (it says which through -displayfd), started in a private folder that holds its log, and
-// ended with the run (also when the run is killed: it gets SIGTERM when its parent dies).
+// A private X server for a run: Xvfb on the first free display number (it says which
+// through -displayfd), started in a private folder (0700) that holds its log and its
+// authority file, whose random cookie only the run's own clients are handed (XAUTHORITY),
+// and ended with the run (also when the run is killed: it gets SIGTERM when its parent
+// dies).
 
 #include <sys/types.h>
 
