@@ -4,11 +4,11 @@ responses) served by nginx, captured to a HAR file by trawler-capture and by hea
 Chromium recording one over its DevTools protocol (bench/chromium_har.js), each run timed
 from its start to its exit, rounds alternating, each round under addresses of its own so no
 cache helps; the two HARs' requests compared (URL, method, status); and trawler-capture's
-time to its last response against a bare WebKitGTK view's load. Prints figures; asserts
-nothing. Installs Debian's chromium and, in a folder of the bench's own, the npm package
-chrome-remote-interface when they are missing.
+time to its last response against a bare WebKitGTK view's load on a display like its own.
+Prints figures; asserts nothing. Installs Debian's chromium and, in a folder of the bench's
+own, the npm package chrome-remote-interface when they are missing.
 
-Run (builds first): python3 bench/capture_bench.py build/bin
+Run (builds first; it needs no display): python3 bench/capture_bench.py build/bin
 """
 
 import json
@@ -60,6 +60,15 @@ def requests_of(har, base):
     return found
 
 
+def bare_round(url):
+    """A bare WebKitGTK view's load (ms), on a display like trawler-capture's own (24-bit
+    colour: a shallower display paints for less)."""
+    done = subprocess.run(["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24", "/usr/bin/python3",
+                           os.path.join(HERE, "bare_view_load.py"), url],
+                          check=True, timeout=600, capture_output=True, text=True)
+    return float(done.stdout.strip().splitlines()[-1])
+
+
 def capture_round(bin_folder, url, har, home):
     """trawler-capture to a HAR (its load event with nothing in flight ends it, as the
     Chromium script's does): its time (ms), and its last response since its page started."""
@@ -97,7 +106,7 @@ def main():
                                       base + "burst.html", har],
                                      env=dict(os.environ, TMPDIR=work))
                 else:
-                    spent = burst_bench.bare_round(base + "burst.html")
+                    spent = bare_round(base + "burst.html")
                 times[kind].append(spent)
                 if turn == 0 and kind != "bare":
                     compared = compared or {}
