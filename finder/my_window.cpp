@@ -1,7 +1,6 @@
 #include "finder/my_window.h"
 
 #include "app/my_app.h"
-#include "finder/records/clocks.h"
 #include "finder/result_reporting.h"
 #include "finder/text/text_conversion.h"
 #include "finder/text/web_address.h"
@@ -72,14 +71,10 @@ bool MayOpen(const std::string& url, int search) {
   if (!g_pApp) return true;
   FinderState& state = g_pApp->m_localWindow;
   if (!state.m_running || state.m_windowsOpened < state.m_windowsAllowed) return true;
-  RequestRecord record;
+  RequestRecord record = RecordStartingNow(state, search);
   record.url = url;
-  record.search = SearchNumber(state, search);
   record.blocked = true;
   record.finished = true;
-  record.startClock = SteadyMs();
-  record.startWall = WallMs();
-  record.startMs = record.startClock - SearchClock(state, record.search, record.startClock);
   ReportFailedRequest(state, std::move(record));
   Json::Value blocked(Json::objectValue);
   blocked["blocked"] = ++state.m_windowsBlocked;

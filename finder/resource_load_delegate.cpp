@@ -33,12 +33,8 @@ FinderState* Listing() {
 // A record of a window of the search, starting now, made from the page at `initiator`.
 RequestRecord Started(const FinderState& state, const CResourceLoadDelegate& delegate,
                       std::string initiator) {
-  RequestRecord record;
+  RequestRecord record = RecordStartingNow(state, delegate.m_search);
   record.window = delegate.m_window;
-  record.search = SearchNumber(state, delegate.m_search);
-  record.startClock = SteadyMs();
-  record.startWall = WallMs();
-  record.startMs = record.startClock - SearchClock(state, record.search, record.startClock);
   record.initiator = std::move(initiator);
   return record;
 }

@@ -71,14 +71,16 @@ void UpdateReported(FinderState& state, uint32_t id) {
   if (state.m_watcher) state.m_watcher->RowChanged(*kept);
 }
 
-int SearchNumber(const FinderState& state, int chosen) {
-  return chosen ? chosen : static_cast<int>(state.m_searches.size());
-}
-
-double SearchClock(const FinderState& state, int search, double otherwise) {
-  const size_t index = static_cast<size_t>(search) - 1;
-  return search > 0 && index < state.m_searches.size() ? state.m_searches[index].startClock
-                                                       : otherwise;
+RequestRecord RecordStartingNow(const FinderState& state, int search) {
+  RequestRecord record;
+  record.search = search ? search : static_cast<int>(state.m_searches.size());
+  record.startClock = SteadyMs();
+  record.startWall = WallMs();
+  const size_t index = static_cast<size_t>(record.search) - 1;
+  if (record.search > 0 && index < state.m_searches.size()) {
+    record.startMs = record.startClock - state.m_searches[index].startClock;
+  }
+  return record;
 }
 
 void ReportPageLoad(FinderState& state, const std::string& url, const std::string& error) {

@@ -14,11 +14,9 @@ uint32_t KeepRequest(FinderState& state, RequestRecord record);
 // A request that failed before any response: its row is reported when the filter is off or
 // the URL's extension passes it. The row's id, or 0.
 uint32_t ReportFailedRequest(FinderState& state, RequestRecord record);
-// The number of the search a window's requests belong to: `chosen`, or the latest when 0.
-int SearchNumber(const FinderState& state, int chosen);
-// When the search of that number started, on the steady clock; `otherwise` when the list
-// has no such search.
-double SearchClock(const FinderState& state, int search, double otherwise);
+// A record of a request starting now in a window of the search of that number (0: the
+// latest): its search, its clocks, and its start since the search's.
+RequestRecord RecordStartingNow(const FinderState& state, int search);
 // The kept record of a row, or null when the list no longer holds it.
 RequestRecord* FindRecord(FinderState& state, uint32_t id);
 const RequestRecord* FindRecord(const FinderState& state, uint32_t id);

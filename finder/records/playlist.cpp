@@ -133,11 +133,7 @@ int ReadKey(std::string_view list, const std::string& url, PlaylistFacts& facts)
   }
   // A key repeated for every segment is kept once; no more keys than segments are kept.
   if (facts.keys.size() >= kMostSegments) return static_cast<int>(facts.keys.size()) - 1;
-  if (facts.keys.empty() || facts.keys.back().method != key.method ||
-      facts.keys.back().url != key.url || facts.keys.back().iv != key.iv ||
-      facts.keys.back().keyFormat != key.keyFormat) {
-    facts.keys.push_back(std::move(key));
-  }
+  if (facts.keys.empty() || !(facts.keys.back() == key)) facts.keys.push_back(std::move(key));
   return static_cast<int>(facts.keys.size()) - 1;
 }
 

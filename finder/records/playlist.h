@@ -42,6 +42,8 @@ struct PlaylistKey {
   std::string url;        // where the key is, absolute
   std::string iv;         // the 16 bytes of its IV attribute; empty: the sequence number's
   std::string keyFormat;  // empty or "identity": the key is the 16 bytes at url
+
+  bool operator==(const PlaylistKey&) const = default;
 };
 
 struct PlaylistFacts {

@@ -1,31 +1,24 @@
 #include "finder/records/xml_elements.h"
 
+#include "finder/text/text_conversion.h"
+
 #include <cstdlib>
 
 namespace {
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-// UTF-8 of a code point; nothing for one that is none.
+// UTF-8 of a code point, through its UTF-16 form; nothing for one that is none.
 std::string Utf8(unsigned long point) {
-  std::string out;
-  if (point == 0 || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) return out;
-  if (point < 0x80) {
-    out += static_cast<char>(point);
-  } else if (point < 0x800) {
-    out += static_cast<char>(0xC0 | (point >> 6));
-    out += static_cast<char>(0x80 | (point & 0x3F));
-  } else if (point < 0x10000) {
-    out += static_cast<char>(0xE0 | (point >> 12));
-    out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (point & 0x3F));
+  if (point == 0 || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) return "";
+  std::u16string units;
+  if (point < 0x10000) {
+    units += static_cast<char16_t>(point);
   } else {
-    out += static_cast<char>(0xF0 | (point >> 18));
-    out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (point & 0x3F));
+    units += static_cast<char16_t>(0xD800 + ((point - 0x10000) >> 10));
+    units += static_cast<char16_t>(0xDC00 + ((point - 0x10000) & 0x3FF));
   }
-  return out;
+  return Utf8Of(units);
 }
 
 // The text with its entity and character references replaced; an unknown one stays.

@@ -142,15 +142,11 @@ void Fetch(Saves& saves, SaveJob& job) {
   handlers.end = [table, id, index = job.index](const std::string& error) {
     SaveJob* job = FindJob(*table, id);
     if (!job || job->index != index) return;
-    if (error.empty()) {
-      const std::string failure = Decrypted(*table, *job);
-      if (failure.empty()) {
-        ItemSaved(*table, *job);
-      } else {
-        ItemFailed(*table, *job, job->items[index].request.url + ": " + failure);
-      }
+    const std::string failure = error.empty() ? Decrypted(*table, *job) : error;
+    if (failure.empty()) {
+      ItemSaved(*table, *job);
     } else {
-      ItemFailed(*table, *job, job->items[index].request.url + ": " + error);
+      ItemFailed(*table, *job, job->items[index].request.url + ": " + failure);
     }
     if ((job = FindJob(*table, id))) Next(*table, *job);
   };
