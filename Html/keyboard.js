@@ -1,7 +1,8 @@
 // The page's keys: Esc stops (or clears the search box), Ctrl+F searches the list,
 // Ctrl+Shift+C copies the shown URLs, Ctrl+C the selected one, Ctrl+S saves the selected
-// row's file, the arrows, Page Up/Down, Home and End move the selection, Right and Left
-// unfold and fold a playlist, Enter in the list opens the selected row.
+// row's file (a playlist's stream as one file), the arrows, Page Up/Down, Home and End move
+// the selection, Right and Left unfold and fold a playlist, Enter in the list shows the
+// selected row's details and Shift+Enter opens it.
 'use strict';
 
 (function (exports) {
@@ -70,12 +71,17 @@
     if (key in SELECTION_STEPS && !inText) {
       return () => page.moveSelection(SELECTION_STEPS[key]());
     }
-    // Enter opens the selected row from the list (or with nothing focused); on any control
-    // it is the control's own (a menu opens, a header sorts).
+    // Enter shows the selected row's details from the list (or with nothing focused), and
+    // Shift+Enter opens the row; on any control it is the control's own (a menu opens, a
+    // header sorts).
     const focused = document.activeElement;
     if (key === 'Enter' && selected &&
         (focused === state.view.elements.viewport || focused === document.body)) {
-      return () => page.openRow(selected);
+      if (event.shiftKey) return () => page.openRow(selected);
+      return () => {
+        state.detailsOpen = true;
+        page.requestRender();
+      };
     }
     return null;
   }

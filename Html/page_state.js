@@ -14,7 +14,9 @@
   // since session storage outlives the process.
   exports.ALIVE_KEY = 'trawler.pageAlive';
   exports.PRESETS = {
-    video: {mode: 'mime', text: 'video'},
+    // Video as a site plays it: its files, and its streams' playlists and separate sound,
+    // which come with other types than video/ (the list shows the Media kind).
+    video: {mode: 'off', kinds: ['media']},
     audio: {mode: 'mime', text: 'audio'},
     images: {mode: 'mime', text: 'image'},
     code: {mode: 'ext', text: '*.js; *.mjs; *.css'},

@@ -18,6 +18,13 @@
     return value.toFixed(value < 10 ? 1 : 0) + ' ' + units[unit];
   }
 
+  // "1:05 left" (or "40 s left") for a number of seconds.
+  function leftText(seconds) {
+    if (seconds < 60) return seconds + ' s left';
+    const minutes = Math.floor(seconds / 60);
+    return minutes + ':' + String(seconds % 60).padStart(2, '0') + ' left';
+  }
+
   // "Saved 41 of 43 files; 2 failed" for a folder save with failures.
   function folderText(save) {
     const failed = Array.isArray(save.failures) ? save.failures.length : 0;
@@ -42,6 +49,8 @@
       words.push((save.joined ? 'segment ' : 'file ') + Math.min(save.item + 1, save.items) +
                  ' of ' + save.items);
     }
+    if (save.speed > 0) words.push(sizeText(save.speed) + '/s');
+    if (save.left >= 0 && save.bytes > 0) words.push(leftText(save.left));
     return words.join(' \u00B7 ');
   }
 

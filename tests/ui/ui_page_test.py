@@ -86,8 +86,10 @@ class UiPageTest(unittest.TestCase):
             ({"mode": "ext", "ext": "*.mp3; *.flv"},
              {"filterEnabled": True, "useFileExtFilter": True, "mimeFilter": "",
               "fileExtFilter": "*.mp3; *.flv"}),
-            ({"preset": "video"}, {"filterEnabled": True, "useFileExtFilter": False,
-                                   "mimeFilter": "video", "fileExtFilter": ""}),
+            # Video keeps the streams' playlists and sound: the list shows the Media kind.
+            ({"mode": "mime", "mime": "y", "preset": "video"},
+             {"filterEnabled": False, "useFileExtFilter": False, "mimeFilter": "y",
+              "fileExtFilter": ""}),
             ({"preset": "audio"}, {"filterEnabled": True, "useFileExtFilter": False,
                                    "mimeFilter": "audio", "fileExtFilter": ""}),
             ({"preset": "images"}, {"filterEnabled": True, "useFileExtFilter": False,
@@ -338,6 +340,9 @@ class UiPageTest(unittest.TestCase):
         self.assertEqual(page.js("document.activeElement.id"), "narrow")
         page.js("document.getElementById('viewport').focus()")
         page.keys("Down", "Down", "Return")
+        self.assertFalse(page.js("document.getElementById('details').hidden"))
+        self.assertEqual(page.calls("open"), [])
+        page.keys("shift+Return")
         self.assertEqual(page.calls("open")[-1]["params"], {"url": "http://h.test/b.png"})
         # Enter on a control is the control's, even with a row selected: the menu opens.
         page.js("document.querySelector('#export-menu summary').focus()")
@@ -416,6 +421,11 @@ class UiPageTest(unittest.TestCase):
                     "error": ""}
         page.js("saveProgress(%s)" % json.dumps(json.dumps(progress)))
         self.assertEqual(page.text("#saves .save-text"), "1.0 MB of 2.0 MB (50%)")
+        # A stream's: its segments, speed and time left.
+        page.js("saveProgress(%s)" % json.dumps(json.dumps(dict(
+            progress, total=-1, item=3, items=120, speed=524288, left=125))))
+        self.assertEqual(page.text("#saves .save-text"),
+                         "1.0 MB \u00B7 segment 4 of 120 \u00B7 512 KB/s \u00B7 2:05 left")
         page.js("document.querySelector('#saves [data-action=cancel-save]').click()")
         self.assertEqual(page.calls("cancelSave")[-1]["params"], {"job": 7})
         page.js("saveProgress(%s)" % json.dumps(json.dumps(dict(progress, state="done"))))
