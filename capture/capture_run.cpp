@@ -52,6 +52,8 @@ bool CCaptureRun::Start(HINSTANCE instance, std::string& error) {
     return false;
   }
   m_state.m_windowsAllowed = kWindowsPerPage * static_cast<int>(m_pages.size());
+  // The saves' fetches made again after a wait are paced by the clock too.
+  m_saves.clock = m_clock.m_hWnd;
   Tick();
   return true;
 }
@@ -179,6 +181,8 @@ size_t CCaptureRun::Running() const {
     return page.state == CapturePage::State::kLoading || page.state == CapturePage::State::kSaving;
   });
 }
+
+void CCaptureRun::RetrySaves() { ::RetrySaves(m_saves); }
 
 void CCaptureRun::Tick() {
   if (m_ending) return;

@@ -40,10 +40,12 @@ bool CLocalWindow::OnWindowObjectCleared(js::JSContextRef context, js::JSObjectR
 void CLocalWindow::OnLoadFinished(BSTR) {
   if (m_pageReady) return;
   ReplayRows(*this);
+  m_saves.clock = m_hWnd;
   RetellSaves(m_saves);
 }
 
 void CLocalWindow::OnTimer(UINT_PTR timerId) {
+  if (timerId == kRetryTimer) return RetrySaves(m_saves);
   if (timerId != kSaveTimer || !m_saves.pending) return;
   const PendingSave save = std::move(*m_saves.pending);
   m_saves.pending.reset();

@@ -16,6 +16,7 @@ class SimWebView;
 struct EngineState {
   std::map<std::u16string, Page> pages;
   std::map<std::u16string, size_t> pageLoads;
+  std::map<std::u16string, int> downloadsDropped;  // of each address, so far
   Records records;
   Observer* observer = nullptr;
   Observer silent;

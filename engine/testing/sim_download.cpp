@@ -62,8 +62,8 @@ void SimDownload::Respond(int status, long long length, const std::u16string& he
   });
 }
 
-void SimDownload::Fail(const std::u16string& url) {
-  Scheduler::Get().After(1, [self = ComPtr<SimDownload>::Share(this), url] {
+void SimDownload::Fail(const std::u16string& url, int after) {
+  Scheduler::Get().After(after, [self = ComPtr<SimDownload>::Share(this), url] {
     auto error = ComPtr<SimError>::Adopt(new SimError(u"Not found", url));
     if (auto delegate = self->Delegate()) delegate->didFailWithError(self.Get(), error.Get());
   });
@@ -97,6 +97,15 @@ void SimDownload::Start(const SimURLRequest& request) {
     }
     const bool decoded = !Field(headers, u"Content-Encoding").empty();
     Respond(status, decoded ? -1 : static_cast<long long>(body.size()), headers);
+    if (State().downloadsDropped[request.m_url]++ < response->downloadsDropped) {
+      const std::string part = body.substr(0, body.size() / 2);
+      Scheduler::Get().After(2, [self, part] {
+        if (auto delegate = self->Delegate()) {
+          delegate->didReceiveData(self.Get(), part.data(), static_cast<UINT>(part.size()));
+        }
+      });
+      return Fail(request.m_url, 3);
+    }
     if (response->endsAfter >= 0) body = body.substr(0, response->endsAfter);
     const size_t half = body.size() / 2;
     for (const std::string& part : {body.substr(0, half), body.substr(half)}) {

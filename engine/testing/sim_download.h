@@ -32,7 +32,7 @@ class SimDownload : public engine::ComObject<IWebDownload> {
     return ComPtr<IWebDownloadDelegate>::Share(m_delegate.Get());
   }
   void Respond(int status, long long length, const std::u16string& headers);
-  void Fail(const std::u16string& url);
+  void Fail(const std::u16string& url, int after = 1);
 
   ComPtr<IWebDownloadDelegate> m_delegate;
 };

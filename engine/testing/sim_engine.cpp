@@ -73,6 +73,8 @@ bool ReadResponse(const Json::Value& value, Response& response, std::string& err
       value["failsAfterResponse"].isBool() && value["failsAfterResponse"].asBool();
   response.ignoresRange = value["ignoresRange"].isBool() && value["ignoresRange"].asBool();
   if (value["endsAfter"].isIntegral()) response.endsAfter = value["endsAfter"].asInt64();
+  if (value["downloadsDropped"].isInt())
+    response.downloadsDropped = value["downloadsDropped"].asInt();
   response.fromMemoryCache = value["fromMemoryCache"].isBool() && value["fromMemoryCache"].asBool();
   response.cancelled = value["cancelled"].isBool() && value["cancelled"].asBool();
   if (!ReadHeaders(value["requestHeaders"], response.requestHeaders) ||
@@ -154,6 +156,7 @@ void Reset() {
   EngineState& state = State();
   state.pages.clear();
   state.pageLoads.clear();
+  state.downloadsDropped.clear();
   state.records = Records();
   state.nextResourceId = 1;
   state.failingClass = nullptr;

@@ -45,6 +45,8 @@ struct Response {
   // after that many bytes of its body (an engine that missed a cut).
   bool ignoresRange = false;
   long long endsAfter = -1;
+  // Its first downloads that many drop their connection: half the body, then an error.
+  int downloadsDropped = 0;
   bool fromMemoryCache = false;  // the page's memory cache answers it
   bool cancelled = false;        // its error is a cancellation
 };
@@ -63,10 +65,9 @@ void SetPage(const std::u16string& url, Page page);
 // message when the value has another shape. A response may also say "status" (200 for a
 // web address, else 0), "method", "requestHeaders" and "headers" (objects of strings),
 // "redirects" ([{"url", "status"}]), "error" (a text), "failsAfterResponse", "body" (a
-// text), "ignoresRange", "endsAfter" (a byte count), "fromMemoryCache" and "cancelled" (its
-// error is a cancellation); a page may say
-// "cookies" (a Cookie
-// header's value) and "untrustedCertificate" (true).
+// text), "ignoresRange", "endsAfter" (a byte count), "downloadsDropped" (a count),
+// "fromMemoryCache" and "cancelled" (its error is a cancellation); a page may say "cookies" (a
+// Cookie header's value) and "untrustedCertificate" (true).
 bool SetPagesFromJson(const Json::Value& pages, std::string& error);
 
 struct LoadRecord {

@@ -2,9 +2,11 @@
 
 #include "finder/records/xml_elements.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -190,6 +192,33 @@ std::string ContentTypeOf(const std::string& declared, const std::string& mimeTy
   return mimeType.rfind("application/ttml", 0) == 0 ? "text" : "";
 }
 
+// The DRM system a ContentProtection element's scheme names.
+std::string ProtectionName(const XmlElement& element) {
+  std::string scheme = element.AttributeOr("schemeIdUri", "");
+  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  static const std::pair<const char*, const char*> kKnown[] = {
+      {"edef8ba9-79d6-4ace-a3c8-27dcd51d21ed", "Widevine"},
+      {"9a04f079-9840-4286-ab92-e65be0885f95", "PlayReady"},
+      {"94ce86fb-07ff-4f43-adb8-93d2fa968ca2", "FairPlay"},
+      {"e2719d58-a985-b3c9-781a-b030af78d30e", "ClearKey"},
+      {"1077efec-c0b2-4d02-ace3-3c1e52e2fb4b", "ClearKey"},
+      {"urn:mpeg:dash:mp4protection:2011", "Common Encryption"},
+  };
+  for (const auto& [uuid, name] : kKnown) {
+    if (scheme.find(uuid) != std::string::npos) return name;
+  }
+  return scheme.empty() ? "ContentProtection" : scheme;
+}
+
+// Notes the first ContentProtection among the element's children.
+void NoteProtection(const XmlElement& element, DashManifest& manifest) {
+  for (const XmlElement& child : element.children) {
+    if (child.name == "ContentProtection" && manifest.protection.empty()) {
+      manifest.protection = ProtectionName(child);
+    }
+  }
+}
+
 struct Period {
   const XmlElement& element;
   std::string base;
@@ -199,6 +228,7 @@ struct Period {
 
 void ReadRepresentation(const Period& period, const XmlElement& set, const XmlElement& element,
                         const std::string& setBase, DashManifest& manifest) {
+  NoteProtection(element, manifest);
   DashRepresentation representation;
   const auto either = [&](const char* key) {
     return element.AttributeOr(key, set.AttributeOr(key, ""));
@@ -341,11 +371,13 @@ DashManifest ReadDashManifest(std::string_view text, const std::string& url) {
   for (const XmlElement& child : root.children) {
     if (child.name == "Period") periods.push_back(&child);
   }
+  manifest.periods = periods.size();
   const std::vector<double> seconds = PeriodSeconds(periods, manifest.durationSeconds);
   for (size_t i = 0; i < periods.size(); ++i) {
     const Period period{*periods[i], BaseOf(*periods[i], base), seconds[i], url};
     for (const XmlElement& set : period.element.children) {
       if (set.name != "AdaptationSet") continue;
+      NoteProtection(set, manifest);
       const std::string setBase = BaseOf(set, period.base);
       for (const XmlElement& element : set.children) {
         if (element.name != "Representation") continue;

@@ -31,6 +31,10 @@ struct DashRepresentation {
 
 struct DashManifest {
   bool dynamic = false;
+  size_t periods = 0;
+  // The DRM system a ContentProtection names ("Widevine", "PlayReady", "FairPlay",
+  // "ClearKey", "Common Encryption" or its scheme as written); empty when none is named.
+  std::string protection;
   double durationSeconds = 0;
   std::vector<DashRepresentation> representations;  // of every period, in order
   std::string note;                                 // what could not be read; empty when all was

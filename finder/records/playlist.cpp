@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <tuple>
 
 namespace {
 
@@ -162,8 +163,16 @@ void ReadHls(std::string_view text, const std::string& url, PlaylistFacts& facts
       if (facts.variants.size() < kMostVariants) {
         facts.variants.push_back({"", attributes["RESOLUTION"],
                                   std::strtoll(attributes["BANDWIDTH"].c_str(), nullptr, 10),
-                                  attributes["CODECS"]});
+                                  attributes["CODECS"], attributes["AUDIO"], ""});
         variantNext = true;
+      }
+    } else if (StartsWith(line, "#EXT-X-MEDIA:")) {
+      auto attributes = Attributes(line.substr(13));
+      if (facts.renditions.size() < kMostVariants) {
+        const std::string& uri = attributes["URI"];
+        facts.renditions.push_back({attributes["TYPE"], attributes["GROUP-ID"], attributes["NAME"],
+                                    attributes["LANGUAGE"], uri.empty() ? "" : ResolveUrl(url, uri),
+                                    attributes["DEFAULT"] == "YES"});
       }
     } else if (StartsWith(line, "#EXTINF:")) {
       segmentSeconds =
@@ -235,14 +244,16 @@ void ReadDash(std::string_view text, const std::string& url, PlaylistFacts& fact
   facts.durationSeconds = manifest.durationSeconds;
   facts.live = manifest.dynamic;
   facts.note = manifest.note;
+  facts.encryption = manifest.protection;
   for (const DashRepresentation& representation : manifest.representations) {
     if (facts.variants.size() < kMostVariants) {
       const bool sized = representation.width > 0 && representation.height > 0;
-      facts.variants.push_back({"",
-                                sized ? std::to_string(representation.width) + "x" +
-                                            std::to_string(representation.height)
-                                      : "",
-                                representation.bandwidth, representation.codecs});
+      facts.variants.push_back(
+          {"",
+           sized
+               ? std::to_string(representation.width) + "x" + std::to_string(representation.height)
+               : "",
+           representation.bandwidth, representation.codecs, "", representation.contentType});
     }
     for (const PlaylistSegment& segment : representation.segments) AddSegment(facts, segment);
   }
@@ -374,13 +385,34 @@ int64_t Pixels(const std::string& resolution) {
 }  // namespace
 
 size_t BestVariant(const PlaylistFacts& facts) {
+  // A DASH manifest's sound and text representations are not pictures to choose from.
+  const auto rank = [](const PlaylistVariant& variant) {
+    const bool picture = variant.contentType != "audio" && variant.contentType != "text";
+    return std::make_tuple(picture, Pixels(variant.resolution), variant.bandwidth);
+  };
   size_t best = 0;
   for (size_t i = 1; i < facts.variants.size(); ++i) {
+    if (rank(facts.variants[i]) > rank(facts.variants[best])) best = i;
+  }
+  return best;
+}
+
+const PlaylistRendition* AudioRendition(const PlaylistFacts& facts, size_t variant) {
+  if (variant >= facts.variants.size() || facts.variants[variant].audio.empty()) return nullptr;
+  const PlaylistRendition* chosen = nullptr;
+  for (const PlaylistRendition& rendition : facts.renditions) {
+    if (rendition.type != "AUDIO" || rendition.group != facts.variants[variant].audio) continue;
+    if (!chosen || (rendition.isDefault && !chosen->isDefault)) chosen = &rendition;
+  }
+  return chosen && !chosen->url.empty() ? chosen : nullptr;
+}
+
+size_t BestAudio(const PlaylistFacts& facts) {
+  size_t best = facts.variants.size();
+  for (size_t i = 0; i < facts.variants.size(); ++i) {
     const PlaylistVariant& variant = facts.variants[i];
-    const PlaylistVariant& chosen = facts.variants[best];
-    const int64_t pixels = Pixels(variant.resolution);
-    const int64_t chosenPixels = Pixels(chosen.resolution);
-    if (pixels > chosenPixels || (pixels == chosenPixels && variant.bandwidth > chosen.bandwidth)) {
+    if (variant.contentType != "audio") continue;
+    if (best == facts.variants.size() || variant.bandwidth > facts.variants[best].bandwidth) {
       best = i;
     }
   }

@@ -20,6 +20,19 @@ struct PlaylistVariant {
   std::string resolution;
   int64_t bandwidth = 0;
   std::string codecs;
+  std::string audio;        // the group of its audio renditions (AUDIO); empty: none
+  std::string contentType;  // a DASH representation's "video", "audio", "text" or ""
+};
+
+// An #EXT-X-MEDIA of a master playlist: sound (or subtitles) of their own, which variants
+// name by their group.
+struct PlaylistRendition {
+  std::string type;  // "AUDIO", "SUBTITLES", ...
+  std::string group;
+  std::string name;
+  std::string language;
+  std::string url;  // absolute; empty: it is within the variants' own streams
+  bool isDefault = false;
 };
 
 enum class PlaylistKind { kUnknown, kHlsMaster, kHlsMedia, kDash };
@@ -49,13 +62,16 @@ struct PlaylistKey {
 struct PlaylistFacts {
   PlaylistKind kind = PlaylistKind::kUnknown;  // kUnknown: see note
   std::vector<PlaylistVariant> variants;
+  std::vector<PlaylistRendition> renditions;
   // In order, an init section first; at most kMostSegments are kept of segmentCount.
   std::vector<PlaylistSegment> segments;
   size_t segmentCount = 0;
   // The list gave the segments up to keep its memory bounded: a save reads them again.
   bool segmentsDropped = false;
   double durationSeconds = 0;
-  std::string encryption;  // the key method other than NONE ("AES-128", ...); empty: clear
+  // The key method other than NONE ("AES-128", ...), or the DRM system a DASH manifest
+  // names; empty: clear.
+  std::string encryption;
   std::vector<PlaylistKey> keys;
   bool live = false;  // a media playlist that has not ended, or a dynamic manifest
   bool fragmentedMp4 = false;
@@ -66,6 +82,12 @@ using PlaylistFactsPtr = std::shared_ptr<const PlaylistFacts>;
 // The variant a save takes when none is chosen: the most pixels (RESOLUTION), then the
 // highest bandwidth, the first of equals; 0 when there are none.
 size_t BestVariant(const PlaylistFacts& facts);
+// The sound a save of the variant takes from a playlist of its own: its audio group's
+// default rendition, else the group's first; null when the variant's stream holds its sound.
+const PlaylistRendition* AudioRendition(const PlaylistFacts& facts, size_t variant);
+// The DASH audio representation a save takes beside the video: the highest bandwidth, the
+// first of equals; facts.variants.size() when there is none.
+size_t BestAudio(const PlaylistFacts& facts);
 // Whether a response says it is a playlist, by its type or its name.
 bool IsDeclaredPlaylist(const std::string& mimeType, const std::string& url);
 // Whether a response may be a playlist worth reading: a declared one, or one of a generic

@@ -5,10 +5,12 @@
 #include "finder/saves/fetch_context.h"
 #include "finder/saves/job_runner.h"
 #include "finder/saves/stream_items.h"
+#include "finder/saves/stream_mux.h"
 #include "finder/text/file_names.h"
 #include "finder/text/text_conversion.h"
 #include "finder/text/web_address.h"
 
+#include <algorithm>
 #include <set>
 
 namespace {
@@ -56,38 +58,90 @@ const RequestRecord* PlaylistRow(const Json::Value& params, FinderState& state, 
   if (!row || !row->playlist) return nullptr;
   variant = params["variant"].isUInt() ? params["variant"].asUInt() : BestVariant(*row->playlist);
   refusal = StreamRefusal(*row->playlist, row->url);
-  if (refusal.empty() && row->playlist->kind == PlaylistKind::kHlsMaster &&
-      (variant >= row->playlist->variants.size() || row->playlist->variants[variant].url.empty())) {
-    refusal = "The master playlist has no such variant";
+  const PlaylistKind kind = row->playlist->kind;
+  if (refusal.empty() && (kind == PlaylistKind::kHlsMaster || kind == PlaylistKind::kDash) &&
+      (variant >= row->playlist->variants.size() ||
+       (kind == PlaylistKind::kHlsMaster && row->playlist->variants[variant].url.empty()))) {
+    refusal = kind == PlaylistKind::kDash ? "The manifest has no such representation"
+                                          : "The master playlist has no such variant";
   }
   return row;
 }
 
-// A stream's job: its segments, or the media playlist to read them from when it starts.
+// The tracks of a master playlist's variant: its own playlist, and the playlist of its
+// sound when that is a rendition of its own. The codecs named, in `codecs`.
+void ReadsVariant(SaveJob& job, const FinderState& state, const RequestRecord& row, size_t variant,
+                  std::vector<std::string>& codecs) {
+  const PlaylistFacts& facts = *row.playlist;
+  job.playlists.push_back(LedFetch(state, row, facts.variants[variant].url));
+  codecs.push_back(facts.variants[variant].codecs);
+  if (const PlaylistRendition* sound = AudioRendition(facts, variant)) {
+    job.playlists.push_back(LedFetch(state, row, sound->url));
+  }
+}
+
+// The representations a DASH save takes: the chosen one, and the best sound beside a
+// picture.
+void ReadsManifest(SaveJob& job, const FinderState& state, const RequestRecord& row, size_t variant,
+                   std::vector<std::string>& codecs) {
+  const PlaylistFacts& facts = *row.playlist;
+  job.dash = true;
+  job.playlists.push_back(RowFetch(state, row));
+  job.picture = variant;
+  codecs.push_back(facts.variants[variant].codecs);
+  const size_t sound = BestAudio(facts);
+  if (facts.variants[variant].contentType == "audio" || sound >= facts.variants.size()) return;
+  job.sound = sound;
+  codecs.push_back(facts.variants[sound].codecs);
+}
+
+// A stream's job: its segments, or the playlists to read them from when it starts, and the
+// container its tracks go into.
 std::unique_ptr<SaveJob> StreamJob(const FinderState& state, const RequestRecord& row,
                                    size_t variant) {
   auto job = std::make_unique<SaveJob>();
   const PlaylistFacts& facts = *row.playlist;
   job->owner = row.url;
   const bool master = facts.kind == PlaylistKind::kHlsMaster;
+  std::vector<std::string> codecs;
   // The segments' requests are those the page that asked for the playlist makes; a master
-  // playlist's variant, and a live playlist, are read first.
+  // playlist's variant, a manifest and a live playlist are read when the save starts.
   if (master) {
-    job->playlist = LedFetch(state, row, facts.variants[variant].url);
+    ReadsVariant(*job, state, row, variant, codecs);
+  } else if (facts.kind == PlaylistKind::kDash) {
+    ReadsManifest(*job, state, row, variant, codecs);
   } else if (facts.live || facts.segmentsDropped) {
-    job->playlist = RowFetch(state, row);
+    job->playlists.push_back(RowFetch(state, row));
   } else {
-    SetStreamItems(*job, facts, LedFetch(state, row, row.url));
+    AddTrack(*job, 0, facts.segments, facts.keys, LedFetch(state, row, row.url));
   }
-  job->readsPlaylist = master || facts.live || facts.segmentsDropped;
+  job->trackCount =
+      job->dash ? 1 + (job->sound != SIZE_MAX) : std::max<size_t>(1, job->playlists.size());
+  // One track is joined as its segments make it; several are muxed into what their
+  // codecs go in.
+  const std::string extension =
+      job->dash || job->trackCount > 1 ? MuxedExtension(codecs) : StreamExtension(facts);
+  job->joinedContainer = job->trackCount > 1 ? "" : ContainerOfName(extension);
+  if (job->trackCount > 1) job->container = ContainerOfName(extension);
   std::string stem = SaveFileName(row.url, "", "");
   stem = stem.substr(0, stem.rfind('.'));
   if (stem.empty() || stem == "download") stem = "stream";
-  if (master && !facts.variants[variant].resolution.empty()) {
+  if ((master || job->dash) && !facts.variants[variant].resolution.empty()) {
     stem += " " + facts.variants[variant].resolution;
   }
-  job->name = SafeFileName(stem + StreamExtension(facts));
+  job->name = SafeFileName(stem + extension);
   return job;
+}
+
+// The container of the name the user chose: the tracks are muxed into it, and one track
+// joined as it comes is remuxed when the name asks for another container than its own.
+void ChooseContainer(SaveJob& job, const std::string& chosen) {
+  const std::string picked = ContainerOfName(chosen.substr(chosen.rfind('/') + 1));
+  if (job.trackCount > 1) {
+    if (!picked.empty()) job.container = picked;
+  } else if (!job.joinedContainer.empty()) {
+    job.container = picked.empty() || picked == job.joinedContainer ? "" : picked;
+  }
 }
 
 // The job a waiting save makes; the dialog names where it goes.
@@ -127,6 +181,7 @@ void StartAt(std::unique_ptr<SaveJob> job, const FileSave& save, Saves& saves, I
              const std::string& chosen) {
   const bool folder = save.kind == FileSave::Kind::kFolder;
   (folder ? job->folder : job->path) = chosen;
+  if (save.kind == FileSave::Kind::kStream) ChooseContainer(*job, chosen);
   // The page shows the file by the name it was given.
   if (!folder) job->name = chosen.substr(chosen.rfind('/') + 1);
   job->view = ComPtr<IWebView>::Share(view);
@@ -187,6 +242,9 @@ std::vector<FileSave> StreamSavesOf(const FinderState& state, const std::vector<
     const RequestRecord* row = FindRecord(state, id);
     if (!row || !row->playlist) continue;
     for (const PlaylistVariant& variant : row->playlist->variants) variants.insert(variant.url);
+    for (const PlaylistRendition& rendition : row->playlist->renditions) {
+      variants.insert(rendition.url);
+    }
   }
   std::vector<FileSave> streams;
   for (uint32_t id : ids) {

@@ -1,8 +1,10 @@
 #include "finder/saves/job_runner.h"
 
 #include "finder/records/clocks.h"
+#include "finder/records/dash_manifest.h"
 #include "finder/result_reporting.h"
 #include "finder/saves/stream_items.h"
+#include "finder/saves/stream_mux.h"
 
 #include <cerrno>
 
@@ -12,6 +14,28 @@ constexpr double kProgressGapMs = 250;
 constexpr size_t kKeyBytes = 16;
 // How many ended saves' last progress is kept to tell a page that loads again.
 constexpr size_t kMostEndedTold = 32;
+// A joined stream's segments fetched at once, and the bytes held of those after the one
+// being written before no more are started.
+constexpr size_t kMostInFlight = 4;
+constexpr size_t kMostHeldBytes = 64 * 1024 * 1024;
+// A failed fetch is made again this many times, after waits of 0.5 s, 1 s and 2 s (a
+// retry's wait is looked at every tick of the clock).
+constexpr int kMostRetries = 3;
+constexpr double kFirstRetryMs = 500;
+constexpr UINT kRetryTickMs = 100;
+
+// How long the save should still take, by its bytes when its length is known, else by its
+// items; -1 when it cannot be told yet.
+Json::Int64 SecondsLeft(const SaveJob& job, double elapsed, double speed) {
+  if (job.total > 0 && speed > 0) {
+    return static_cast<Json::Int64>(static_cast<double>(job.total - job.bytes) / speed);
+  }
+  if (job.items.size() > 1 && job.index > 0) {
+    const double items = static_cast<double>(job.items.size() - job.index);
+    return static_cast<Json::Int64>(elapsed / 1000 * items / static_cast<double>(job.index));
+  }
+  return -1;
+}
 
 Json::Value ProgressOf(const SaveJob& job, const char* state, const std::string& error) {
   Json::Value progress(Json::objectValue);
@@ -34,6 +58,10 @@ Json::Value ProgressOf(const SaveJob& job, const char* state, const std::string&
   }
   progress["failures"] = failures;
   progress["error"] = error;
+  const double elapsed = SteadyMs() - job.startedAt;
+  const double speed = elapsed > 0 ? static_cast<double>(job.bytes) * 1000 / elapsed : 0;
+  progress["speed"] = static_cast<Json::Int64>(speed);
+  progress["left"] = SecondsLeft(job, elapsed, speed);
   return progress;
 }
 
@@ -69,18 +97,39 @@ void EndJob(Saves& saves, SaveJob& job, const char* state, const std::string& er
   saves.jobs.erase(job.id);
 }
 
-void Next(Saves& saves, SaveJob& job);
+void Pump(Saves& saves, SaveJob& job);
+
+// The file the item in hand is written to: its track's when the tracks are muxed, else the
+// job's own (its one file, or the item's file in the folder).
+PartialFile& FileFor(SaveJob& job) {
+  const size_t track = job.items[job.index].track;
+  return job.container.empty() || track >= job.tracks.size() ? job.file : *job.tracks[track];
+}
+
+// Opens the file the item in hand is written to.
+bool OpenFor(SaveJob& job, const SaveItem& item) {
+  if (!job.folder.empty()) return job.file.Open(job.folder + "/" + item.name);
+  if (job.container.empty()) return job.file.IsOpen() || job.file.Open(job.path);
+  while (job.tracks.size() < job.trackCount) job.tracks.push_back(std::make_unique<PartialFile>());
+  PartialFile& track = FileFor(job);
+  return track.IsOpen() || track.Open(job.path + ".track" + std::to_string(item.track + 1));
+}
 
 // The item in hand could not be saved: a joined file fails with it, a folder save goes on.
-void ItemFailed(Saves& saves, SaveJob& job, const std::string& error) {
-  if (job.folder.empty()) return EndJob(saves, job, "failed", error);
+// False when the job ended.
+bool ItemFailed(Saves& saves, SaveJob& job, const std::string& error) {
+  if (job.folder.empty()) {
+    EndJob(saves, job, "failed", error);
+    return false;
+  }
   job.file.Discard();
   job.failures.push_back({job.items[job.index].name, error});
   ++job.index;
+  return true;
 }
 
 // The item in hand is whole: its file goes into the folder, or the next part follows.
-void ItemSaved(Saves& saves, SaveJob& job) {
+bool ItemSaved(Saves& saves, SaveJob& job) {
   if (!job.folder.empty()) {
     std::string placed;
     if (!job.file.PlaceInFolder(job.folder, job.items[job.index].name, placed)) {
@@ -89,10 +138,11 @@ void ItemSaved(Saves& saves, SaveJob& job) {
     ++job.saved;
   }
   ++job.index;
+  return true;
 }
 
 bool Written(Saves& saves, SaveJob& job, std::string_view bytes) {
-  if (!job.file.Write(bytes)) return false;
+  if (!FileFor(job).Write(bytes)) return false;
   // A save's first bytes are told at once: the page sees that it is under way.
   const bool first = job.bytes == 0;
   job.bytes += static_cast<int64_t>(bytes.size());
@@ -121,48 +171,133 @@ std::string Decrypted(Saves& saves, SaveJob& job) {
   return Written(saves, job, plain) ? std::string() : LastFileError();
 }
 
-void Fetch(Saves& saves, SaveJob& job) {
-  Saves* table = &saves;
-  const uint32_t id = job.id;
-  FetchHandlers handlers;
-  handlers.response = [table, id](int64_t length) {
-    SaveJob* job = FindJob(*table, id);
-    if (job && job->items.size() == 1) job->total = length;
-  };
-  handlers.data = [table, id](std::string_view bytes) {
-    SaveJob* job = FindJob(*table, id);
-    if (!job) return false;
-    if (Taken(*table, *job, bytes)) return true;
-    // The item ends here, with the reason; the fetch's own end then finds nothing to do.
-    const uint32_t index = static_cast<uint32_t>(job->index);
-    ItemFailed(*table, *job, LastFileError());
-    if ((job = FindJob(*table, id)) && job->index != index) Next(*table, *job);
-    return false;
-  };
-  handlers.end = [table, id, index = job.index](const std::string& error) {
-    SaveJob* job = FindJob(*table, id);
-    if (!job || job->index != index) return;
-    const std::string failure = error.empty() ? Decrypted(*table, *job) : error;
-    if (failure.empty()) {
-      ItemSaved(*table, *job);
-    } else {
-      ItemFailed(*table, *job, job->items[index].request.url + ": " + failure);
-    }
-    if ((job = FindJob(*table, id))) Next(*table, *job);
-  };
+// The item in hand starts going to its file: what came of it so far first. Why it cannot,
+// or empty.
+std::string StartWriting(Saves& saves, SaveJob& job, ItemFetch& fetch) {
   const SaveItem& item = job.items[job.index];
+  if (!OpenFor(job, item)) return LastFileError();
   job.cipher.Stop();
   if (item.key >= 0 && !job.cipher.Start(job.keys[static_cast<size_t>(item.key)], item.iv)) {
-    ItemFailed(saves, job, item.request.url + ": its key or IV is not 16 bytes");
-    if (SaveJob* left = FindJob(saves, id)) Next(saves, *left);
-    return;
+    return item.request.url + ": its key or IV is not 16 bytes";
   }
-  job.fetch = CSessionFetch::Start(job.view.Get(), item.request, handlers);
-  if (!job.fetch) {
-    ItemFailed(saves, job,
-               "There is no browsing window to fetch " + job.items[job.index].request.url);
-    if (SaveJob* left = FindJob(saves, id)) Next(saves, *left);
+  fetch.writing = true;
+  fetch.startedAt = FileFor(job).Position();
+  const std::string held = std::move(fetch.held);
+  fetch.held.clear();
+  return Taken(saves, job, held) ? std::string() : LastFileError();
+}
+
+void StartFetch(Saves& saves, SaveJob& job, size_t index);
+
+// A fetch that failed is made again from the start of its item, after a wait that doubles
+// each time (at once without a clock): what it wrote is cut off.
+void Retry(Saves& saves, SaveJob& job, size_t index, ItemFetch& fetch) {
+  if (fetch.writing) {
+    PartialFile& file = FileFor(job);
+    job.bytes -= file.Position() - fetch.startedAt;
+    if (!file.Truncate(fetch.startedAt)) {
+      fetch.failed = LastFileError();
+      return;
+    }
+    job.cipher.Stop();
   }
+  fetch.writing = false;
+  fetch.held.clear();
+  fetch.retryAt = SteadyMs() + kFirstRetryMs * static_cast<double>(1 << fetch.tries);
+  ++fetch.tries;
+  if (!saves.retryTimer && saves.clock) {
+    saves.retryTimer = SetTimer(saves.clock, kRetryTimer, kRetryTickMs, nullptr) != 0;
+  }
+  if (!saves.retryTimer) StartFetch(saves, job, index);
+}
+
+FetchHandlers HandlersOf(Saves& saves, uint32_t id, size_t index) {
+  Saves* table = &saves;
+  const auto found = [table, id, index]() -> std::pair<SaveJob*, ItemFetch*> {
+    SaveJob* job = FindJob(*table, id);
+    if (!job) return {nullptr, nullptr};
+    const auto fetch = job->fetches.find(index);
+    return {job, fetch == job->fetches.end() ? nullptr : &fetch->second};
+  };
+  FetchHandlers handlers;
+  handlers.response = [found](int64_t length) {
+    const auto [job, fetch] = found();
+    if (job && fetch && job->items.size() == 1) job->total = length;
+  };
+  handlers.data = [table, found](std::string_view bytes) {
+    const auto [job, fetch] = found();
+    if (!job || !fetch) return false;
+    if (!fetch->writing) {
+      fetch->held.append(bytes);
+      return true;
+    }
+    if (Taken(*table, *job, bytes)) return true;
+    // It fails with the reason; its fetch's end (Stopped) then moves the job on.
+    fetch->failed = LastFileError();
+    return false;
+  };
+  handlers.end = [table, found, index](const std::string& error) {
+    const auto [job, fetch] = found();
+    if (!job || !fetch) return;
+    if (!error.empty() && fetch->failed.empty()) {
+      const bool lasting = fetch->fetch && fetch->fetch->Lasting();
+      if (!lasting && fetch->tries < kMostRetries) {
+        Retry(*table, *job, index, *fetch);
+      } else {
+        fetch->failed = job->items[index].request.url + ": " + error;
+      }
+    }
+    fetch->whole = error.empty();
+    Pump(*table, *job);
+  };
+  return handlers;
+}
+
+void StartFetch(Saves& saves, SaveJob& job, size_t index) {
+  ItemFetch& fetch = job.fetches[index];
+  fetch.retryAt = 0;
+  fetch.whole = false;
+  fetch.fetch = CSessionFetch::Start(job.view.Get(), job.items[index].request,
+                                     HandlersOf(saves, job.id, index));
+  if (!fetch.fetch)
+    fetch.failed = "There is no browsing window to fetch " + job.items[index].request.url;
+}
+
+// Whether the item is fetched (not a data: address, nor refused).
+bool Fetched(const SaveItem& item) { return item.refusal.empty() && !item.fromData; }
+
+// Starts the fetches of the items after the one in hand, up to the job's number at once:
+// a joined stream's several, while the bytes held of them stay few; others' one.
+void StartFetches(Saves& saves, SaveJob& job) {
+  const size_t most = job.folder.empty() && job.items.size() > 1 ? kMostInFlight : 1;
+  size_t held = 0;
+  for (const auto& [index, fetch] : job.fetches) held += fetch.held.size();
+  for (size_t index = job.index;
+       index < job.items.size() && job.fetches.size() < most && held < kMostHeldBytes; ++index) {
+    if (Fetched(job.items[index]) && !job.fetches.count(index)) StartFetch(saves, job, index);
+  }
+}
+
+// The joined file is whole: its tracks muxed into it and read back, or its bytes those of
+// its segments. Why it is not, or empty.
+std::string Completed(SaveJob& job) {
+  if (job.container.empty()) {
+    if (!job.file.IsOpen() && !job.file.Open(job.path)) return LastFileError();
+    return job.file.Position() == job.bytes ? std::string()
+                                            : "The joined file does not hold its segments' bytes";
+  }
+  std::vector<std::string> paths;
+  for (const auto& track : job.tracks) {
+    if (!track->Flush()) return LastFileError();
+    paths.push_back(track->Path());
+  }
+  if (paths.empty()) return "The stream has no tracks";
+  if (!job.file.Open(job.path)) return LastFileError();
+  std::vector<int64_t> packets;
+  if (std::string error = MuxTracks(paths, job.file, job.container, packets); !error.empty()) {
+    return error;
+  }
+  return ReadBackError(job.file.Path(), packets);
 }
 
 // The joined file goes to its path, or beside what is there already.
@@ -180,6 +315,10 @@ bool PlaceJoined(SaveJob& job) {
 
 void Finish(Saves& saves, SaveJob& job) {
   if (job.folder.empty()) {
+    if (const std::string error = Completed(job); !error.empty()) {
+      return EndJob(saves, job, "failed", error);
+    }
+    job.tracks.clear();
     if (!PlaceJoined(job)) return EndJob(saves, job, "failed", LastFileError());
     return EndJob(saves, job, "done", "");
   }
@@ -187,38 +326,59 @@ void Finish(Saves& saves, SaveJob& job) {
   EndJob(saves, job, "failed", "No file could be saved");
 }
 
-// Opens the file the item in hand is written to: its own in a folder, or the joined one.
-bool OpenFor(SaveJob& job, const SaveItem& item) {
-  if (!job.folder.empty()) return job.file.Open(job.folder + "/" + item.name);
-  return job.file.IsOpen() || job.file.Open(job.path);
+// The item in hand when it needs no fetch: saved from its bytes, or failed with its
+// refusal. False when the job ended.
+bool SaveUnfetched(Saves& saves, SaveJob& job) {
+  const SaveItem& item = job.items[job.index];
+  std::string failure = item.refusal;
+  if (failure.empty() && !OpenFor(job, item)) failure = LastFileError();
+  if (failure.empty() && !Written(saves, job, item.bytes)) failure = LastFileError();
+  return failure.empty() ? ItemSaved(saves, job) : ItemFailed(saves, job, failure);
 }
 
-// Saves the items that need no fetch at once, then fetches the next one.
-void Next(Saves& saves, SaveJob& job) {
-  const uint32_t id = job.id;
-  SaveJob* running = &job;
-  while (running && running->index < running->items.size()) {
-    const SaveItem& item = running->items[running->index];
-    std::string failure = item.refusal;
-    if (failure.empty() && !OpenFor(*running, item)) failure = LastFileError();
-    if (failure.empty() && !item.fromData) {
-      TellRunning(saves, *running);
-      return Fetch(saves, *running);
+// Writes what has come of the items in order, from the one in hand; false when the job
+// ended.
+bool WriteReady(Saves& saves, SaveJob& job) {
+  while (job.index < job.items.size()) {
+    if (!Fetched(job.items[job.index])) {
+      if (!SaveUnfetched(saves, job)) return false;
+      continue;
     }
-    if (failure.empty() && !Written(saves, *running, item.bytes)) failure = LastFileError();
-    if (failure.empty()) {
-      ItemSaved(saves, *running);
-    } else {
-      ItemFailed(saves, *running, failure);
-    }
-    running = FindJob(saves, id);
+    const auto found = job.fetches.find(job.index);
+    if (found == job.fetches.end() || found->second.retryAt) return true;
+    ItemFetch& fetch = found->second;
+    std::string failure = fetch.failed;
+    if (failure.empty() && !fetch.writing) failure = StartWriting(saves, job, fetch);
+    if (failure.empty() && !fetch.whole) return true;
+    if (failure.empty()) failure = Decrypted(saves, job);
+    const std::string url = job.items[job.index].request.url;
+    job.fetches.erase(found);
+    job.cipher.Stop();
+    const bool going = failure.empty() ? ItemSaved(saves, job) : ItemFailed(saves, job, failure);
+    if (!going) return false;
   }
-  if (running) Finish(saves, *running);
+  return true;
+}
+
+// Moves the job on: what came is written in order, the next fetches start, and a job with
+// every item written is finished.
+void Pump(Saves& saves, SaveJob& job) {
+  const uint32_t id = job.id;
+  for (;;) {
+    SaveJob* running = FindJob(saves, id);
+    if (!running || !WriteReady(saves, *running)) return;
+    const size_t before = running->fetches.size();
+    StartFetches(saves, *running);
+    if (running->index >= running->items.size()) return Finish(saves, *running);
+    // A fetch that could not start fails its item in its turn.
+    if (running->fetches.size() == before) break;
+    TellRunning(saves, *running);
+  }
 }
 
 // Fetches the stream's keys that are not fetched yet, one after another, then the items.
 void FetchKeys(Saves& saves, SaveJob& job) {
-  if (job.keys.size() >= job.keyRequests.size()) return Next(saves, job);
+  if (job.keys.size() >= job.keyRequests.size()) return Pump(saves, job);
   Saves* table = &saves;
   const uint32_t id = job.id;
   const FetchRequest& request = job.keyRequests[job.keys.size()];
@@ -238,27 +398,57 @@ void FetchKeys(Saves& saves, SaveJob& job) {
             });
 }
 
-// A media playlist read when the save starts gives the items: a master playlist's variant,
-// or a live playlist whose first segments may be gone by now.
-void ReadStreamPlaylist(Saves& saves, SaveJob& job) {
+// A manifest read when the save starts: its chosen representations as the tracks. Why they
+// cannot be, or empty.
+std::string AddDashTracks(SaveJob& job, const std::string& text, const FetchRequest& led) {
+  const DashManifest manifest = ReadDashManifest(text, led.url);
+  if (!manifest.protection.empty()) {
+    return "This stream is protected by DRM (" + manifest.protection + ")";
+  }
+  if (manifest.periods > 1) {
+    return "The manifest has " + std::to_string(manifest.periods) +
+           " periods; one period is saved as one file";
+  }
+  const std::vector<DashRepresentation>& all = manifest.representations;
+  size_t track = 0;
+  for (const size_t chosen : {job.picture, job.sound}) {
+    if (chosen == SIZE_MAX) continue;
+    if (chosen >= all.size()) return "The manifest changed since it was listed";
+    if (all[chosen].segments.empty()) return "A representation lists no segments";
+    AddTrack(job, track++, all[chosen].segments, {}, led);
+  }
+  return std::string();
+}
+
+// A media playlist read when the save starts: its segments as the next track. Why they
+// cannot be, or empty.
+std::string AddHlsTrack(SaveJob& job, const std::string& text, const FetchRequest& led) {
+  const PlaylistFacts facts = ReadPlaylist(text, led.url);
+  std::string refusal = facts.kind == PlaylistKind::kHlsMaster ? "The variant is a master playlist"
+                                                               : StreamRefusal(facts, led.url);
+  if (refusal.empty() && !StreamRefusal(facts, job.owner).empty()) {
+    refusal = "The variant lists the playlist it came from";
+  }
+  if (refusal.empty()) AddTrack(job, job.playlistsRead, facts.segments, facts.keys, led);
+  return refusal;
+}
+
+// Reads the stream's playlists one after another, each giving its tracks, then the keys.
+void ReadStreamPlaylists(Saves& saves, SaveJob& job) {
+  if (job.playlistsRead >= job.playlists.size()) return FetchKeys(saves, job);
   Saves* table = &saves;
   const uint32_t id = job.id;
-  FetchText(job.view.Get(), job.playlist, kMostPlaylistBytes,
+  FetchText(job.view.Get(), job.playlists[job.playlistsRead], kMostPlaylistBytes,
             [table, id](const std::string& text, const std::string& error) {
               SaveJob* job = FindJob(*table, id);
               if (!job) return;
-              const std::string url = job->playlist.url;
-              if (!error.empty()) return EndJob(*table, *job, "failed", url + ": " + error);
-              const PlaylistFacts facts = ReadPlaylist(text, url);
-              std::string refusal = facts.kind == PlaylistKind::kHlsMaster
-                                        ? "The variant is a master playlist"
-                                        : StreamRefusal(facts, url);
-              if (refusal.empty() && !StreamRefusal(facts, job->owner).empty()) {
-                refusal = "The variant lists the playlist it came from";
-              }
+              const FetchRequest led = job->playlists[job->playlistsRead];
+              if (!error.empty()) return EndJob(*table, *job, "failed", led.url + ": " + error);
+              const std::string refusal =
+                  job->dash ? AddDashTracks(*job, text, led) : AddHlsTrack(*job, text, led);
               if (!refusal.empty()) return EndJob(*table, *job, "failed", refusal);
-              SetStreamItems(*job, facts, job->playlist);
-              FetchKeys(*table, *job);
+              ++job->playlistsRead;
+              ReadStreamPlaylists(*table, *job);
             });
 }
 
@@ -266,11 +456,12 @@ void ReadStreamPlaylist(Saves& saves, SaveJob& job) {
 
 void StartJob(Saves& saves, std::unique_ptr<SaveJob> job) {
   job->id = saves.nextJob++;
+  job->startedAt = SteadyMs();
   SaveJob& started = *job;
   saves.jobs[job->id] = std::move(job);
-  if (!started.readsPlaylist) return FetchKeys(saves, started);
+  if (started.playlists.empty()) return FetchKeys(saves, started);
   TellRunning(saves, started);
-  ReadStreamPlaylist(saves, started);
+  ReadStreamPlaylists(saves, started);
 }
 
 bool CancelJob(Saves& saves, uint32_t id) {
@@ -282,6 +473,29 @@ bool CancelJob(Saves& saves, uint32_t id) {
 
 void CancelAllJobs(Saves& saves) {
   while (!saves.jobs.empty()) CancelJob(saves, saves.jobs.begin()->first);
+}
+
+void RetrySaves(Saves& saves) {
+  const double now = SteadyMs();
+  bool waiting = false;
+  std::vector<uint32_t> ids;
+  for (const auto& [id, job] : saves.jobs) ids.push_back(id);
+  for (const uint32_t id : ids) {
+    SaveJob* job = FindJob(saves, id);
+    if (!job) continue;
+    bool due = false;
+    for (auto& [index, fetch] : job->fetches) {
+      if (fetch.retryAt && fetch.retryAt <= now) {
+        StartFetch(saves, *job, index);
+        due = true;
+      } else {
+        waiting = waiting || fetch.retryAt;
+      }
+    }
+    if (due) Pump(saves, *job);
+  }
+  if (!waiting && saves.retryTimer && saves.clock) KillTimer(saves.clock, kRetryTimer);
+  saves.retryTimer = saves.retryTimer && waiting;
 }
 
 void RetellSaves(const Saves& saves) {

@@ -111,6 +111,34 @@ bool PartialFile::Write(std::string_view bytes) {
   return std::fwrite(bytes.data(), 1, bytes.size(), m_file) == bytes.size();
 }
 
+int64_t PartialFile::Position() {
+  if (!m_file) {
+    errno = EBADF;
+    return -1;
+  }
+  return ftello(m_file);
+}
+
+bool PartialFile::Seek(int64_t at) {
+  if (!m_file) {
+    errno = EBADF;
+    return false;
+  }
+  return fseeko(m_file, at, SEEK_SET) == 0;
+}
+
+bool PartialFile::Truncate(int64_t size) {
+  return Flush() && ftruncate(fileno(m_file), size) == 0 && Seek(size);
+}
+
+bool PartialFile::Flush() {
+  if (!m_file) {
+    errno = EBADF;
+    return false;
+  }
+  return std::fflush(m_file) == 0;
+}
+
 bool PartialFile::Close() {
   FILE* file = std::exchange(m_file, nullptr);
   if (!file) {

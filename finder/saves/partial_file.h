@@ -4,6 +4,7 @@
 // place only when whole; removed when it is not, also when a signal ends the process. The
 // finder's only POSIX file calls are here. Files are made without the executable bit.
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -22,6 +23,16 @@ class PartialFile {
   bool IsOpen() const { return m_file != nullptr; }
   // False (errno set) when the bytes could not all be written.
   bool Write(std::string_view bytes);
+  // Where the next bytes go; -1 (errno set) when it is not open.
+  int64_t Position();
+  // Writes from `at` on (a container's header written last); false (errno set) when it
+  // cannot.
+  bool Seek(int64_t at);
+  // Cuts it to its first `size` bytes and writes on from there (a part fetched again).
+  bool Truncate(int64_t size);
+  // Hands what is written to the file, for a reader of its path.
+  bool Flush();
+  const std::string& Path() const { return m_path; }
   // Writes it to disk and renames it to the path, replacing what the path held (the dialog
   // asked). False (errno set) when it fails; the partial file is then removed.
   bool MoveTo(const std::string& path);

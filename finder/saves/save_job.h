@@ -9,6 +9,8 @@
 #include "finder/saves/session_fetch.h"
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,27 @@ struct SaveItem {
   std::string refusal;  // why it is not saved; empty when it is
   int key = -1;         // the job's key it is decrypted with; -1: it is clear
   std::string iv;       // with a key: the 16 bytes of its IV
+  size_t track = 0;     // the track of a stream it belongs to (its video, its sound)
+};
+
+// An item being fetched. Its bytes go to its file as they come when every item before it
+// is written; until then they are held.
+struct ItemFetch {
+  ItemFetch() = default;
+  ItemFetch(const ItemFetch&) = delete;
+  ItemFetch& operator=(const ItemFetch&) = delete;
+  ~ItemFetch() {
+    if (fetch) fetch->Cancel();
+  }
+
+  ComPtr<CSessionFetch> fetch;
+  std::string held;
+  bool writing = false;
+  int64_t startedAt = 0;  // writing: where it began in its file (a retry cuts back to it)
+  bool whole = false;     // it came whole
+  std::string failed;     // why it failed for good; the item fails in its turn
+  int tries = 0;
+  double retryAt = 0;  // when a failed fetch is made again (SteadyMs); 0: it is not waiting
 };
 
 // A file of a folder save that was not saved, and why.
@@ -34,10 +57,6 @@ struct SaveJob {
   SaveJob() = default;
   SaveJob(const SaveJob&) = delete;
   SaveJob& operator=(const SaveJob&) = delete;
-  // Stops the fetch; the partial file goes with the job.
-  ~SaveJob() {
-    if (fetch) fetch->Cancel();
-  }
 
   uint32_t id = 0;
   std::string name;    // what the page shows
@@ -52,18 +71,33 @@ struct SaveJob {
   std::vector<FetchRequest> keyRequests;
   std::vector<std::string> keys;
   SegmentCipher cipher;
-  // A media playlist to read the items from first (a master playlist's variant, or a live
-  // playlist read again), and what its segments' requests carry.
-  FetchRequest playlist;
-  bool readsPlaylist = false;
-  std::string owner;      // the playlist row's address: a playlist that lists it is refused
+  // The media playlists (or the DASH manifest) to read the items from first, in order, and
+  // what their segments' requests carry: a master playlist's variant and its audio
+  // rendition, or a live playlist read again. Each playlist is a track of its own; a
+  // manifest gives the tracks of its chosen representations.
+  std::vector<FetchRequest> playlists;
+  size_t playlistsRead = 0;
+  bool dash = false;
+  size_t picture = 0;  // of a manifest: the representation of the video (PlaylistFacts::variants)
+  size_t sound = SIZE_MAX;  // and of the sound; SIZE_MAX: none
+  std::string owner;        // the playlist row's address: a playlist that lists it is refused
+  // A stream's tracks, each joined into a file of its own and then muxed into `container`
+  // (stream_mux.h) at `path`; with an empty container, the items are joined into `file` as
+  // they come, in the container the segments make (`joinedContainer`).
+  size_t trackCount = 1;
+  std::string container;
+  std::string joinedContainer;
+  std::vector<std::unique_ptr<PartialFile>> tracks;
   ComPtr<IWebView> view;  // the browsing view whose session fetches
-  size_t index = 0;       // the item being saved
+  size_t index = 0;       // the item being written
+  // The items being fetched, by their index: the one being written, and those after it (a
+  // stream's segments are fetched several at once).
+  std::map<size_t, ItemFetch> fetches;
   PartialFile file;
   int64_t bytes = 0;
   int64_t total = -1;  // the length of the one item's body, when it is known
   size_t saved = 0;    // files placed in the folder
   std::vector<SaveFailure> failures;
+  double startedAt = 0;
   double toldAt = 0;
-  ComPtr<CSessionFetch> fetch;
 };

@@ -118,7 +118,10 @@ HRESULT CSessionFetch::didReceiveResponse(IWebDownload*, int statusCode,
     End(why);
     return S_OK;
   };
-  if (statusCode >= 300) return refuse("The server answered " + std::to_string(statusCode));
+  if (statusCode >= 300) {
+    m_lasting = statusCode < 500 && statusCode != 408 && statusCode != 429;
+    return refuse("The server answered " + std::to_string(statusCode));
+  }
   m_expected = expectedContentLength;
   int64_t length = expectedContentLength;
   if (m_request.rangeFirst >= 0) {
@@ -189,8 +192,10 @@ HRESULT CSessionFetch::didFinish(IWebDownload*) {
 
 void CSessionFetch::Follow(const std::string& location) {
   const std::string next = ResolveUrl(m_url, location);
+  m_lasting = true;
   if (!IsHttpAddress(next)) return End("A redirect led to an address that is not fetched: " + next);
   if (++m_hops > kMostHops) return End("Too many redirects");
+  m_lasting = false;
   // The next hop carries what the document's policy gives it, as a browser's would.
   const std::string referer = m_request.document.empty()
                                   ? std::string()

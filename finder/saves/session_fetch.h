@@ -50,6 +50,9 @@ class CSessionFetch : public CCountedListener<IWebDownloadDelegate> {
   // Null when the view cannot fetch the address.
   static ComPtr<CSessionFetch> Start(IWebView* view, FetchRequest request, FetchHandlers handlers);
   void Cancel();
+  // Whether it failed in a way that asking again would not mend: the server refused it (an
+  // answer of 400 to 499 other than 408 and 429), or sent it where it is not followed.
+  bool Lasting() const { return m_lasting; }
 
   HRESULT didReceiveResponse(IWebDownload*, int statusCode, long long expectedContentLength,
                              BSTR headerLines) override;
@@ -81,6 +84,7 @@ class CSessionFetch : public CCountedListener<IWebDownloadDelegate> {
   int64_t m_wanted = -1;    // bytes still to hand on; -1: all
   int64_t m_delivered = 0;
   bool m_over = false;
+  bool m_lasting = false;
 };
 
 // Fetches the first mostBytes of a body; `done` hears them, whether they are the whole body,

@@ -52,8 +52,12 @@ std::string KeyRefusal(const PlaylistFacts& facts) {
 }  // namespace
 
 std::string StreamRefusal(const PlaylistFacts& facts, const std::string& url) {
+  if (facts.kind == PlaylistKind::kDash && !facts.encryption.empty()) {
+    return "This stream is protected by DRM (" + facts.encryption +
+           "); it cannot be saved as one file";
+  }
   if (facts.kind == PlaylistKind::kDash) {
-    return "Saving a DASH stream as one file is not supported; Save shown files… saves its files";
+    return facts.variants.empty() ? "The manifest lists no representations" : std::string();
   }
   if (facts.kind != PlaylistKind::kHlsMedia && facts.kind != PlaylistKind::kHlsMaster) {
     return "This is not an HLS playlist";
@@ -76,30 +80,30 @@ std::string StreamRefusal(const PlaylistFacts& facts, const std::string& url) {
   return std::string();
 }
 
-void SetStreamItems(SaveJob& job, const PlaylistFacts& facts, const FetchRequest& led) {
+void AddTrack(SaveJob& job, size_t track, const std::vector<PlaylistSegment>& segments,
+              const std::vector<PlaylistKey>& keys, const FetchRequest& led) {
   const auto request = [&led](const std::string& url) {
     FetchRequest made = led;
     made.url = url;
     made.referer = ReferrerFor(led.policy, led.document, url);
     return made;
   };
-  job.items.clear();
-  job.items.reserve(facts.segments.size());
-  for (const PlaylistSegment& segment : facts.segments) {
+  const int firstKey = static_cast<int>(job.keyRequests.size());
+  job.items.reserve(job.items.size() + segments.size());
+  for (const PlaylistSegment& segment : segments) {
     SaveItem item;
     item.request = request(segment.url);
     item.request.rangeFirst = segment.first;
     item.request.rangeLength = segment.first >= 0 ? segment.length : -1;
+    item.track = track;
     if (segment.key >= 0) {
-      const PlaylistKey& key = facts.keys[static_cast<size_t>(segment.key)];
-      item.key = segment.key;
+      const PlaylistKey& key = keys[static_cast<size_t>(segment.key)];
+      item.key = firstKey + segment.key;
       item.iv = key.iv.empty() ? SequenceIv(segment.sequence) : key.iv;
     }
     job.items.push_back(std::move(item));
   }
-  job.keyRequests.clear();
-  job.keys.clear();
-  for (const PlaylistKey& key : facts.keys) job.keyRequests.push_back(request(key.url));
+  for (const PlaylistKey& key : keys) job.keyRequests.push_back(request(key.url));
 }
 
 std::string StreamExtension(const PlaylistFacts& facts) {

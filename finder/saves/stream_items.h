@@ -12,9 +12,10 @@
 
 // Why the playlist at `url` cannot be saved as one file; empty when it can.
 std::string StreamRefusal(const PlaylistFacts& facts, const std::string& url);
-// The job's items are the segments: `led` with each segment's address, range and the
-// Referer its document's policy gives it, and the key and IV of an encrypted one; the
-// job's key requests are made the same way.
-void SetStreamItems(SaveJob& job, const PlaylistFacts& facts, const FetchRequest& led);
+// The segments (with the keys they name) are the job's track of that number: each an item that is
+// `led` with the segment's address, range and the Referer its document's policy gives it,
+// and the key and IV of an encrypted one; the job's key requests are made the same way.
+void AddTrack(SaveJob& job, size_t track, const std::vector<PlaylistSegment>& segments,
+              const std::vector<PlaylistKey>& keys, const FetchRequest& led);
 // The extension of the joined file: ".mp4" for fragmented MP4 (CMAF), ".ts" for MPEG-TS.
 std::string StreamExtension(const PlaylistFacts& facts);

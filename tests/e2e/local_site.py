@@ -37,8 +37,11 @@ class Page:
     headers of its answers (caching, disposition)."""
 
     def __init__(self, content_type, body, status=200, chunked=False, location=None,
-                 headers=None, guarded=False, held=False, cut=False):
+                 headers=None, guarded=False, held=False, cut=False, drops=0):
         self.content_type = content_type
+        # Its first answers, that many, are cut as `cut` cuts them (a connection that
+        # dropped once).
+        self.drops = drops
         # The connection closes halfway through the body (in the middle of a chunk, or
         # short of its Content-Length), as a server that went down would leave it.
         self.cut = cut
@@ -540,11 +543,13 @@ class SiteServer:
                 if page.location:
                     headers["Location"] = page.location
                 part = page.part(self.headers.get("Range"))
-                if part is None:
+                dropped = page.drops > 0
+                page.drops -= dropped
+                if part is None or dropped:
                     return self.send_answer(page.status, page.content_type, page.body,
                                             page.chunked, headers,
                                             hold=server.release if page.held else None,
-                                            cut=page.cut)
+                                            cut=page.cut or dropped)
                 headers["Content-Range"] = "bytes %d-%d/%d" % (part + (len(page.body),))
                 self.send_answer(206, page.content_type, page.body[part[0]:part[1] + 1],
                                  headers=headers)

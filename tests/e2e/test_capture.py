@@ -15,6 +15,7 @@ import urllib.parse
 
 from filter_cases import FILTER_CASES, capture_arguments
 from local_site import CLOSED_PORT, PNG, Page, SiteServer, padded, stream_pages
+from media_streams import FORMS, SECONDS, SIZE, frame_digests, media_pages, probe
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOOLS = os.path.join(HERE, "..", "..", ".tools")
@@ -177,6 +178,34 @@ class CaptureTest(unittest.TestCase):
             self.assertEqual(data.read(), clear)
         self.assertFalse([name for name in saved if ".part-" in name])
         self.assertTrue(rows)
+
+    def test_each_stream_form_is_saved_as_one_file_with_its_sound(self):
+        phase = 7
+        pages, source = media_pages(phase, os.path.join(self.work, "media"))
+        # One segment's connection drops once: the save asks for it again.
+        pages["/streams/hls-ts/s0_2.ts"].drops = 1
+        self.server.pages(phase).update(pages)
+        frames = frame_digests(source)
+        width, height = (int(side) for side in SIZE.split("x"))
+        for form, (playlist, _) in FORMS.items():
+            with self.subTest(form=form):
+                folder = self.output("media-" + form)
+                os.makedirs(folder)
+                code, _, errors = self.capture(
+                    "--save", folder, self.server.url("/p%d/streams/%s.html" % (phase, form)))
+                self.assertEqual((code, errors), (0, ""))
+                stem = os.path.splitext(playlist)[0]
+                joined = os.path.join(folder, "%s %s.mp4" % (stem, SIZE))
+                self.assertIn(playlist, os.listdir(folder))
+                info = probe(joined)
+                streams = {stream["codec_type"]: stream for stream in info["streams"]}
+                self.assertEqual(sorted(streams), ["audio", "video"])
+                self.assertEqual((streams["video"]["width"], streams["video"]["height"]),
+                                 (width, height))
+                self.assertAlmostEqual(float(info["format"]["duration"]), SECONDS, delta=0.5)
+                # Remuxed, never encoded again: every frame is the source's.
+                self.assertEqual(frame_digests(joined), frames)
+        self.assertEqual(len(self.server.asked("/p%d/streams/hls-ts/s0_2.ts" % phase)), 2)
 
     def test_a_page_that_never_settles_ends_at_its_time_or_its_timeout(self):
         phase = 4

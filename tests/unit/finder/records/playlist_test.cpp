@@ -210,6 +210,10 @@ TEST(ReadPlaylist, KeepsAtMostTheSegmentCap) {
   EXPECT_FALSE(facts.note.empty());
 }
 
+PlaylistVariant Variant(const char* resolution, int64_t bandwidth, const char* type = "") {
+  return {"", resolution, bandwidth, "", "", type};
+}
+
 TEST(BestVariant, MostPixelsThenHighestBandwidthThenTheFirst) {
   const auto best = [](std::vector<PlaylistVariant> variants) {
     PlaylistFacts facts;
@@ -217,13 +221,44 @@ TEST(BestVariant, MostPixelsThenHighestBandwidthThenTheFirst) {
     return BestVariant(facts);
   };
   EXPECT_EQ(best({}), 0u);
-  EXPECT_EQ(
-      best({{"a", "640x360", 900, ""}, {"b", "1920x1080", 500, ""}, {"c", "1280x720", 3000, ""}}),
-      1u);
-  EXPECT_EQ(best({{"a", "1280x720", 900, ""}, {"b", "1280x720", 2000, ""}}), 1u);
+  EXPECT_EQ(best({Variant("640x360", 900), Variant("1920x1080", 500), Variant("1280x720", 3000)}),
+            1u);
+  EXPECT_EQ(best({Variant("1280x720", 900), Variant("1280x720", 2000)}), 1u);
   // No resolution counts as none; equals keep the first.
-  EXPECT_EQ(best({{"a", "", 9000, ""}, {"b", "320x180", 100, ""}}), 1u);
-  EXPECT_EQ(best({{"a", "bogus", 5, ""}, {"b", "", 5, ""}}), 0u);
+  EXPECT_EQ(best({Variant("", 9000), Variant("320x180", 100)}), 1u);
+  EXPECT_EQ(best({Variant("bogus", 5), Variant("", 5)}), 0u);
+  // A manifest's sound is never the picture, however high its bandwidth.
+  EXPECT_EQ(best({Variant("", 900000, "audio"), Variant("", 100, "video")}), 1u);
+  EXPECT_EQ(best({Variant("", 100, "text"), Variant("", 50, "")}), 1u);
+}
+
+TEST(StreamSound, TheVariantsGroupsDefaultRenditionAndTheLoudestRepresentation) {
+  const PlaylistFacts master = ReadPlaylist(
+      "#EXTM3U\n"
+      "#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"a\",NAME=\"en\",URI=\"en.m3u8\"\n"
+      "#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"a\",NAME=\"de\",DEFAULT=YES,URI=\"de.m3u8\"\n"
+      "#EXT-X-MEDIA:TYPE=SUBTITLES,GROUP-ID=\"a\",NAME=\"s\",DEFAULT=YES,URI=\"s.m3u8\"\n"
+      "#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"in\",NAME=\"main\",DEFAULT=YES\n"
+      "#EXT-X-STREAM-INF:BANDWIDTH=1,AUDIO=\"a\"\nv0.m3u8\n"
+      "#EXT-X-STREAM-INF:BANDWIDTH=1,AUDIO=\"in\"\nv1.m3u8\n"
+      "#EXT-X-STREAM-INF:BANDWIDTH=1\nv2.m3u8\n",
+      "http://h/m/master.m3u8");
+  ASSERT_EQ(master.renditions.size(), 4u);
+  const PlaylistRendition* sound = AudioRendition(master, 0);
+  ASSERT_NE(sound, nullptr);
+  EXPECT_EQ(sound->url, "http://h/m/de.m3u8");
+  EXPECT_EQ(sound->language, "");
+  // A group whose default has no URI is in the variant's own stream; no group, no sound.
+  EXPECT_EQ(AudioRendition(master, 1), nullptr);
+  EXPECT_EQ(AudioRendition(master, 2), nullptr);
+  EXPECT_EQ(AudioRendition(master, 9), nullptr);
+
+  PlaylistFacts dash;
+  dash.variants = {Variant("1280x720", 5000, "video"), Variant("", 64, "audio"),
+                   Variant("", 128, "audio"), Variant("", 128, "audio")};
+  EXPECT_EQ(BestAudio(dash), 2u);
+  dash.variants.resize(1);
+  EXPECT_EQ(BestAudio(dash), 1u);
 }
 
 }  // namespace

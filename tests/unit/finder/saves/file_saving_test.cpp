@@ -10,6 +10,7 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -88,7 +89,9 @@ class FileSavingTest : public FinderTest {
         Served(u"http://site.test/self.m3u8", u"application/x-mpegurl",
                "#EXTM3U\n#EXTINF:2,\nself.m3u8\n#EXT-X-ENDLIST\n"),
         Served(u"http://site.test/stream.mpd", u"application/dash+xml",
-               "<MPD><Representation width=\"2\" height=\"2\" bandwidth=\"9\"/></MPD>"),
+               "<MPD><Period><AdaptationSet><ContentProtection schemeIdUri="
+               "\"urn:uuid:EDEF8BA9-79D6-4ACE-A3C8-27DCD51D21ED\"/><Representation width=\"2\" "
+               "height=\"2\" bandwidth=\"9\"/></AdaptationSet></Period></MPD>"),
         Served(u"http://site.test/movie.mp4", u"video/mp4", std::string(100'000, 'm')),
         Served(u"http://site.test/v/live.m3u8", u"application/x-mpegurl",
                "#EXTM3U\n#EXTINF:2,\ns1.ts\n#EXTINF:2,\ns0.ts\n"),
@@ -126,7 +129,37 @@ class FileSavingTest : public FinderTest {
         Served(u"http://site.test/drm.m3u8", u"application/x-mpegurl",
                "#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"skd://k\",KEYFORMAT=\"com.apple."
                "streamingkeydelivery\"\n#EXTINF:2,\ne0.ts\n#EXT-X-ENDLIST\n"),
+        Served(u"http://site.test/flaky.m3u8", u"application/x-mpegurl",
+               "#EXTM3U\n#EXTINF:1,\nf0.ts\n#EXTINF:1,\nf1.ts\n#EXTINF:1,\nf2.ts\n"
+               "#EXTINF:1,\nf3.ts\n#EXTINF:1,\nf4.ts\n#EXTINF:1,\nf5.ts\n#EXT-X-ENDLIST\n"),
+        Served(u"http://site.test/gone.m3u8", u"application/x-mpegurl",
+               "#EXTM3U\n#EXTINF:1,\nf0.ts\n#EXTINF:1,\ngone.ts\n#EXT-X-ENDLIST\n"),
+        Served(u"http://site.test/missing.m3u8", u"application/x-mpegurl",
+               "#EXTM3U\n#EXTINF:1,\nf0.ts\n#EXTINF:1,\nnone.ts\n#EXT-X-ENDLIST\n"),
+        Served(u"http://site.test/f0.ts", u"video/mp2t", "zero-"),
+        Served(u"http://site.test/f1.ts", u"video/mp2t", "one-"),
+        Served(u"http://site.test/f2.ts", u"video/mp2t", "two-"),
+        Served(u"http://site.test/f3.ts", u"video/mp2t", "three-"),
+        Served(u"http://site.test/f4.ts", u"video/mp2t", "four-"),
+        Served(u"http://site.test/f5.ts", u"video/mp2t", "five"),
+        Served(u"http://site.test/gone.ts", u"video/mp2t", "never whole"),
+        Served(u"http://site.test/none.ts", u"text/html", "not here"),
+        Served(u"http://site.test/plain.mpd", u"application/dash+xml",
+               "<MPD mediaPresentationDuration=\"PT4S\"><Period><AdaptationSet "
+               "contentType=\"video\"><SegmentTemplate initialization=\"init-$RepresentationID$"
+               ".mp4\" media=\"$RepresentationID$-$Number%03d$.m4s\" duration=\"2\"/>"
+               "<Representation id=\"v\" bandwidth=\"9\" width=\"4\" height=\"2\" "
+               "codecs=\"avc1.4d401e\"/></AdaptationSet></Period></MPD>"),
+        Served(u"http://site.test/init-v.mp4", u"video/mp4", "INIT|"),
+        Served(u"http://site.test/v-001.m4s", u"video/iso.segment", "first|"),
+        Served(u"http://site.test/v-002.m4s", u"video/iso.segment", "second"),
     };
+    for (sim::Response& response : responses) {
+      if (response.url == u"http://site.test/f1.ts") response.downloadsDropped = 1;
+      if (response.url == u"http://site.test/f3.ts") response.downloadsDropped = 2;
+      if (response.url == u"http://site.test/gone.ts") response.downloadsDropped = 4;
+      if (response.url == u"http://site.test/none.ts") response.status = 404;
+    }
     responses[0].requestHeaders = u"User-Agent: Sim/1\r\n";
     responses[1].requestHeaders = u"Referer: http://site.test/watch?token=s3cr3t\r\n";
     responses[16].headers = u"Content-Disposition: attachment; filename=\"../../evil.desktop\"\r\n";
@@ -265,18 +298,67 @@ TEST_F(FileSavingTest, AnAes128StreamIsSavedDecryptedWithTheKeyThePageGets) {
   EXPECT_EQ(FilesIn(m_folder), 1u);
 }
 
+TEST_F(FileSavingTest, DroppedSegmentsAreFetchedAgainAndTheStreamStaysInOrder) {
+  const std::string path = m_folder + "/flaky.ts";
+  const std::string last =
+      Save(u"savePlaylist", R"({"id": )" + Id("http://site.test/flaky.m3u8") + "}", path, 200);
+  EXPECT_NE(last.find(R"("state":"done")"), std::string::npos) << last;
+  EXPECT_EQ(Contents(path), "zero-one-two-three-four-five");
+  const auto fetches = [](const std::u16string& url) {
+    const auto& downloads = sim::GetRecords().downloads;
+    return std::count_if(
+        downloads.begin(), downloads.end(),
+        [&url](const sim::DownloadRecord& download) { return download.url == url; });
+  };
+  EXPECT_EQ(fetches(u"http://site.test/f1.ts"), 2);
+  EXPECT_EQ(fetches(u"http://site.test/f3.ts"), 3);
+
+  const struct {
+    const char* playlist;
+    const char16_t* segment;
+    long tries;
+    const char* failure;
+  } cases[] = {
+      // Three tries after the first, then the save fails with the segment's error.
+      {"http://site.test/gone.m3u8", u"http://site.test/gone.ts", 4, "gone.ts: "},
+      // A server that refuses the segment is not asked again.
+      {"http://site.test/missing.m3u8", u"http://site.test/none.ts", 1, "answered 404"},
+  };
+  for (const auto& c : cases) {
+    const std::string failed = m_folder + "/failed.ts";
+    const std::string end = Save(u"savePlaylist", R"({"id": )" + Id(c.playlist) + "}", failed, 200);
+    EXPECT_NE(end.find(R"("state":"failed")"), std::string::npos) << end;
+    EXPECT_NE(end.find(c.failure), std::string::npos) << end;
+    EXPECT_EQ(fetches(c.segment), c.tries) << c.playlist;
+    EXPECT_FALSE(std::filesystem::exists(failed)) << c.playlist;
+  }
+  EXPECT_EQ(FilesIn(m_folder), 1u);
+}
+
+TEST_F(FileSavingTest, ADashRepresentationIsSavedAsItsInitAndSegments) {
+  const RequestRecord& row = Row("http://site.test/plain.mpd");
+  ASSERT_TRUE(row.playlist);
+  // The manifest's one picture and no sound: its segments are joined as they are.
+  const std::string path = m_folder + "/dash.mp4";
+  const std::string last =
+      Save(u"savePlaylist", R"({"id": )" + Id("http://site.test/plain.mpd") + "}", path);
+  EXPECT_NE(last.find(R"("state":"done")"), std::string::npos) << last;
+  EXPECT_EQ(Contents(path), "INIT|first|second");
+}
+
 TEST_F(FileSavingTest, ByteRangesAreSavedExactly) {
   const struct {
     const char* playlist;
+    const char* name;  // of the container the segments make: they are joined as they are
     std::string saved;
   } cases[] = {
       // The init section, then two parts of the same file, each asked for with its Range.
-      {"http://site.test/ranged.m3u8", Digits(58)},
+      {"http://site.test/ranged.m3u8", "joined.mp4", Digits(58)},
       // A server that answers the whole file to a Range gets its part cut out.
-      {"http://site.test/whole.m3u8", Digits(8).substr(3)},
+      {"http://site.test/whole.m3u8", "joined.ts", Digits(8).substr(3)},
   };
   for (const auto& c : cases) {
-    const std::string path = m_folder + "/joined.mp4";
+    const std::string path = m_folder + "/" + c.name;
     const std::string last = Save(u"savePlaylist", R"({"id": )" + Id(c.playlist) + "}", path);
     EXPECT_NE(last.find(R"("state":"done")"), std::string::npos) << last;
     EXPECT_EQ(Contents(path), c.saved) << c.playlist;
@@ -295,7 +377,8 @@ TEST_F(FileSavingTest, WhatCannotBeSavedExactlyIsRefusedWithWhy) {
        "encrypted (SAMPLE-AES)"},
       {u"savePlaylist", R"({"id": )" + Id("http://site.test/drm.m3u8") + "}",
        "held by a DRM system (com.apple.streamingkeydelivery)"},
-      {u"savePlaylist", R"({"id": )" + Id("http://site.test/stream.mpd") + "}", "DASH"},
+      {u"savePlaylist", R"({"id": )" + Id("http://site.test/stream.mpd") + "}",
+       "protected by DRM (Widevine)"},
       {u"savePlaylist", R"({"id": )" + Id("http://site.test/master.m3u8") + R"(, "variant": 5})",
        "no such variant"},
       {u"savePlaylist", R"({"id": )" + Id("http://site.test/self.m3u8") + "}", "lists itself"},
@@ -368,7 +451,7 @@ TEST_F(FileSavingTest, ShownPlaylistsGoIntoTheFolderAsTheirStreamsToo) {
   ASSERT_EQ(refusals.size(), 2u);
   EXPECT_NE(refusals[0].find("locked.m3u8 as one file: This stream is encrypted (SAMPLE-AES)"),
             std::string::npos);
-  EXPECT_NE(refusals[1].find("DASH"), std::string::npos);
+  EXPECT_NE(refusals[1].find("DRM (Widevine)"), std::string::npos);
 }
 
 TEST_F(FileSavingTest, ShownFilesStayInTheirFolderAndGoOnPastAFailure) {
