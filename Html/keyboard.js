@@ -1,8 +1,9 @@
 // The page's keys: Esc stops (or clears the search box), Ctrl+F searches the list,
 // Ctrl+Shift+C copies the shown URLs, Ctrl+C the selected one, Ctrl+S saves the selected
 // row's file (a playlist's stream as one file), the arrows, Page Up/Down, Home and End move
-// the selection, Right and Left unfold and fold a playlist, Enter in the list shows the
-// selected row's details and Shift+Enter opens it.
+// the selection (Down also from the address and search boxes, into the list), Right and
+// Left unfold and fold a playlist, Enter in the list shows the selected row's details and
+// Shift+Enter opens it.
 'use strict';
 
 (function (exports) {
@@ -70,6 +71,16 @@
     }
     if (key in SELECTION_STEPS && !inText) {
       return () => page.moveSelection(SELECTION_STEPS[key]());
+    }
+    // Down from the address or the search box goes on into the list, to the row below the
+    // selected one (the first when none is).
+    const {address, narrow, viewport} = state.view.elements;
+    if (key === 'ArrowDown' && !control &&
+        (document.activeElement === address || document.activeElement === narrow)) {
+      return () => {
+        viewport.focus();
+        page.moveSelection(1);
+      };
     }
     // Enter shows the selected row's details from the list (or with nothing focused), and
     // Shift+Enter opens the row; on any control it is the control's own (a menu opens, a

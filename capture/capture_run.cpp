@@ -124,7 +124,9 @@ bool CCaptureRun::Settled(const CapturePage& page, double now) {
     inFlight += window->m_resourceLoadDelegate.InFlight();
     lastActivity = std::max(lastActivity, window->m_resourceLoadDelegate.LastActivity());
   }
-  const bool quiet = inFlight == 0 && now - lastActivity >= m_options.idleMs;
+  // A playlist still being read has its stream to save, and its facts to show.
+  const bool quiet =
+      inFlight == 0 && m_state.m_playlistReads == 0 && now - lastActivity >= m_options.idleMs;
   if (m_options.until == CaptureOptions::Until::kIdle) return quiet;
   return quiet && page.loadedAt >= 0 && now - page.loadedAt >= m_options.idleMs;
 }

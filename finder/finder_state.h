@@ -43,6 +43,9 @@ struct FinderState {
   // segments they keep in all.
   std::deque<uint32_t> m_keptPlaylists;
   size_t m_keptSegments = 0;
+  // Playlists whose text is being read (playlist_rows.h): their rows' facts are still to
+  // come.
+  size_t m_playlistReads = 0;
   int m_windowsOpened = 0;
   // How many windows the pages of the last search may open; those asked for beyond are
   // blocked (listed as rows, and counted).

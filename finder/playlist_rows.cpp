@@ -5,6 +5,7 @@
 #include "finder/saves/fetch_context.h"
 #include "finder/text/web_address.h"
 
+#include <memory>
 #include <string_view>
 
 namespace {
@@ -27,10 +28,24 @@ void BoundKeptSegments(FinderState& state) {
   }
 }
 
+// A playlist being read, counted in the list's state for as long as what reads it lives.
+class PlaylistReading {
+ public:
+  PlaylistReading() {
+    if (g_pApp) ++g_pApp->m_localWindow.m_playlistReads;
+  }
+  PlaylistReading(const PlaylistReading&) = delete;
+  PlaylistReading& operator=(const PlaylistReading&) = delete;
+  ~PlaylistReading() {
+    if (g_pApp && g_pApp->m_localWindow.m_playlistReads) --g_pApp->m_localWindow.m_playlistReads;
+  }
+};
+
 class CPlaylistBody : public CCountedListener<IWebResourceBodyListener> {
  public:
   CPlaylistBody(IWebView* view, const RequestRecord& row)
-      : m_view(ComPtr<IWebView>::Share(view)),
+      : m_reading(std::make_shared<PlaylistReading>()),
+        m_view(ComPtr<IWebView>::Share(view)),
         m_id(row.id),
         m_url(row.url),
         m_declared(IsDeclaredPlaylist(row.mimeType, row.url)) {}
@@ -47,13 +62,14 @@ class CPlaylistBody : public CCountedListener<IWebResourceBodyListener> {
       const uint32_t id = m_id;
       const std::string url = m_url;
       FetchText(m_view.Get(), RowFetch(g_pApp->m_localWindow, *row), kMostPlaylistBytes,
-                [id, url](const std::string& text, const std::string& error) {
+                [id, url, reading = m_reading](const std::string& text, const std::string& error) {
                   if (error.empty()) return Apply(id, ReadPlaylist(text, url));
                   PlaylistFacts facts;
                   facts.note = "The playlist could not be read: " + error;
                   Apply(id, std::move(facts));
                 });
     }
+    m_reading.reset();
     return S_OK;
   }
 
@@ -67,6 +83,7 @@ class CPlaylistBody : public CCountedListener<IWebResourceBodyListener> {
     if (g_pApp) ApplyPlaylist(g_pApp->m_localWindow, id, std::move(facts));
   }
 
+  std::shared_ptr<PlaylistReading> m_reading;
   ComPtr<IWebView> m_view;
   uint32_t m_id;
   std::string m_url;

@@ -13,7 +13,7 @@ from local_site import Page
 
 SIZE = "320x240"
 SECONDS = 4
-FFMPEG = ["ffmpeg", "-loglevel", "error", "-y"]
+FFMPEG = ["ffmpeg", "-nostdin", "-loglevel", "error", "-y"]
 
 # form: (its playlist, how ffmpeg packages the source)
 HLS = ["-f", "hls", "-hls_time", "1", "-hls_list_size", "0", "-hls_playlist_type", "vod",

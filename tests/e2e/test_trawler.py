@@ -15,6 +15,7 @@ import urllib.parse
 import desktop
 import e2e_case
 from filter_cases import FILTER_CASES
+from media_streams import SECONDS, frame_digests, media_pages, probe
 from e2e_case import EndToEndCase
 from local_site import (BIG_URL_LENGTH, CACHE_HEADERS, CLOSED_PORT, STREAM_COUNT, SiteServer,
                         stream_pages)
@@ -685,6 +686,49 @@ class RealPageTest(unittest.TestCase):
         # The last rows reach the page a moment after their requests.
         self.assertTrue(wait(lambda: self.copied_urls(ui_window) == expected, 30),
                         desktop.clipboard())
+
+    def test_a_stream_is_saved_with_its_sound_from_its_row_in_four_keys(self):
+        pages, source = media_pages(32, os.path.join(self.work, "media"), forms=("dash-number",))
+        folder = "/p32/streams/dash-number/"
+        # The page plays as a player starts: the manifest, then each representation's first
+        # segments, which fold under the manifest's row once it is read.
+        pages["/streams/dash-number.html"].body = (
+            "<!DOCTYPE html><script>fetch('%(f)smanifest.mpd').then(function () {"
+            "['init-stream0.m4s', 'chunk-stream0-00001.m4s', 'init-stream1.m4s',"
+            " 'chunk-stream1-00001.m4s'].forEach(function (name) { fetch('%(f)s' + name); });"
+            "});</script>" % {"f": folder}).encode()
+        self.server.pages(32).update(pages)
+        ui_window = self.ui_window()
+        desktop.type_over(ui_window, self.server.url("/p32/streams/dash-number.html"))
+        desktop.press_key_over(ui_window, "Return", at=(10, 10))
+        manifest = self.server.url(folder + "manifest.mpd")
+        segment = self.server.url(folder + "chunk-stream1-00001.m4s")
+        self.assertTrue(self.server.wait_for(lambda: self.server.asked(folder + "chunk-stream1-00001.m4s")))
+        # The shown rows hold the manifest and none of its segments: they are folded.
+        folded = lambda: manifest in self.copied_urls(ui_window) and \
+            segment not in self.copied_urls(ui_window)
+        self.assertTrue(wait(folded, 30), desktop.clipboard())
+        known = {window for window, _, _ in desktop.windows(self.app.process.pid)}
+        # Ctrl+F and the manifest's name, Down into the list, Ctrl+S on its row.
+        desktop.press_key_over(ui_window, "ctrl+f", at=(10, 10))
+        desktop.type_over(ui_window, "manifest")
+        desktop.press_key_over(ui_window, "Down", at=(10, 10))
+        desktop.press_key_over(ui_window, "ctrl+s", at=(10, 10))
+        dialogs = lambda: [window for window, _, _ in desktop.windows(self.app.process.pid)
+                           if window not in known and
+                           desktop.title(window) == "Save the stream as one file"]
+        self.assertTrue(wait(dialogs, 20), self.app.debug_output())
+        joined = os.path.join(self.work, "stream.mp4")
+        desktop.press_key_over(dialogs()[0], "ctrl+a")
+        desktop.type_over(dialogs()[0], joined)
+        desktop.press_key_over(dialogs()[0], "Return")
+        self.assertTrue(wait(lambda: os.path.exists(joined), 60), os.listdir(self.work))
+        info = probe(joined)
+        self.assertEqual(sorted(stream["codec_type"] for stream in info["streams"]),
+                         ["audio", "video"])
+        self.assertAlmostEqual(float(info["format"]["duration"]), SECONDS, delta=0.5)
+        self.assertEqual(frame_digests(joined), frame_digests(source))
+        self.assertFalse([name for name in os.listdir(self.work) if ".part-" in name])
 
 
 if __name__ == "__main__":
