@@ -160,7 +160,7 @@
     const where = state.address && search !== 'idle' ? ' ' + state.address : '';
     elements.statusText.textContent =
         (state.load ? loadText() : page.STATE_NAMES[search] + where) + ' \u2014 ' +
-        countsText();
+        countsText() + (state.unplayable ? ' \u00B7 ' + state.unplayable : '');
     elements.notice.textContent = state.notice;
     elements.notice.classList.toggle('done', !state.noticeIsError);
     elements.offer.hidden = !state.notice || !state.offerRow;

@@ -39,6 +39,7 @@
     searchFirstRow: 0,  // the index in results.rows of the search's first row
     offerRow: null,  // the row the notice offers to save or copy instead (Open failed)
     blockedWindows: 0,  // windows the search's pages asked for and were not given
+    unplayable: '',  // what the engine cannot play here (a missing decoder), or empty
     // The preview asked for: {id, generation, error, parts (its elements once it came)}.
     preview: null,
     previews: 0,  // counts the previews' changes, so the details pane knows to draw again

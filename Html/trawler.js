@@ -1,7 +1,8 @@
 // Trawler's UI page: the wiring. It finds the document's parts, binds the controls to the
 // page's actions (commands.js, keyboard.js, list_view.js) and defines the globals of the
 // native side's contract: addResult, updateResult, pageLoaded, searchResumed,
-// windowsBlocked, savedFile, saveProgress, previewReady, curlCopied and updateInputUrl.
+// windowsBlocked, savedFile, saveProgress, previewReady, curlCopied, mediaUnplayable and
+// updateInputUrl.
 // Text from the web reaches the document through textContent and title only.
 'use strict';
 
@@ -284,6 +285,15 @@
     const blocked = noticeOf(text);
     if (!blocked || typeof blocked.blocked !== 'number') return;
     state.blockedWindows = blocked.blocked;
+    page.requestRender();
+  };
+
+  // The engine cannot play video or sound that most pages send: {message}, said on the
+  // status line from now on.
+  window.mediaUnplayable = (text) => {
+    const told = noticeOf(text);
+    if (!told || typeof told.message !== 'string') return;
+    state.unplayable = told.message;
     page.requestRender();
   };
 

@@ -61,6 +61,10 @@ struct FinderState {
   // Whether the session is asked which cookies each request carried (a run that writes no
   // cookies anywhere asks for none).
   bool m_readsCookies = true;
+  // Whether the engine was asked what media it cannot play (once a media row came with a
+  // UI page to tell), and what it said: the page hears it again when it loads again.
+  bool m_decodersAsked = false;
+  std::string m_unplayable;
   // Told of every row kept or changed, when set; not owned.
   RowWatcher* m_watcher = nullptr;
 };

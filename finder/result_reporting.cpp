@@ -5,9 +5,11 @@
 #include "bridge/script_values.h"
 #include "finder/filters.h"
 #include "finder/records/clocks.h"
+#include "finder/records/playlist.h"
 #include "finder/records/record_json.h"
 #include "finder/text/text_conversion.h"
 #include "finder/text/web_address.h"
+#include "webview/web_engine.h"
 
 int PostPageCall(const char* function, const std::string& text) {
   if (!g_pApp) return 0;
@@ -26,9 +28,34 @@ void TellPage(const char* function, const Json::Value& notice) {
   PostPageCall(function, WriteJsonText(notice));
 }
 
+namespace {
+
+void TellUnplayable(const FinderState& state) {
+  Json::Value notice(Json::objectValue);
+  notice["message"] = state.m_unplayable;
+  TellPage("mediaUnplayable", notice);
+}
+
+// The first video, sound or stream the UI page is shown: the engine says whether it can
+// play such media here, since a page's player that cannot never asks for its stream.
+void NoteMediaRow(FinderState& state, const RequestRecord& record) {
+  const std::string& type = record.mimeType;
+  const bool media = type.rfind("video/", 0) == 0 || type.rfind("audio/", 0) == 0 ||
+                     IsDeclaredPlaylist(type, record.url);
+  if (!media) return;
+  state.m_decodersAsked = true;
+  const char* missing = missingMediaDecoders();
+  if (!missing) return;
+  state.m_unplayable = missing;
+  TellUnplayable(state);
+}
+
+}  // namespace
+
 void ReplayRows(FinderState& state) {
   state.m_pageReady = true;
   for (const std::string& row : state.m_rows) PostPageCall("addResult", row);
+  if (!state.m_unplayable.empty()) TellUnplayable(state);
 }
 
 uint32_t KeepRequest(FinderState& state, RequestRecord record) {
@@ -42,6 +69,7 @@ uint32_t KeepRequest(FinderState& state, RequestRecord record) {
   state.m_records.push_back(std::move(record));
   // A page that is not ready gets the row with the others once it is.
   if (state.m_pageReady) PostPageCall("addResult", state.m_rows.back());
+  if (state.m_pageReady && !state.m_decodersAsked) NoteMediaRow(state, state.m_records.back());
   if (state.m_watcher) state.m_watcher->RowChanged(state.m_records.back());
   return state.m_records.back().id;
 }

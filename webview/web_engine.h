@@ -544,3 +544,7 @@ void shutDownWebKit();
 // Every view made from now on is a browsing view, the run's first too (which is otherwise
 // the UI page's, with the page agent in its process): for a run that shows no UI page.
 void useBrowsingViewsOnly();
+// What this machine's engine cannot play that most pages' video needs (an H.264 or AAC
+// decoder), said for a person with the package that brings it; null when it plays them or
+// the engine cannot tell.
+const char* missingMediaDecoders();

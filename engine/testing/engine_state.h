@@ -17,6 +17,7 @@ struct EngineState {
   std::map<std::u16string, Page> pages;
   std::map<std::u16string, size_t> pageLoads;
   std::map<std::u16string, int> downloadsDropped;  // of each address, so far
+  std::string missingDecoders;                     // what missingMediaDecoders says; empty: null
   Records records;
   Observer* observer = nullptr;
   Observer silent;

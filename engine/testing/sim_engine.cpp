@@ -149,6 +149,8 @@ size_t ObserverRegistrations() { return SimNotificationCenter::Default().Registr
 
 unsigned long DefaultCenterReferences() { return SimNotificationCenter::Default().References(); }
 
+void SetMissingDecoders(const std::string& missing) { State().missingDecoders = missing; }
+
 void Reset() {
   Scheduler::Get().Clear();
   Scheduler::Get().ResetClock();
@@ -157,6 +159,7 @@ void Reset() {
   state.pages.clear();
   state.pageLoads.clear();
   state.downloadsDropped.clear();
+  state.missingDecoders.clear();
   state.records = Records();
   state.nextResourceId = 1;
   state.failingClass = nullptr;
@@ -191,3 +194,8 @@ void shutDownWebKit() {
 
 // The simulated engine's views are all of one kind.
 void useBrowsingViewsOnly() {}
+
+const char* missingMediaDecoders() {
+  const std::string& missing = sim::State().missingDecoders;
+  return missing.empty() ? nullptr : missing.c_str();
+}

@@ -61,6 +61,8 @@ struct Page {
 };
 
 void SetPage(const std::u16string& url, Page page);
+// What missingMediaDecoders answers from now on (empty: null, all is played).
+void SetMissingDecoders(const std::string& missing);
 // Reads {"url": {"responses": [{"url", "mime", "length"}], "script"}}; false with a
 // message when the value has another shape. A response may also say "status" (200 for a
 // web address, else 0), "method", "requestHeaders" and "headers" (objects of strings),

@@ -1,9 +1,10 @@
 // The engine's entry points: WebKitCreateInstance makes the engine's objects, and
-// shutDownWebKit ends what the run started, and useBrowsingViewsOnly keeps the UI page's
-// context from being made.
+// shutDownWebKit ends what the run started, useBrowsingViewsOnly keeps the UI page's
+// context from being made, and missingMediaDecoders says what media cannot be played here.
 
 #include "engine/remote_script/host/remote_script.h"
 #include "engine/webkitgtk/engine_gtk.h"
+#include "engine/webkitgtk/media_decoders_gtk.h"
 #include "engine/webkitgtk/notification_center_gtk.h"
 #include "engine/webkitgtk/preferences_gtk.h"
 #include "engine/webkitgtk/url_request_gtk.h"
@@ -36,3 +37,9 @@ void shutDownWebKit() {
 }
 
 void useBrowsingViewsOnly() { webkitgtk::EngineGtk::Get().BrowseOnly(); }
+
+const char* missingMediaDecoders() {
+  // The registry is read once: decoders installed while Trawler runs show at its next start.
+  static const std::string missing = webkitgtk::MissingDecoders();
+  return missing.empty() ? nullptr : missing.c_str();
+}

@@ -415,6 +415,12 @@ class UiPageTest(unittest.TestCase):
         self.assertEqual(page.calls("savePlaylist")[-1]["params"], {"id": 1, "variant": 1})
         page.frames()
         self.assertIn("encrypted (SAMPLE-AES)", page.text("#status"))
+        # A machine without the decoders says so on the status line, and keeps saying it.
+        for told in ("not json", json.dumps({"message": 5})):
+            page.js("mediaUnplayable(%s)" % json.dumps(told))
+        page.js("mediaUnplayable(%s)" % json.dumps(json.dumps({"message": "No H.264 <b>here</b>"})))
+        page.frames()
+        self.assertIn("\u00B7 No H.264 <b>here</b>", page.text("#status"))
         # A save's line: bytes and percent, Cancel; then where it went, until dismissed.
         progress = {"job": 7, "name": "stream.ts", "state": "running", "bytes": 1048576,
                     "total": 2097152, "item": 0, "items": 1, "joined": True, "path": "/x/stream.ts",

@@ -4,6 +4,8 @@
 #include "finder/resource_load_delegate.h"
 #include "tests/unit/finder/finder_test_support.h"
 
+#include <algorithm>
+
 namespace {
 
 class ResultReportingTest : public FinderTest {
@@ -42,6 +44,53 @@ TEST_F(ResultReportingTest, RowKeepsItsFourTextsAndAddsTheRequestsOutcome) {
             "\"window\":2}\n");
   ASSERT_NE(FindRecord(State(), 1), nullptr);
   EXPECT_EQ(FindRecord(State(), 1)->url, "http://h.test/a/b.mp3?x=1");
+}
+
+class MediaUnplayableTest : public FinderTest {
+ protected:
+  void SetUp() override {
+    StartApplication(std::string(kUiScript) +
+                     "function mediaUnplayable(n) { sim.log('mediaUnplayable ' + n); }");
+  }
+  size_t Told() {
+    return std::count_if(m_logs.begin(), m_logs.end(), [](const std::string& log) {
+      return log.rfind("mediaUnplayable", 0) == 0;
+    });
+  }
+};
+
+TEST_F(MediaUnplayableTest, TheFirstMediaRowTellsThePageWhatCannotBePlayedHereOnce) {
+  sim::SetMissingDecoders("no H.264");
+  const auto keep = [this](const char* url, const char* mime) {
+    RequestRecord record;
+    record.url = url;
+    record.mimeType = mime;
+    KeepRequest(State(), record);
+    Run(5);
+  };
+  keep("http://h.test/page.html", "text/html");
+  keep("http://h.test/style.css", "text/css");
+  EXPECT_EQ(Told(), 0u);
+  // A playlist by its name, whatever its type.
+  keep("http://h.test/live/index.m3u8", "text/plain");
+  ASSERT_EQ(Told(), 1u);
+  EXPECT_NE(m_logs.back().find(R"({"message":"no H.264"})"), std::string::npos) << m_logs.back();
+  keep("http://h.test/movie.mp4", "video/mp4");
+  EXPECT_EQ(Told(), 1u);
+  // A page that loads again hears it with the rows.
+  m_logs.clear();
+  ReplayRows(State());
+  Run(5);
+  EXPECT_EQ(Told(), 1u);
+}
+
+TEST_F(MediaUnplayableTest, AMachineThatPlaysItAllSaysNothing) {
+  RequestRecord record;
+  record.url = "http://h.test/movie.mp4";
+  record.mimeType = "video/mp4";
+  KeepRequest(State(), record);
+  Run(5);
+  EXPECT_EQ(Told(), 0u);
 }
 
 TEST_F(ResultReportingTest, RowTextsFollowTheirRules) {

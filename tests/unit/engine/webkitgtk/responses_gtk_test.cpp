@@ -1,3 +1,4 @@
+#include "engine/webkitgtk/media_decoders_gtk.h"
 #include "engine/webkitgtk/recent_responses.h"
 #include "engine/webkitgtk/url_response_gtk.h"
 
@@ -41,6 +42,12 @@ TEST(ResponsesGtkTest, RecentResponsesKeepTheNewestWithinTheirBounds) {
   for (char last : {'1', '2', '3'}) recent.Remember(third + last, {u"video/mp4", 3});
   EXPECT_EQ(recent.Recall("http://h.test/0"), nullptr);
   EXPECT_NE(recent.Recall(third + '3'), nullptr);
+}
+
+// The setup installs GStreamer's FFmpeg plugin: the registry must show its decoders, or the
+// hint would tell every user of a working machine to install what they have.
+TEST(MediaDecodersGtkTest, TheSetUpMachinePlaysH264AndAac) {
+  EXPECT_EQ(webkitgtk::MissingDecoders(), "");
 }
 
 }  // namespace
