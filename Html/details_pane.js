@@ -67,13 +67,23 @@
     const saves = [];
     if (playlist.note) lines.push(playlist.note);
     if (playlist.kind === 'hls-master' || playlist.kind === 'dash') {
+      const dash = playlist.kind === 'dash';
+      if (dash && playlist.encryption) {
+        lines.push('Protected by DRM (' + playlist.encryption + '): it cannot be saved as one file');
+      }
       playlist.variants.forEach((variant, index) => {
-        const words = [variant.resolution || 'audio or unknown size'];
+        const sound = variant.contentType === 'audio';
+        const words = [variant.resolution || (sound ? 'sound' : 'audio or unknown size')];
         if (variant.bandwidth > 0) words.push(bandwidthText(variant.bandwidth));
         if (variant.codecs) words.push(variant.codecs);
+        if (variant.sound) words.push('sound: ' + variant.sound);
         lines.push((index + 1) + '. ' + words.join(' \u00B7 ') +
                    (variant.url ? '  ' + variant.url : ''));
-        if (playlist.kind === 'hls-master' && variant.url) {
+        // A manifest's pictures save with its best sound muxed in; a variant with its
+        // rendition's.
+        const saved = dash ? !playlist.encryption && !sound && variant.contentType !== 'text'
+                           : Boolean(variant.url);
+        if (saved) {
           saves.push(['Save ' + (variant.resolution || 'variant ' + (index + 1)) +
                       ' as one file\u2026', index]);
         }

@@ -49,6 +49,7 @@
       words.push((save.joined ? 'segment ' : 'file ') + Math.min(save.item + 1, save.items) +
                  ' of ' + save.items);
     }
+    if (save.muxing) return words.concat('muxing its video and sound into one file').join(' \u00B7 ');
     if (save.speed > 0) words.push(sizeText(save.speed) + '/s');
     if (save.left >= 0 && save.bytes > 0) words.push(leftText(save.left));
     return words.join(' \u00B7 ');

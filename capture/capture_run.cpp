@@ -52,7 +52,7 @@ bool CCaptureRun::Start(HINSTANCE instance, std::string& error) {
     return false;
   }
   m_state.m_windowsAllowed = kWindowsPerPage * static_cast<int>(m_pages.size());
-  // The saves' fetches made again after a wait are paced by the clock too.
+  // The saves' clock: fetches made again after a wait, and muxes looked in on.
   m_saves.clock = m_clock.m_hWnd;
   Tick();
   return true;
@@ -184,7 +184,7 @@ size_t CCaptureRun::Running() const {
   });
 }
 
-void CCaptureRun::RetrySaves() { ::RetrySaves(m_saves); }
+void CCaptureRun::TickSaves() { ::TickSaves(m_saves); }
 
 void CCaptureRun::Tick() {
   if (m_ending) return;

@@ -42,8 +42,8 @@ class CCaptureRun {
   // The clock's beat: ends the pages that settled, starts the next, and ends the run when
   // every page is done (or the reader of the rows went away).
   void Tick();
-  // The saves' clock ticked: fetches whose wait is over are made again.
-  void RetrySaves();
+  // The saves' clock ticked (fetches made again after a wait, muxes that ended).
+  void TickSaves();
 
   const std::vector<CapturePage>& Pages() const { return m_pages; }
   // The saves that failed, or files in them that did: "name: reason" each.

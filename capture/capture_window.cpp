@@ -44,5 +44,5 @@ bool CCaptureClock::Start(HINSTANCE instance, UINT periodMs) {
 
 void CCaptureClock::OnTimer(UINT_PTR timerId) {
   if (timerId == kClockTimer) m_run.Tick();
-  if (timerId == kRetryTimer) m_run.RetrySaves();
+  if (timerId == kSavesTimer) m_run.TickSaves();
 }

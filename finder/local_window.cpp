@@ -45,7 +45,7 @@ void CLocalWindow::OnLoadFinished(BSTR) {
 }
 
 void CLocalWindow::OnTimer(UINT_PTR timerId) {
-  if (timerId == kRetryTimer) return RetrySaves(m_saves);
+  if (timerId == kSavesTimer) return TickSaves(m_saves);
   if (timerId != kSaveTimer || !m_saves.pending) return;
   const PendingSave save = std::move(*m_saves.pending);
   m_saves.pending.reset();

@@ -26,12 +26,17 @@ Json::Value PlaylistValue(const PlaylistFacts& facts) {
   Json::Value value(Json::objectValue);
   value["kind"] = PlaylistKindName(facts.kind);
   Json::Value variants(Json::arrayValue);
-  for (const PlaylistVariant& variant : facts.variants) {
+  for (size_t i = 0; i < facts.variants.size(); ++i) {
+    const PlaylistVariant& variant = facts.variants[i];
     Json::Value item(Json::objectValue);
     item["url"] = variant.url;
     item["resolution"] = variant.resolution;
     item["bandwidth"] = static_cast<Json::Int64>(variant.bandwidth);
     item["codecs"] = variant.codecs;
+    item["contentType"] = variant.contentType;
+    // The rendition its sound comes from, which a save muxes in; empty: its own stream's.
+    const PlaylistRendition* sound = AudioRendition(facts, i);
+    item["sound"] = sound ? (sound->name.empty() ? sound->url : sound->name) : "";
     variants.append(item);
   }
   value["variants"] = variants;

@@ -18,11 +18,11 @@ constexpr size_t kMostEndedTold = 32;
 // being written before no more are started.
 constexpr size_t kMostInFlight = 4;
 constexpr size_t kMostHeldBytes = 64 * 1024 * 1024;
-// A failed fetch is made again this many times, after waits of 0.5 s, 1 s and 2 s (a
-// retry's wait is looked at every tick of the clock).
+// A failed fetch is made again this many times, after waits of 0.5 s, 1 s and 2 s; the
+// saves' clock looks at the waits and the muxes this often.
 constexpr int kMostRetries = 3;
 constexpr double kFirstRetryMs = 500;
-constexpr UINT kRetryTickMs = 100;
+constexpr UINT kClockTickMs = 100;
 
 // How long the save should still take, by its bytes when its length is known, else by its
 // items; -1 when it cannot be told yet.
@@ -62,6 +62,7 @@ Json::Value ProgressOf(const SaveJob& job, const char* state, const std::string&
   const double speed = elapsed > 0 ? static_cast<double>(job.bytes) * 1000 / elapsed : 0;
   progress["speed"] = static_cast<Json::Int64>(speed);
   progress["left"] = SecondsLeft(job, elapsed, speed);
+  progress["muxing"] = job.mux.Running();
   return progress;
 }
 
@@ -92,6 +93,8 @@ void TellRunning(Saves& saves, SaveJob& job, bool now = false) {
 }
 
 void EndJob(Saves& saves, SaveJob& job, const char* state, const std::string& error) {
+  // A mux writes the file until it has stopped.
+  job.mux.Stop();
   job.file.Discard();
   Tell(saves, job, state, error);
   saves.jobs.erase(job.id);
@@ -189,6 +192,14 @@ std::string StartWriting(Saves& saves, SaveJob& job, ItemFetch& fetch) {
 
 void StartFetch(Saves& saves, SaveJob& job, size_t index);
 
+// Starts the saves' clock unless it runs; false when there is no clock to run.
+bool KeepClock(Saves& saves) {
+  if (!saves.clockRuns && saves.clock) {
+    saves.clockRuns = SetTimer(saves.clock, kSavesTimer, kClockTickMs, nullptr) != 0;
+  }
+  return saves.clockRuns;
+}
+
 // A fetch that failed is made again from the start of its item, after a wait that doubles
 // each time (at once without a clock): what it wrote is cut off.
 void Retry(Saves& saves, SaveJob& job, size_t index, ItemFetch& fetch) {
@@ -205,10 +216,7 @@ void Retry(Saves& saves, SaveJob& job, size_t index, ItemFetch& fetch) {
   fetch.held.clear();
   fetch.retryAt = SteadyMs() + kFirstRetryMs * static_cast<double>(1 << fetch.tries);
   ++fetch.tries;
-  if (!saves.retryTimer && saves.clock) {
-    saves.retryTimer = SetTimer(saves.clock, kRetryTimer, kRetryTickMs, nullptr) != 0;
-  }
-  if (!saves.retryTimer) StartFetch(saves, job, index);
+  if (!KeepClock(saves)) StartFetch(saves, job, index);
 }
 
 FetchHandlers HandlersOf(Saves& saves, uint32_t id, size_t index) {
@@ -278,28 +286,6 @@ void StartFetches(Saves& saves, SaveJob& job) {
   }
 }
 
-// The joined file is whole: its tracks muxed into it and read back, or its bytes those of
-// its segments. Why it is not, or empty.
-std::string Completed(SaveJob& job) {
-  if (job.container.empty()) {
-    if (!job.file.IsOpen() && !job.file.Open(job.path)) return LastFileError();
-    return job.file.Position() == job.bytes ? std::string()
-                                            : "The joined file does not hold its segments' bytes";
-  }
-  std::vector<std::string> paths;
-  for (const auto& track : job.tracks) {
-    if (!track->Flush()) return LastFileError();
-    paths.push_back(track->Path());
-  }
-  if (paths.empty()) return "The stream has no tracks";
-  if (!job.file.Open(job.path)) return LastFileError();
-  std::vector<int64_t> packets;
-  if (std::string error = MuxTracks(paths, job.file, job.container, packets); !error.empty()) {
-    return error;
-  }
-  return ReadBackError(job.file.Path(), packets);
-}
-
 // The joined file goes to its path, or beside what is there already.
 bool PlaceJoined(SaveJob& job) {
   if (job.replaces) return job.file.MoveTo(job.path);
@@ -313,14 +299,39 @@ bool PlaceJoined(SaveJob& job) {
   return true;
 }
 
+// The joined file is whole, or why not: it goes into its place.
+void EndJoined(Saves& saves, SaveJob& job, const std::string& error) {
+  if (!error.empty()) return EndJob(saves, job, "failed", error);
+  job.tracks.clear();
+  if (!PlaceJoined(job)) return EndJob(saves, job, "failed", LastFileError());
+  EndJob(saves, job, "done", "");
+}
+
+// The tracks muxed into the joined file, on the mux's thread while the saves' clock looks
+// in on it (or waited for, without a clock).
+void StartMux(Saves& saves, SaveJob& job) {
+  std::vector<std::string> paths;
+  for (const auto& track : job.tracks) {
+    if (!track->Flush()) return EndJob(saves, job, "failed", LastFileError());
+    paths.push_back(track->Path());
+  }
+  if (paths.empty()) return EndJob(saves, job, "failed", "The stream has no tracks");
+  if (!job.file.Open(job.path)) return EndJob(saves, job, "failed", LastFileError());
+  job.mux.Start(std::move(paths), job.file, job.container);
+  TellRunning(saves, job, true);
+  if (!KeepClock(saves)) EndJoined(saves, job, job.mux.Result());
+}
+
 void Finish(Saves& saves, SaveJob& job) {
+  if (job.folder.empty() && !job.container.empty()) return StartMux(saves, job);
   if (job.folder.empty()) {
-    if (const std::string error = Completed(job); !error.empty()) {
-      return EndJob(saves, job, "failed", error);
-    }
-    job.tracks.clear();
-    if (!PlaceJoined(job)) return EndJob(saves, job, "failed", LastFileError());
-    return EndJob(saves, job, "done", "");
+    // The joined file holds its segments' bytes, all of them.
+    const bool opened = job.file.IsOpen() || job.file.Open(job.path);
+    if (!opened) return EndJob(saves, job, "failed", LastFileError());
+    return EndJoined(saves, job,
+                     job.file.Position() == job.bytes
+                         ? std::string()
+                         : "The joined file does not hold its segments' bytes");
   }
   if (job.saved || job.items.empty()) return EndJob(saves, job, "done", "");
   EndJob(saves, job, "failed", "No file could be saved");
@@ -475,7 +486,7 @@ void CancelAllJobs(Saves& saves) {
   while (!saves.jobs.empty()) CancelJob(saves, saves.jobs.begin()->first);
 }
 
-void RetrySaves(Saves& saves) {
+void TickSaves(Saves& saves) {
   const double now = SteadyMs();
   bool waiting = false;
   std::vector<uint32_t> ids;
@@ -483,6 +494,14 @@ void RetrySaves(Saves& saves) {
   for (const uint32_t id : ids) {
     SaveJob* job = FindJob(saves, id);
     if (!job) continue;
+    if (job->mux.Running()) {
+      if (job->mux.Done()) {
+        EndJoined(saves, *job, job->mux.Result());
+      } else {
+        waiting = true;
+      }
+      continue;
+    }
     bool due = false;
     for (auto& [index, fetch] : job->fetches) {
       if (fetch.retryAt && fetch.retryAt <= now) {
@@ -494,8 +513,9 @@ void RetrySaves(Saves& saves) {
     }
     if (due) Pump(saves, *job);
   }
-  if (!waiting && saves.retryTimer && saves.clock) KillTimer(saves.clock, kRetryTimer);
-  saves.retryTimer = saves.retryTimer && waiting;
+  // A fetch made again may wait again, and start the clock anew.
+  if (!waiting && saves.clockRuns && saves.clock) KillTimer(saves.clock, kSavesTimer);
+  saves.clockRuns = saves.clockRuns && waiting;
 }
 
 void RetellSaves(const Saves& saves) {

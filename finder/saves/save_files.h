@@ -19,9 +19,9 @@
 
 // The message the UI window is posted (a WM_TIMER with this identifier) to show the dialog.
 inline constexpr UINT_PTR kSaveTimer = 0x5A7E;
-// The timer of the saves' clock window while a failed fetch waits to be made again: its
-// WM_TIMER calls RetrySaves (job_runner.h).
-inline constexpr UINT_PTR kRetryTimer = 0x5A7F;
+// The timer of the saves' clock window while a failed fetch waits to be made again or a
+// stream's tracks are muxed: its WM_TIMER calls TickSaves (job_runner.h).
+inline constexpr UINT_PTR kSavesTimer = 0x5A7F;
 
 // The list written to one file: HAR made of the rows' records, or CSV or JSON as the page
 // made the text.
@@ -53,10 +53,10 @@ struct Saves {
   // The last progress of each save as told to the page (of ended ones, the latest few): a
   // page that loads again, after its process died, hears them again.
   std::map<uint32_t, Json::Value> told;
-  // The window whose timer paces fetches made again after a wait; without one they are
-  // made again at once.
+  // The window whose timer paces fetches made again after a wait and looks in on muxes;
+  // without one, fetches are made again at once and muxes are waited for.
   HWND clock = nullptr;
-  bool retryTimer = false;  // the clock's kRetryTimer runs
+  bool clockRuns = false;  // the clock's kSavesTimer runs
 };
 
 // Keeps the save and posts the window the message that shows its dialog. False, keeping

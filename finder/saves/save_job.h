@@ -7,6 +7,7 @@
 #include "finder/saves/partial_file.h"
 #include "finder/saves/segment_cipher.h"
 #include "finder/saves/session_fetch.h"
+#include "finder/saves/stream_mux.h"
 
 #include <cstdint>
 #include <map>
@@ -100,4 +101,6 @@ struct SaveJob {
   std::vector<SaveFailure> failures;
   double startedAt = 0;
   double toldAt = 0;
+  // The tracks being muxed into `file` (declared after the files: it stops first).
+  MuxWork mux;
 };

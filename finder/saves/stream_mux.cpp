@@ -11,6 +11,9 @@ extern "C" {
 namespace {
 
 constexpr int kIoBufferBytes = 64 * 1024;
+constexpr const char* kStopped = "Stopped";
+
+bool Stopped(const std::atomic<bool>* stop) { return stop && stop->load(); }
 
 struct InputCloser {
   void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
@@ -175,12 +178,14 @@ void Shift(AVPacket* packet, int64_t start, AVRational base) {
 
 // Writes every packet of the inputs, the earliest first; an error, or empty.
 std::string CopyPackets(const std::vector<Input>& inputs, AVFormatContext* output,
-                        const StreamMap& map, std::vector<int64_t>& packets) {
+                        const StreamMap& map, std::vector<int64_t>& packets,
+                        const std::atomic<bool>* stop) {
   packets.assign(output->nb_streams, 0);
   const int64_t start = EarliestStart(inputs);
   std::vector<Reader> readers(inputs.size());
   for (size_t i = 0; i < inputs.size(); ++i) readers[i].input = inputs[i].get();
   for (;;) {
+    if (Stopped(stop)) return kStopped;
     for (size_t i = 0; i < readers.size(); ++i) {
       if (std::string error = ReadAhead(readers[i], map[i]); !error.empty()) {
         return "Track " + std::to_string(i + 1) + " cannot be read: " + error;
@@ -242,7 +247,8 @@ std::string MuxedExtension(const std::vector<std::string>& codecs) {
 }
 
 std::string MuxTracks(const std::vector<std::string>& inputs, PartialFile& output,
-                      const std::string& container, std::vector<int64_t>& packets) {
+                      const std::string& container, std::vector<int64_t>& packets,
+                      const std::atomic<bool>* stop) {
   std::vector<Input> opened;
   for (size_t i = 0; i < inputs.size(); ++i) {
     std::string error;
@@ -267,7 +273,8 @@ std::string MuxTracks(const std::vector<std::string>& inputs, PartialFile& outpu
   if (const int code = avformat_write_header(made, nullptr); code < 0) {
     return "These streams cannot go into " + container + ": " + AvError(code);
   }
-  if (std::string error = CopyPackets(opened, made, map, packets); !error.empty()) return error;
+  if (std::string error = CopyPackets(opened, made, map, packets, stop); !error.empty())
+    return error;
   const int code = av_write_trailer(made);
   avio_flush(made->pb);
   if (code < 0 || made->pb->error < 0) {
@@ -277,7 +284,8 @@ std::string MuxTracks(const std::vector<std::string>& inputs, PartialFile& outpu
                         : "The stream cannot be written: " + AvError(AVERROR(errno));
 }
 
-std::string ReadBackError(const std::string& path, const std::vector<int64_t>& packets) {
+std::string ReadBackError(const std::string& path, const std::vector<int64_t>& packets,
+                          const std::atomic<bool>* stop) {
   std::string error;
   const Input input = OpenInput(path, error);
   if (!input) return "The saved file cannot be read: " + error;
@@ -291,6 +299,7 @@ std::string ReadBackError(const std::string& path, const std::vector<int64_t>& p
   while ((code = av_read_frame(input.get(), packet.get())) >= 0) {
     ++read[static_cast<size_t>(packet->stream_index)];
     av_packet_unref(packet.get());
+    if (Stopped(stop)) return kStopped;
   }
   if (code != AVERROR_EOF) return "The saved file cannot be read to its end: " + AvError(code);
   for (size_t i = 0; i < read.size(); ++i) {
@@ -300,4 +309,28 @@ std::string ReadBackError(const std::string& path, const std::vector<int64_t>& p
     }
   }
   return std::string();
+}
+
+void MuxWork::Start(std::vector<std::string> inputs, PartialFile& output, std::string container) {
+  Stop();
+  m_stop = false;
+  m_done = false;
+  m_thread =
+      std::thread([this, inputs = std::move(inputs), &output, container = std::move(container)] {
+        std::vector<int64_t> packets;
+        std::string error = MuxTracks(inputs, output, container, packets, &m_stop);
+        if (error.empty()) error = ReadBackError(output.Path(), packets, &m_stop);
+        m_error = std::move(error);
+        m_done = true;
+      });
+}
+
+std::string MuxWork::Result() {
+  if (m_thread.joinable()) m_thread.join();
+  return m_error;
+}
+
+void MuxWork::Stop() {
+  m_stop = true;
+  if (m_thread.joinable()) m_thread.join();
 }

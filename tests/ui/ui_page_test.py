@@ -364,6 +364,39 @@ class UiPageTest(unittest.TestCase):
         page.keys("Escape")
         self.assertEqual(page.calls()[-1]["method"], "stop")
 
+    def test_a_manifests_details_offer_its_pictures_with_their_sound(self):
+        page = self.page
+        variants = [{"url": "", "resolution": "1280x720", "bandwidth": 2400000, "codecs": "avc1",
+                     "contentType": "video", "sound": ""},
+                    {"url": "", "resolution": "", "bandwidth": 128000, "codecs": "mp4a.40.2",
+                     "contentType": "audio", "sound": ""},
+                    {"url": "", "resolution": "640x360", "bandwidth": 800000, "codecs": "avc1",
+                     "contentType": "video", "sound": ""}]
+        offered = {}
+        for encryption in ("", "Widevine"):
+            manifest = dict(row("show.mpd", "application/dash+xml"), id=1, playlist={
+                "kind": "dash", "segments": 9, "duration": 4, "encryption": encryption,
+                "live": False, "note": "", "variants": variants})
+            page.js("window.__answers.details = {returnValue: 1, details: Object.assign(%s, "
+                    "{method: 'GET', status: 200, statusText: 'OK', duration: 5, start: 0, "
+                    "response: 4, window: 0, requestHeaders: [], responseHeaders: [], "
+                    "redirectChain: []})}" % json.dumps(manifest))
+            page.js("TrawlerPage.state.detailsOpen = true; TrawlerPage.state.results.selected = "
+                    "null; document.getElementById('details').dataset.shown = ''")
+            page.add_rows([manifest])
+            page.js("document.querySelectorAll('#viewport .row')[0].click()")
+            page.frames()
+            offered[encryption] = page.js(
+                "Array.from(document.querySelectorAll('#details [data-action=save-playlist]'))"
+                ".map((button) => button.textContent + ' ' + button.dataset.variant)")
+            if not encryption:
+                self.assertIn("2. sound \u00b7 128 kbit/s \u00b7 mp4a.40.2", page.text("#details"))
+            page.js("TrawlerPage.clearList()")
+        # The pictures, by their own numbers; the sound goes with each.
+        self.assertEqual(offered[""], ["Save 1280x720 as one file\u2026 0",
+                                       "Save 640x360 as one file\u2026 2"])
+        self.assertEqual(offered["Widevine"], [])
+
     def test_playlists_fold_offer_their_saves_and_show_progress(self):
         page = self.page
         master = dict(row("master.m3u8", "application/vnd.apple.mpegurl"), id=1, playlist={

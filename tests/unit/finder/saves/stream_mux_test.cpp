@@ -118,6 +118,30 @@ TEST_F(StreamMuxTest, VideoAndSoundOfTheirOwnGoIntoOneFileWithoutReencoding) {
   EXPECT_EQ(Probed(single), "video 160 120;");
 }
 
+TEST_F(StreamMuxTest, AMuxOnItsThreadEndsWithTheFileWholeOrStopsWhenAsked) {
+  const std::string video = Video();
+  const std::string sound = Sound();
+  const std::string path = m_folder + "/threaded.mp4";
+  PartialFile file;
+  ASSERT_TRUE(file.Open(path));
+  MuxWork mux;
+  mux.Start({video, sound}, file, "mp4");
+  EXPECT_TRUE(mux.Running());
+  for (int i = 0; i < 6000 && !mux.Done(); ++i) usleep(1000);
+  ASSERT_TRUE(mux.Done());
+  EXPECT_EQ(mux.Result(), "");
+  ASSERT_TRUE(file.MoveTo(path));
+  EXPECT_EQ(Probed(path), "video 160 120;audio;");
+  // Asked to stop at once, it stops between packets (or has ended): nothing is left open.
+  PartialFile stopped;
+  ASSERT_TRUE(stopped.Open(m_folder + "/stopped.mp4"));
+  mux.Start({video, sound}, stopped, "mp4");
+  mux.Stop();
+  EXPECT_FALSE(mux.Running());
+  const std::string result = mux.Result();
+  EXPECT_TRUE(result.empty() || result == "Stopped") << result;
+}
+
 TEST_F(StreamMuxTest, WhatCannotBeMuxedOrReadBackSaysWhy) {
   const std::string video = Video();
   const std::string garbage = m_folder + "/garbage.ts";
