@@ -37,7 +37,7 @@
   function progressText(save) {
     const folder = save.state === 'done' || save.state === 'failed' ? folderText(save) : '';
     if (folder) return folder;
-    if (save.state === 'done') return 'Saved to ' + save.path;
+    if (save.state === 'done') return 'Saved to ' + save.path + (save.note ? ' (' + save.note + ')' : '');
     if (save.state === 'failed') return 'Failed: ' + save.error;
     if (save.state === 'cancelled') return 'Cancelled';
     const words = [sizeText(save.bytes)];

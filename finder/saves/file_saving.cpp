@@ -115,6 +115,9 @@ std::unique_ptr<SaveJob> StreamJob(const FinderState& state, const RequestRecord
   } else {
     AddTrack(*job, 0, facts.segments, facts.keys, LedFetch(state, row, row.url));
   }
+  if (facts.live) {
+    job->note = "a live stream: saved as far as its playlist listed when the save started";
+  }
   job->trackCount =
       job->dash ? 1 + (job->sound != SIZE_MAX) : std::max<size_t>(1, job->playlists.size());
   // One track is joined as its segments make it; several are muxed into what their

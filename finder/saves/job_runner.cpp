@@ -63,6 +63,7 @@ Json::Value ProgressOf(const SaveJob& job, const char* state, const std::string&
   progress["speed"] = static_cast<Json::Int64>(speed);
   progress["left"] = SecondsLeft(job, elapsed, speed);
   progress["muxing"] = job.mux.Running();
+  progress["note"] = job.note;
   return progress;
 }
 

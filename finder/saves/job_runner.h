@@ -5,7 +5,8 @@
 // in only when whole, with its progress told to the page's saveProgress: {job, name,
 // state: "running" | "done" | "failed" | "cancelled", bytes, total, item, items, joined,
 // path, saved, failures: [{name, error}], error, speed (bytes a second), left (seconds, -1
-// unknown), muxing (its tracks are being muxed into its file)}, running at most four times a
+// unknown), muxing (its tracks are being muxed into its file), note (of a live stream, that
+// it was cut where its playlist ended; or empty)}, running at most four times a
 // second. A fetch that fails is made again three times after a wait, unless the server refused it.
 // A folder save goes on past a file that fails and ends done when any file was saved; a joined file
 // fails with its first part that does, and a stream of several tracks is muxed into its file and

@@ -82,6 +82,7 @@ struct SaveJob {
   size_t picture = 0;  // of a manifest: the representation of the video (PlaylistFacts::variants)
   size_t sound = SIZE_MAX;  // and of the sound; SIZE_MAX: none
   std::string owner;        // the playlist row's address: a playlist that lists it is refused
+  std::string note;         // what the page is told of it besides (a live stream's cut)
   // A stream's tracks, each joined into a file of its own and then muxed into `container`
   // (stream_mux.h) at `path`; with an empty container, the items are joined into `file` as
   // they come, in the container the segments make (`joinedContainer`).

@@ -22,6 +22,15 @@ test('a save says how far it is and how it ended', () => {
      '10 B \u00B7 file 2 of 43'],
     [{state: 'running', bytes: 15 * 1024 * 1024, total: -1, item: 0, items: 1}, '15 MB'],
     [{state: 'done', path: '/tmp/a b.ts'}, 'Saved to /tmp/a b.ts'],
+    // A stream's speed and time left, once they can be told; its tracks being muxed.
+    [{state: 'running', bytes: 2048, total: -1, item: 1, items: 3, joined: true, speed: 1024,
+      left: 0}, '2.0 KB \u00B7 segment 2 of 3 \u00B7 1.0 KB/s \u00B7 0 s left'],
+    [{state: 'running', bytes: 0, total: -1, item: 0, items: 3, joined: true, speed: 0,
+      left: -1}, '0 B \u00B7 segment 1 of 3'],
+    [{state: 'running', bytes: 9, total: -1, item: 3, items: 3, joined: true, speed: 5,
+      left: 3600, muxing: true}, '9 B \u00B7 segment 3 of 3 \u00B7 muxing its video and sound into one file'],
+    [{state: 'done', path: '/tmp/live.ts', note: 'a live stream'},
+     'Saved to /tmp/live.ts (a live stream)'],
     [{state: 'failed', error: 'File too large'}, 'Failed: File too large'],
     [{state: 'cancelled'}, 'Cancelled'],
   ];

@@ -267,6 +267,7 @@ TEST_F(FileSavingTest, AStreamIsJoinedWithWhatTheBrowserWouldSend) {
   const std::string again =
       Save(u"savePlaylist", R"({"id": )" + std::to_string(live.id) + "}", joined);
   EXPECT_NE(again.find(R"("state":"done")"), std::string::npos) << again;
+  EXPECT_NE(again.find("a live stream: saved as far as its playlist listed"), std::string::npos);
   EXPECT_EQ(Contents(joined), "BBBBAAAA");
 }
 
