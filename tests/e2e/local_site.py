@@ -50,8 +50,9 @@ class Page:
         self.chunked = chunked
         self.location = location
         self.headers = CACHED if headers is None else headers
-        # Served only with the cookie and Referer of the stream page (see STREAM_COOKIE).
-        self.guarded = guarded
+        # Served only with the cookie and Referer of the stream page (see STREAM_COOKIE):
+        # /hls.html, or the page whose path it names.
+        self.guarded = "/hls.html" if guarded is True else guarded
         # A chunked body whose second half waits until the test releases it (SiteServer.
         # release): a download that is under way for as long as the test needs.
         self.held = held
@@ -535,7 +536,7 @@ class SiteServer:
                     return self.send_answer(403, "text/plain", b"who are you?")
                 if page.guarded and not (
                         STREAM_COOKIE in self.headers.get("Cookie", "") and
-                        self.headers.get("Referer", "").endswith("/p%d/hls.html" % phase)):
+                        self.headers.get("Referer", "").endswith("/p%d%s" % (phase, page.guarded))):
                     return self.send_answer(403, "text/plain", b"who are you?")
                 if page.unchanged(self.headers):
                     return self.send_answer(304, None, b"", headers=page.headers)

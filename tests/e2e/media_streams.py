@@ -1,6 +1,7 @@
 """Streams as players meet them, made with ffmpeg from one source (a test picture in H.264
-and a tone in AAC): HLS in MPEG-TS and in fragmented MP4 with the sound as a rendition of
-its own, and DASH with SegmentTemplate and $Number$, SegmentTemplate with a
+and a tone in AAC): HLS in MPEG-TS (clear, and AES-128 with a key served only with the
+page's cookie and Referer) and in fragmented MP4 with the sound as a rendition of its own,
+and DASH with SegmentTemplate and $Number$, SegmentTemplate with a
 SegmentTimeline, SegmentList, and SegmentBase, each with the sound as an adaptation set of
 its own. Each form has a page that fetches its playlist, as a script player does."""
 
@@ -9,7 +10,7 @@ import os
 import re
 import subprocess
 
-from local_site import Page
+from local_site import STREAM_COOKIE, STREAM_KEY, Page
 
 SIZE = "320x240"
 SECONDS = 4
@@ -22,6 +23,8 @@ HLS = ["-f", "hls", "-hls_time", "1", "-hls_list_size", "0", "-hls_playlist_type
 DASH = ["-f", "dash", "-seg_duration", "1", "-adaptation_sets", "id=0,streams=v id=1,streams=a"]
 FORMS = {
     "hls-ts": ("master.m3u8", HLS + ["-hls_segment_filename", "s%v_%d.ts", "index%v.m3u8"]),
+    "hls-aes": ("master.m3u8", HLS + ["-hls_key_info_file", "keyinfo", "-hls_segment_filename",
+                                      "s%v_%d.ts", "index%v.m3u8"]),
     "hls-fmp4": ("master.m3u8", HLS + ["-hls_segment_type", "fmp4", "-hls_fmp4_init_filename",
                                        "init.mp4", "-hls_segment_filename", "s%v_%d.m4s",
                                        "index%v.m3u8"]),
@@ -66,6 +69,12 @@ def package(source, folder, form):
     out = os.path.join(folder, form)
     if not os.path.isdir(out):
         os.makedirs(out)
+        if form == "hls-aes":
+            # ffmpeg encrypts each segment with the key and names it key.bin in the playlist.
+            with open(os.path.join(out, "key.bin"), "wb") as key:
+                key.write(STREAM_KEY)
+            with open(os.path.join(out, "keyinfo"), "w") as info:
+                info.write("key.bin\n%s\n" % os.path.join(out, "key.bin"))
         subprocess.run(FFMPEG + ["-i", source, "-map", "0:v", "-map", "0:a", "-c", "copy"] +
                        FORMS[form][1], cwd=out, check=True, timeout=300)
         if form == "dash-base":
@@ -74,16 +83,16 @@ def package(source, folder, form):
             with open(os.path.join(out, "manifest.mpd"), "w") as text:
                 text.write(manifest)
     files = {}
-    for name in sorted(os.listdir(out)):
+    for name in sorted(set(os.listdir(out)) - {"keyinfo"}):
         with open(os.path.join(out, name), "rb") as data:
             files[name] = data.read()
     return files
 
 
 def kind_of(name):
-    return {".m3u8": "application/vnd.apple.mpegurl", ".mpd": "application/dash+xml",
-            ".ts": "video/mp2t", ".m4s": "video/iso.segment"}.get(os.path.splitext(name)[1],
-                                                                   "video/mp4")
+    kinds = {".m3u8": "application/vnd.apple.mpegurl", ".mpd": "application/dash+xml",
+             ".ts": "video/mp2t", ".m4s": "video/iso.segment", ".bin": "application/octet-stream"}
+    return kinds.get(os.path.splitext(name)[1], "video/mp4")
 
 
 def media_pages(phase, folder, forms=tuple(FORMS), source=None):
@@ -92,11 +101,14 @@ def media_pages(phase, folder, forms=tuple(FORMS), source=None):
     source = source or make_source(folder)
     pages = {}
     for form in forms:
+        page = "/streams/%s.html" % form
         for name, data in package(source, folder, form).items():
-            pages["/streams/%s/%s" % (form, name)] = Page(kind_of(name), data)
-        pages["/streams/%s.html" % form] = Page(
-            "text/html", "<!DOCTYPE html><title>%s</title><script>fetch('/p%d/streams/%s/%s')"
-            "</script>" % (form, phase, form, FORMS[form][0]))
+            pages["/streams/%s/%s" % (form, name)] = Page(
+                kind_of(name), data, guarded=page if name == "key.bin" else False)
+        pages[page] = Page(
+            "text/html", "<!DOCTYPE html><title>%s</title><script>document.cookie = '%s; "
+            "path=/'; fetch('/p%d/streams/%s/%s')</script>"
+            % (form, STREAM_COOKIE, phase, form, FORMS[form][0]))
     return pages, source
 
 
