@@ -122,7 +122,7 @@ int RunCapture(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   // The outputs are made before anything loads: an unwritable one is said at once.
   PartialFile har;
-  if (!options.har.empty() && !har.Open(options.har)) {
+  if (!options.har.empty() && !har.OpenOutput(options.har)) {
     return Complain("cannot write " + options.har + ": " + std::strerror(errno), kFailed);
   }
   // The pages are shown, as a browser's are, on a display of the run's own: never on the

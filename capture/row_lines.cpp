@@ -9,7 +9,7 @@
 bool CRowLines::Open(const std::string& path, std::string& error) {
   m_toOutput = path == "-";
   m_path = path;
-  if (m_toOutput || m_file.Open(path)) return true;
+  if (m_toOutput || m_file.OpenOutput(path)) return true;
   error = "cannot write " + path + ": " + std::strerror(errno);
   return false;
 }

@@ -1,5 +1,6 @@
 #include "finder/saves/partial_file.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include <atomic>
 #include <cerrno>
@@ -64,6 +65,13 @@ void Unregister(int& slot) {
   slot = -1;
 }
 
+// Whether the path is there and is a pipe, a device or a socket (a link is followed): what
+// a rename would replace by a plain file.
+bool IsSpecial(const std::string& path) {
+  struct stat facts {};
+  return stat(path.c_str(), &facts) == 0 && !S_ISREG(facts.st_mode) && !S_ISDIR(facts.st_mode);
+}
+
 // "name.ext", then "name (2).ext", "name (3).ext", ..., the stem cut where the number would
 // make the name too long.
 std::string Numbered(const std::string& name, int n) {
@@ -100,6 +108,16 @@ bool PartialFile::Open(const std::string& beside) {
   if (!m_file) return false;
   m_path = path;
   m_slot = Register(path);
+  return true;
+}
+
+bool PartialFile::OpenOutput(const std::string& path) {
+  if (!IsSpecial(path)) return Open(path);
+  Discard();
+  m_file = std::fopen(path.c_str(), "wb");
+  if (!m_file) return false;
+  m_path = path;
+  m_direct = true;
   return true;
 }
 
@@ -145,7 +163,8 @@ bool PartialFile::Close() {
     errno = EBADF;
     return false;
   }
-  const bool written = std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+  // A pipe or a device has nothing to sync to disk.
+  const bool written = std::fflush(file) == 0 && (m_direct || fsync(fileno(file)) == 0);
   const int failure = errno;
   const bool closed = std::fclose(file) == 0;
   if (!written) errno = failure;
@@ -153,6 +172,17 @@ bool PartialFile::Close() {
 }
 
 bool PartialFile::MoveTo(const std::string& path) {
+  if (m_direct) {
+    const bool closed = Close();
+    m_path.clear();
+    m_direct = false;
+    return closed;
+  }
+  if (IsSpecial(path)) {
+    Discard();
+    errno = EEXIST;
+    return false;
+  }
   if (!Close() || std::rename(m_path.c_str(), path.c_str()) != 0) {
     const int failure = errno;
     Discard();
@@ -194,7 +224,8 @@ bool PartialFile::PlaceInFolder(const std::string& folder, const std::string& na
 
 void PartialFile::Discard() {
   if (m_file) std::fclose(std::exchange(m_file, nullptr));
-  if (!m_path.empty()) std::remove(m_path.c_str());
+  const bool direct = std::exchange(m_direct, false);
+  if (!m_path.empty() && !direct) std::remove(m_path.c_str());
   m_path.clear();
   Unregister(m_slot);
 }

@@ -20,6 +20,10 @@ class PartialFile {
   // Creates the partial file beside the path, never over an existing one. False (errno set)
   // when it cannot be made.
   bool Open(const std::string& beside);
+  // An output the user named: a pipe, a terminal or a device (/dev/null, /dev/stdout) is
+  // written straight into, since it cannot be replaced and a reader may wait on it; any
+  // other path gets a partial file beside it, as Open gives.
+  bool OpenOutput(const std::string& path);
   bool IsOpen() const { return m_file != nullptr; }
   // False (errno set) when the bytes could not all be written.
   bool Write(std::string_view bytes);
@@ -33,8 +37,9 @@ class PartialFile {
   // Hands what is written to the file, for a reader of its path.
   bool Flush();
   const std::string& Path() const { return m_path; }
-  // Writes it to disk and renames it to the path, replacing what the path held (the dialog
-  // asked). False (errno set) when it fails; the partial file is then removed.
+  // Writes it to disk and renames it to the path, replacing the file the path held (the
+  // dialog asked), never a pipe, a device or a socket (EEXIST). False (errno set) when it
+  // fails; the partial file is then removed. An output written straight into is closed.
   bool MoveTo(const std::string& path);
   // Writes it to disk and links it into the folder under the name, or "name (2).ext" and so
   // on when that is taken: a file there is never replaced. The path it got in `placed`.
@@ -47,7 +52,8 @@ class PartialFile {
 
   FILE* m_file = nullptr;
   std::string m_path;
-  int m_slot = -1;  // where a signal that ends the process finds it
+  int m_slot = -1;        // where a signal that ends the process finds it
+  bool m_direct = false;  // written straight into its place (OpenOutput): never removed
 };
 
 // The name a file has beside its place until it is whole: its place's name (cut short when

@@ -7,9 +7,11 @@ import collections
 import json
 import os
 import shutil
+import stat
 import subprocess
 import sys
 import tempfile
+import threading
 import unittest
 import urllib.parse
 
@@ -290,6 +292,24 @@ class CaptureTest(unittest.TestCase):
         code, _, _ = self.capture("--har", har_path, page)
         self.assertEqual(code, 0)
         self.assertEqual([name for name in os.listdir(self.work) if ".part-" in name], [])
+        # Outputs that are pipes (a FIFO, as a shell's process substitution gives) are
+        # written into, and stay pipes: no plain file takes their place.
+        pipes = [self.output("rows.pipe"), self.output("har.pipe")]
+        heard = {}
+        readers = []
+        for pipe in pipes:
+            os.mkfifo(pipe)
+            readers.append(threading.Thread(target=lambda pipe=pipe: heard.update(
+                {pipe: open(pipe, "rb").read()})))
+            readers[-1].start()
+        code, _, errors = self.capture("--jsonl", pipes[0], "--har", pipes[1], page)
+        for reader in readers:
+            reader.join(RUN_SECONDS)
+        self.assertEqual((code, errors), (0, ""))
+        self.assertIn(page, [json.loads(line)["url"] for line in heard[pipes[0]].splitlines()])
+        self.assertIn(page, [entry["request"]["url"]
+                             for entry in json.loads(heard[pipes[1]])["log"]["entries"]])
+        self.assertTrue(all(stat.S_ISFIFO(os.stat(pipe).st_mode) for pipe in pipes))
 
 
 if __name__ == "__main__":
