@@ -1,5 +1,6 @@
 #include "finder/saves/stream_items.h"
 
+#include "finder/records/dash_manifest.h"
 #include "finder/text/web_address.h"
 
 #include <cctype>
@@ -110,4 +111,35 @@ std::string StreamExtension(const PlaylistFacts& facts) {
   const bool fragments =
       facts.fragmentedMp4 || (!facts.segments.empty() && FragmentName(facts.segments.front().url));
   return fragments ? ".mp4" : ".ts";
+}
+
+std::string AddDashTracks(SaveJob& job, const std::string& text, const FetchRequest& led) {
+  const DashManifest manifest = ReadDashManifest(text, led.url);
+  if (!manifest.protection.empty()) {
+    return "This stream is protected by DRM (" + manifest.protection + ")";
+  }
+  if (manifest.periods > 1) {
+    return "The manifest has " + std::to_string(manifest.periods) +
+           " periods; one period is saved as one file";
+  }
+  const std::vector<DashRepresentation>& all = manifest.representations;
+  size_t track = 0;
+  for (const size_t chosen : {job.picture, job.sound}) {
+    if (chosen == SIZE_MAX) continue;
+    if (chosen >= all.size()) return "The manifest changed since it was listed";
+    if (all[chosen].segments.empty()) return "A representation lists no segments";
+    AddTrack(job, track++, all[chosen].segments, {}, led);
+  }
+  return std::string();
+}
+
+std::string AddHlsTrack(SaveJob& job, const std::string& text, const FetchRequest& led) {
+  const PlaylistFacts facts = ReadPlaylist(text, led.url);
+  std::string refusal = facts.kind == PlaylistKind::kHlsMaster ? "The variant is a master playlist"
+                                                               : StreamRefusal(facts, led.url);
+  if (refusal.empty() && !StreamRefusal(facts, job.owner).empty()) {
+    refusal = "The variant lists the playlist it came from";
+  }
+  if (refusal.empty()) AddTrack(job, job.playlistsRead, facts.segments, facts.keys, led);
+  return refusal;
 }

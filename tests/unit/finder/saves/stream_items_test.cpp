@@ -46,4 +46,51 @@ TEST(AddTrack, EachTrackKeepsItsOwnKeysAndIvsAmongTheJobs) {
   EXPECT_EQ(job.keyRequests[1].url, "http://h.test/a/a.key");
 }
 
+// A manifest read again when its save starts gives the picture and the sound as two tracks,
+// or says why it cannot be saved as one file.
+TEST(AddDashTracks, ThePictureAndTheSoundOrWhyNot) {
+  const std::string sets =
+      "<AdaptationSet contentType=\"video\"><SegmentTemplate media=\"v$Number$.m4s\" "
+      "initialization=\"v-init.mp4\" duration=\"2\"/><Representation id=\"v\" "
+      "bandwidth=\"900\"/></AdaptationSet><AdaptationSet contentType=\"audio\">"
+      "<SegmentList><Initialization sourceURL=\"a-init.mp4\"/><SegmentURL media=\"a1.m4s\"/>"
+      "</SegmentList><Representation id=\"a\" bandwidth=\"64\"/></AdaptationSet>";
+  const std::string period = "<Period>" + sets + "</Period>";
+  const auto manifest = [](const std::string& body) {
+    return "<MPD mediaPresentationDuration=\"PT4S\">" + body + "</MPD>";
+  };
+  const struct {
+    std::string text;
+    size_t picture;
+    size_t sound;
+    const char* refusal;
+    size_t items;  // of the tracks together
+  } cases[] = {
+      {manifest(period), 0, 1, "", 5},
+      {manifest(period), 0, SIZE_MAX, "", 3},
+      {manifest(period), 5, 1, "The manifest changed since it was listed", 0},
+      {manifest(period + period), 0, 1, "The manifest has 2 periods", 0},
+      {manifest("<Period><AdaptationSet><ContentProtection schemeIdUri=\"urn:uuid:9a04f079-"
+                "9840-4286-ab92-e65be0885f95\"/>" +
+                sets.substr(sets.find("<Segment")) + "</Period>"),
+       0, SIZE_MAX, "protected by DRM (PlayReady)", 0},
+  };
+  for (const auto& c : cases) {
+    SaveJob job;
+    job.picture = c.picture;
+    job.sound = c.sound;
+    FetchRequest led;
+    led.url = "http://h.test/show.mpd";
+    const std::string refusal = AddDashTracks(job, c.text, led);
+    if (*c.refusal) {
+      EXPECT_NE(refusal.find(c.refusal), std::string::npos) << refusal;
+      continue;
+    }
+    EXPECT_EQ(refusal, "");
+    ASSERT_EQ(job.items.size(), c.items);
+    EXPECT_EQ(job.items.front().request.url, "http://h.test/v-init.mp4");
+    EXPECT_EQ(job.items.back().track, c.sound == SIZE_MAX ? 0u : 1u);
+  }
+}
+
 }  // namespace
