@@ -40,8 +40,10 @@ void TellUnplayable(const FinderState& state) {
 // play such media here, since a page's player that cannot never asks for its stream.
 void NoteMediaRow(FinderState& state, const RequestRecord& record) {
   const std::string& type = record.mimeType;
+  // The type first: a playlist's name is looked for in web addresses only (a data: address
+  // may be megabytes long), until the first media row.
   const bool media = type.rfind("video/", 0) == 0 || type.rfind("audio/", 0) == 0 ||
-                     IsDeclaredPlaylist(type, record.url);
+                     (IsHttpAddress(record.url) && IsDeclaredPlaylist(type, record.url));
   if (!media) return;
   state.m_decodersAsked = true;
   const char* missing = missingMediaDecoders();

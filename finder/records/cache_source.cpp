@@ -1,6 +1,7 @@
 #include "finder/records/cache_source.h"
 
-#include <cctype>
+#include "finder/text/ascii_case.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,11 +12,6 @@ namespace {
 // A copy older than its request by this much did not come from the network: more than
 // the clocks of a server and this machine differ by.
 constexpr double kOlderThanRequestMs = 3000;
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 // The seconds of a Cache-Control directive ("max-age=60"), or -1.
 long Directive(const std::string& cacheControl, const char* name) {
@@ -28,7 +24,7 @@ long Directive(const std::string& cacheControl, const char* name) {
 
 // Whether a cache may serve the response again without asking the server.
 bool Reusable(const HeaderFields& headers) {
-  const std::string control = Lower(HeaderValue(headers, "Cache-Control"));
+  const std::string control = AsciiLower(HeaderValue(headers, "Cache-Control"));
   if (control.find("no-store") != std::string::npos ||
       control.find("no-cache") != std::string::npos) {
     return false;

@@ -1,7 +1,8 @@
 #include "finder/records/cookies.h"
 
+#include "finder/text/ascii_case.h"
+
 #include <algorithm>
-#include <cctype>
 
 namespace {
 
@@ -11,11 +12,6 @@ std::string Trimmed(const std::string& text) {
   const size_t first = text.find_first_not_of(" \t\r");
   if (first == std::string::npos) return std::string();
   return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
 }
 
 }  // namespace
@@ -39,7 +35,7 @@ bool ParseSetCookie(const std::string& line, Cookie& cookie) {
       first = false;
       continue;
     }
-    const std::string attribute = Lower(name);
+    const std::string attribute = AsciiLower(name);
     if (attribute == "path") {
       cookie.path = value;
     } else if (attribute == "domain") {
@@ -47,7 +43,7 @@ bool ParseSetCookie(const std::string& line, Cookie& cookie) {
     } else if (attribute == "expires") {
       cookie.expires = value;
     } else if (attribute == "samesite") {
-      const std::string policy = Lower(value);
+      const std::string policy = AsciiLower(value);
       cookie.sameSite = policy == "strict" ? "Strict"
                         : policy == "lax"  ? "Lax"
                         : policy == "none" ? "None"

@@ -1,17 +1,12 @@
 #include "finder/records/curl_command.h"
 
-#include <cctype>
+#include "finder/text/ascii_case.h"
 
 namespace {
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 // Fields curl writes itself, or that the command carries otherwise.
 bool CurlsOwn(const std::string& name) {
-  const std::string lower = Lower(name);
+  const std::string lower = AsciiLower(name);
   return lower == "host" || lower == "content-length" || lower == "connection" ||
          lower == "cookie" || lower == "accept-encoding" || lower == "transfer-encoding";
 }
@@ -19,7 +14,7 @@ bool CurlsOwn(const std::string& name) {
 // Whether the page took gzip, deflate or br: WebKit's network layer asks for them unless the
 // request says otherwise.
 bool TakesCompressed(const HeaderFields& headers) {
-  const std::string accepted = Lower(HeaderValue(headers, "Accept-Encoding"));
+  const std::string accepted = AsciiLower(HeaderValue(headers, "Accept-Encoding"));
   return accepted.empty() || accepted.find("gzip") != std::string::npos ||
          accepted.find("br") != std::string::npos || accepted.find("deflate") != std::string::npos;
 }

@@ -1,8 +1,8 @@
 #include "finder/records/dash_manifest.h"
 
 #include "finder/records/xml_elements.h"
+#include "finder/text/ascii_case.h"
 
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -194,8 +194,7 @@ std::string ContentTypeOf(const std::string& declared, const std::string& mimeTy
 
 // The DRM system a ContentProtection element's scheme names.
 std::string ProtectionName(const XmlElement& element) {
-  std::string scheme = element.AttributeOr("schemeIdUri", "");
-  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string scheme = AsciiLower(element.AttributeOr("schemeIdUri", ""));
   static const std::pair<const char*, const char*> kKnown[] = {
       {"edef8ba9-79d6-4ace-a3c8-27dcd51d21ed", "Widevine"},
       {"9a04f079-9840-4286-ab92-e65be0885f95", "PlayReady"},

@@ -3,10 +3,10 @@
 #include "finder/records/cache_source.h"
 #include "finder/records/cookies.h"
 #include "finder/records/record_json.h"
+#include "finder/text/ascii_case.h"
 #include "finder/text/web_address.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -18,14 +18,9 @@ constexpr const char* kHttpVersion = "HTTP/1.1";
 
 std::string PageId(int search) { return "page_" + std::to_string(search); }
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 // The header fields a sanitized log leaves out: those that hold secrets.
 bool Secret(const HeaderField& field) {
-  const std::string name = Lower(field.name);
+  const std::string name = AsciiLower(field.name);
   return name == "cookie" || name == "set-cookie" || name == "authorization" ||
          name == "proxy-authorization";
 }
@@ -84,7 +79,7 @@ std::vector<Cookie> SetCookies(const HeaderFields& fields) {
   std::vector<Cookie> cookies;
   for (const HeaderField& field : fields) {
     Cookie cookie;
-    if (Lower(field.name) == "set-cookie" && ParseSetCookie(field.value, cookie)) {
+    if (AsciiLower(field.name) == "set-cookie" && ParseSetCookie(field.value, cookie)) {
       cookies.push_back(cookie);
     }
   }
@@ -119,7 +114,7 @@ BodySizes SizesOf(const RequestRecord& record) {
                       (record.status >= 100 && record.status < 200);
   if (noBody) return {0, 0};
   const bool whole = record.finished && record.error.empty() && !record.cancelled;
-  const std::string coding = Lower(HeaderValue(record.responseHeaders, "Content-Encoding"));
+  const std::string coding = AsciiLower(HeaderValue(record.responseHeaders, "Content-Encoding"));
   const bool identity = coding.empty() || coding == "identity";
   const int64_t length = record.received >= 0 ? record.received : record.announcedLength;
   if (whole && identity && length >= 0) sizes.content = length;

@@ -1,6 +1,7 @@
 #include "finder/records/playlist.h"
 
 #include "finder/records/dash_manifest.h"
+#include "finder/text/ascii_case.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,12 +13,6 @@ namespace {
 
 constexpr double kLongestSegment = 24 * 3600;
 constexpr size_t kMostVariants = 1000;
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  return lower;
-}
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
@@ -31,14 +26,15 @@ std::string_view Trimmed(std::string_view text) {
 
 // The media type without parameters, lower case.
 std::string BareType(const std::string& mimeType) {
-  return Lower(Trimmed(std::string_view(mimeType).substr(0, mimeType.find(';'))));
+  return AsciiLower(Trimmed(std::string_view(mimeType).substr(0, mimeType.find(';'))));
 }
 
 // Whether the address's path (without query or fragment) ends with the lower-case suffix,
 // in any case. Only the end is looked at: addresses can be very long.
 bool PathEndsWith(std::string_view url, std::string_view suffix) {
   const std::string_view path = url.substr(0, url.find_first_of("?#"));
-  return path.size() >= suffix.size() && Lower(path.substr(path.size() - suffix.size())) == suffix;
+  return path.size() >= suffix.size() &&
+         AsciiLower(path.substr(path.size() - suffix.size())) == suffix;
 }
 
 // A non-negative number of seconds, or -1.

@@ -1,9 +1,9 @@
 #include "finder/records/referrer_policy.h"
 
+#include "finder/text/ascii_case.h"
 #include "finder/text/web_address.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace {
 
@@ -26,9 +26,7 @@ constexpr Named kPolicies[] = {
 std::string Token(std::string text) {
   const size_t first = text.find_first_not_of(" \t");
   if (first == std::string::npos) return std::string();
-  text = text.substr(first, text.find_last_not_of(" \t") - first + 1);
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
+  return AsciiLower(text.substr(first, text.find_last_not_of(" \t") - first + 1));
 }
 
 bool IsHttps(const std::string& url) { return url.rfind("https:", 0) == 0; }

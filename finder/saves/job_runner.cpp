@@ -362,7 +362,6 @@ bool WriteReady(Saves& saves, SaveJob& job) {
     if (failure.empty() && !fetch.writing) failure = StartWriting(saves, job, fetch);
     if (failure.empty() && !fetch.whole) return true;
     if (failure.empty()) failure = Decrypted(saves, job);
-    const std::string url = job.items[job.index].request.url;
     job.fetches.erase(found);
     job.cipher.Stop();
     const bool going = failure.empty() ? ItemSaved(saves, job) : ItemFailed(saves, job, failure);

@@ -1,9 +1,8 @@
 #include "finder/saves/stream_items.h"
 
 #include "finder/records/dash_manifest.h"
+#include "finder/text/ascii_case.h"
 #include "finder/text/web_address.h"
-
-#include <cctype>
 
 namespace {
 
@@ -14,12 +13,16 @@ bool FragmentName(const std::string& url) {
   const std::string path = address.path;
   const size_t dot = path.rfind('.');
   if (dot == std::string::npos) return false;
-  std::string extension = path.substr(dot);
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string extension = AsciiLower(path.substr(dot));
   for (const char* known : {".m4s", ".mp4", ".m4v", ".m4a", ".cmfv", ".cmfa", ".fmp4"}) {
     if (extension == known) return true;
   }
   return false;
+}
+
+// Why a stream the DRM system protects cannot be saved.
+std::string DrmRefusal(const std::string& system) {
+  return "This stream is protected by DRM (" + system + "); it cannot be saved as one file";
 }
 
 std::string Counted(size_t count) {
@@ -54,8 +57,7 @@ std::string KeyRefusal(const PlaylistFacts& facts) {
 
 std::string StreamRefusal(const PlaylistFacts& facts, const std::string& url) {
   if (facts.kind == PlaylistKind::kDash && !facts.encryption.empty()) {
-    return "This stream is protected by DRM (" + facts.encryption +
-           "); it cannot be saved as one file";
+    return DrmRefusal(facts.encryption);
   }
   if (facts.kind == PlaylistKind::kDash) {
     return facts.variants.empty() ? "The manifest lists no representations" : std::string();
@@ -115,9 +117,7 @@ std::string StreamExtension(const PlaylistFacts& facts) {
 
 std::string AddDashTracks(SaveJob& job, const std::string& text, const FetchRequest& led) {
   const DashManifest manifest = ReadDashManifest(text, led.url);
-  if (!manifest.protection.empty()) {
-    return "This stream is protected by DRM (" + manifest.protection + ")";
-  }
+  if (!manifest.protection.empty()) return DrmRefusal(manifest.protection);
   if (manifest.periods > 1) {
     return "The manifest has " + std::to_string(manifest.periods) +
            " periods; one period is saved as one file";

@@ -1,10 +1,11 @@
 #include "finder/saves/stream_mux.h"
 
+#include "finder/text/ascii_case.h"
+
 extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include <cctype>
 #include <cerrno>
 #include <memory>
 
@@ -40,11 +41,6 @@ using Packet = std::unique_ptr<AVPacket, PacketFree>;
 std::string AvError(int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
   av_strerror(code, text, sizeof text);
-  return text;
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
 }
 
@@ -214,7 +210,7 @@ std::string CopyPackets(const std::vector<Input>& inputs, AVFormatContext* outpu
 std::string ContainerOfName(const std::string& name) {
   const size_t dot = name.rfind('.');
   if (dot == std::string::npos) return std::string();
-  const std::string extension = Lower(name.substr(dot));
+  const std::string extension = AsciiLower(name.substr(dot));
   if (extension == ".mp4" || extension == ".m4v" || extension == ".mov") return "mp4";
   if (extension == ".mkv") return "matroska";
   if (extension == ".webm") return "webm";
@@ -229,7 +225,7 @@ std::string MuxedExtension(const std::vector<std::string>& codecs) {
     size_t at = 0;
     while (at < list.size()) {
       const size_t end = std::min(list.find(',', at), list.size());
-      std::string codec = Lower(list.substr(at, end - at));
+      std::string codec = AsciiLower(list.substr(at, end - at));
       codec.erase(0, codec.find_first_not_of(' '));
       codec = codec.substr(0, codec.find('.'));
       at = end + 1;

@@ -1,9 +1,9 @@
 #include "finder/text/file_names.h"
 
+#include "finder/text/ascii_case.h"
 #include "finder/text/web_address.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 namespace {
@@ -57,11 +57,6 @@ constexpr TypeExtension kExtensions[] = {
     {"application/dash+xml", ".mpd"},
 };
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -103,7 +98,7 @@ std::string WithoutControls(const std::string& name) {
 }
 
 bool IsReservedDevice(const std::string& name) {
-  const std::string stem = Lower(name.substr(0, name.find('.')));
+  const std::string stem = AsciiLower(name.substr(0, name.find('.')));
   static const char* const kDevices[] = {"con", "prn", "aux", "nul"};
   for (const char* device : kDevices) {
     if (stem == device) return true;
@@ -141,7 +136,7 @@ std::string ExtendedValue(const std::string& value) {
   const size_t first = value.find('\'');
   const size_t second = first == std::string::npos ? first : value.find('\'', first + 1);
   if (second == std::string::npos) return std::string();
-  const std::string charset = Lower(value.substr(0, first));
+  const std::string charset = AsciiLower(value.substr(0, first));
   const std::string bytes = PercentDecoded(value.substr(second + 1));
   if (charset == "utf-8") return bytes;
   if (charset != "iso-8859-1") return std::string();
@@ -178,7 +173,7 @@ std::string DispositionName(const std::string& header) {
     const std::string parameter = header.substr(start, end - start);
     const size_t equals = parameter.find('=');
     if (equals != std::string::npos) {
-      std::string name = Lower(parameter.substr(0, equals));
+      std::string name = AsciiLower(parameter.substr(0, equals));
       name.erase(std::remove_if(name.begin(), name.end(), ::isspace), name.end());
       std::string value = parameter.substr(equals + 1);
       value.erase(0, value.find_first_not_of(" \t"));
@@ -192,7 +187,7 @@ std::string DispositionName(const std::string& header) {
 }
 
 std::string BareType(const std::string& mimeType) {
-  std::string type = Lower(mimeType.substr(0, mimeType.find(';')));
+  std::string type = AsciiLower(mimeType.substr(0, mimeType.find(';')));
   type.erase(0, type.find_first_not_of(" \t"));
   type.erase(type.find_last_not_of(" \t") + 1);
   return type;

@@ -1,16 +1,13 @@
 #include "finder/text/web_address.h"
 
+#include "finder/text/ascii_case.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 int DefaultPort(const std::string& scheme) {
   if (scheme == "http" || scheme == "ws") return 80;
@@ -89,7 +86,7 @@ bool ParseWebAddress(const std::string& url, WebAddress& address) {
   address = WebAddress();
   const size_t schemeLength = SchemeLength(url);
   if (!schemeLength) return false;
-  address.scheme = Lower(url.substr(0, schemeLength));
+  address.scheme = AsciiLower(url.substr(0, schemeLength));
   std::string rest = url.substr(schemeLength + 1);
   rest = rest.substr(0, rest.find('#'));
   address.authority = rest.compare(0, 2, "//") == 0;
@@ -122,7 +119,7 @@ bool ParseWebAddress(const std::string& url, WebAddress& address) {
                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
       return false;
     }
-    address.host = Lower(authority);
+    address.host = AsciiLower(authority);
     if (address.port < 0) address.port = DefaultPort(address.scheme);
   }
   const size_t question = rest.find('?');
